@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test: the normal build,
+# vetra_core under ASan+UBSan and under TSan, and a bounded run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
+
+run_preset() {
+  local preset=$1
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  if [ "$preset" != fuzz ]; then
+    echo "=== $preset: tests"
+    ctest --preset "$preset"
+  fi
+}
+
+run_preset default
+run_preset asan
+run_preset tsan
+run_preset fuzz
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh build/fuzz
+echo "All tests passed."

@@ -1,0 +1,71 @@
+// vetra-tool: inspects the files of a program directory.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "library/number_text.h"
+#include "settings/global_settings.h"
+#include "settings/ini_file.h"
+
+namespace {
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: vetra-tool settings [--dir DIR]\n"
+                 "  settings  prints every setting the program directory loads\n");
+}
+
+std::string default_program_dir() {
+    if (const char* home = std::getenv("VETRA_HOME"); home && *home) {
+        return home;
+    }
+    const char* user_home = std::getenv("HOME");
+    return std::string(user_home ? user_home : ".") + "/.local/share/vetra";
+}
+
+int print_settings(std::string dir) {
+    if (dir.empty() || dir.back() != '/') {
+        dir += '/';
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) {
+        std::fprintf(stderr, "Каталог программы недоступен: %s\n", dir.c_str());
+        return 2;
+    }
+    vetra::settings::GlobalSettings settings;
+    vetra::settings::load_settings_at_startup(settings, dir);
+
+    // Print what a save would write, so every key appears with the value now in force.
+    vetra::settings::IniFile file;
+    settings.save(file);
+    std::printf("%s: %s\n", settings.settings_path.c_str(),
+                std::filesystem::exists(settings.settings_path) ? "loaded" : "absent, defaults");
+    std::fputs(file.text().c_str(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vetra::library::init_decimal_separator_from_locale();
+    std::string command;
+    std::string dir = default_program_dir();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--dir" && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (command.empty() && arg[0] != '-') {
+            command = arg;
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (command == "settings") {
+        return print_settings(dir);
+    }
+    usage();
+    return 2;
+}

@@ -1,0 +1,162 @@
+#include "library/cp1251.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vetra::library {
+namespace {
+
+// Code points of bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
+constexpr std::array<char32_t, 64> kHighTable = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+char32_t byte_to_code_point(unsigned char b) {
+    if (b < 0x80) {
+        return b;
+    }
+    if (b >= 0xC0) {
+        return 0x0410 + (b - 0xC0);
+    }
+    return kHighTable[b - 0x80];
+}
+
+int code_point_to_byte(char32_t cp) {
+    if (cp < 0x80) {
+        return static_cast<int>(cp);
+    }
+    if (cp >= 0x0410 && cp <= 0x044F) {
+        return static_cast<int>(0xC0 + (cp - 0x0410));
+    }
+    for (std::size_t i = 0; i < kHighTable.size(); ++i) {
+        if (kHighTable[i] == cp) {
+            return static_cast<int>(0x80 + i);
+        }
+    }
+    return -1;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one code point at text[i]; advances i. Returns U+FFFD for invalid sequences.
+char32_t next_code_point(std::string_view text, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(text[i++]);
+    if (b0 < 0x80) {
+        return b0;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = b0 & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+    }
+    return cp;
+}
+
+char32_t lower_code_point(char32_t cp) {
+    if (cp >= 'A' && cp <= 'Z') {
+        return cp + 32;
+    }
+    if (cp >= 0x0410 && cp <= 0x042F) {
+        return cp + 32;
+    }
+    if (cp >= 0x0400 && cp <= 0x040F) {
+        return cp + 80;
+    }
+    if (cp == 0x0490) {
+        return 0x0491;
+    }
+    return cp;
+}
+
+}  // namespace
+
+std::string cp1251_to_utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        append_utf8(out, byte_to_code_point(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string utf8_to_cp1251(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const int b = code_point_to_byte(next_code_point(text, i));
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+std::string to_lower(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        const char32_t cp = next_code_point(utf8, i);
+        if (cp == 0xFFFD) {
+            out.append(utf8.substr(start, i - start));  // keep undecodable bytes as they are
+        } else {
+            append_utf8(out, lower_code_point(cp));
+        }
+    }
+    return out;
+}
+
+bool equals_ignore_case(std::string_view a, std::string_view b) {
+    if (a.size() == b.size() && a == b) {
+        return true;
+    }
+    return to_lower(a) == to_lower(b);
+}
+
+std::string_view trim(std::string_view text) {
+    const auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && is_blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace vetra::library

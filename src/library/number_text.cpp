@@ -1,0 +1,199 @@
+#include "library/number_text.h"
+
+#include <atomic>
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+#include "library/cp1251.h"
+
+namespace vetra::library {
+namespace {
+
+std::atomic<char> g_separator{'.'};
+
+// strtod follows LC_NUMERIC, which a GUI toolkit may switch to the user's locale; all
+// parsing here goes through a fixed "C" locale instead.
+locale_t c_locale() {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
+    return loc;
+}
+
+}  // namespace
+
+char decimal_separator() { return g_separator.load(std::memory_order_relaxed); }
+
+void set_decimal_separator(char separator) {
+    g_separator.store(separator, std::memory_order_relaxed);
+}
+
+void init_decimal_separator_from_locale() {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    char separator = '.';
+    if (std::setlocale(LC_NUMERIC, "") != nullptr) {
+        const lconv* conv = std::localeconv();
+        if (conv && conv->decimal_point && conv->decimal_point[0] != '\0' &&
+            conv->decimal_point[1] == '\0') {
+            separator = conv->decimal_point[0];
+        }
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    set_decimal_separator(separator);
+}
+
+std::string float_to_text(double value) { return float_to_text(value, decimal_separator()); }
+
+std::string float_to_text(double value, char separator) {
+    if (std::isnan(value)) {
+        return "NAN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "INF" : "-INF";
+    }
+    if (value == 0.0) {
+        return "0";
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", value);  // 15 significant digits
+    std::string text(buf);
+    const auto e_pos = text.find('e');
+    std::string mantissa = text.substr(0, e_pos);
+    const int exponent = std::atoi(text.c_str() + e_pos + 1);
+
+    // Digits without sign and point, trailing zeros trimmed.
+    const bool negative = mantissa[0] == '-';
+    std::string digits;
+    for (char c : mantissa) {
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+    }
+
+    std::string out = negative ? "-" : "";
+    if (exponent < -5 || exponent >= 15) {
+        out += digits[0];
+        if (digits.size() > 1) {
+            out += separator;
+            out += digits.substr(1);
+        }
+        out += 'E';
+        out += std::to_string(exponent);
+        return out;
+    }
+    if (exponent < 0) {
+        out += '0';
+        out += separator;
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+        return out;
+    }
+    const auto int_len = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= int_len) {
+        out += digits;
+        out.append(int_len - digits.size(), '0');
+    } else {
+        out += digits.substr(0, int_len);
+        out += separator;
+        out += digits.substr(int_len);
+    }
+    return out;
+}
+
+double c_atof(std::string_view text) {
+    const std::string copy(text);
+    char* end = nullptr;
+    errno = 0;
+    const double value = strtod_l(copy.c_str(), &end, c_locale());
+    if (end == copy.c_str()) {
+        return 0.0;
+    }
+    return value;
+}
+
+double read_float_text(std::string_view text) {
+    std::string copy(text);
+    for (char& c : copy) {
+        if (c == ',') {
+            c = '.';
+        }
+    }
+    return c_atof(copy);
+}
+
+std::optional<double> parse_number(std::string_view text) {
+    std::string copy(trim(text));
+    if (copy.empty()) {
+        return std::nullopt;
+    }
+    for (char& c : copy) {
+        if (c == ',') {
+            c = '.';
+        }
+    }
+    char* end = nullptr;
+    const double value = strtod_l(copy.c_str(), &end, c_locale());
+    if (end != copy.c_str() + copy.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::int32_t> parse_int(std::string_view text) {
+    std::string_view t = trim(text);
+    bool negative = false;
+    if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
+        negative = t.front() == '-';
+        t.remove_prefix(1);
+    }
+    int base = 10;
+    if (!t.empty() && t.front() == '$') {
+        base = 16;
+        t.remove_prefix(1);
+    } else if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        base = 16;
+        t.remove_prefix(2);
+    }
+    if (t.empty()) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (char c : t) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > 0x1'0000'0000LL) {
+            return std::nullopt;
+        }
+    }
+    if (base == 16 && !negative) {
+        if (value > 0xFFFF'FFFFLL) {
+            return std::nullopt;
+        }
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value < INT32_MIN || value > INT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace vetra::library

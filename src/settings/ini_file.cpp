@@ -1,0 +1,247 @@
+#include "settings/ini_file.h"
+
+#include "library/atomic_file.h"
+#include "library/cp1251.h"
+#include "library/number_text.h"
+
+namespace vetra::settings {
+namespace {
+
+using library::equals_ignore_case;
+using library::trim;
+
+std::vector<std::string> split_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        lines.emplace_back(text.substr(start));
+    }
+    return lines;
+}
+
+// "[name]" (blanks around allowed) gives the name.
+std::optional<std::string_view> header_name(std::string_view line) {
+    const std::string_view t = trim(line);
+    if (t.size() < 2 || t.front() != '[') {
+        return std::nullopt;
+    }
+    const auto close = t.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return trim(t.substr(1, close - 1));
+}
+
+struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyValue> key_value(std::string_view line) {
+    const std::string_view t = trim(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[') {
+        return std::nullopt;
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return KeyValue{trim(line.substr(0, eq)), trim(line.substr(eq + 1))};
+}
+
+std::string unquote(std::string_view value) {
+    if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
+                              (value.front() == '\'' && value.back() == '\''))) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value);
+}
+
+}  // namespace
+
+bool IniFile::open(const std::filesystem::path& path) {
+    path_ = path;
+    lines_.clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        return true;
+    }
+    const auto bytes = library::read_whole_file(path);
+    if (!bytes) {
+        return false;
+    }
+    lines_ = split_lines(library::cp1251_to_utf8(*bytes));
+    return true;
+}
+
+IniFile IniFile::from_text(std::string_view utf8_text) {
+    IniFile file;
+    file.lines_ = split_lines(utf8_text);
+    return file;
+}
+
+bool IniFile::save() const { return save_as(path_); }
+
+bool IniFile::save_as(const std::filesystem::path& path) const {
+    if (path.empty()) {
+        return false;
+    }
+    return library::write_file_atomically(path, bytes());
+}
+
+std::optional<IniFile::Range> IniFile::find_section(std::string_view section) const {
+    const std::string_view wanted = trim(section);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = header_name(lines_[i]);
+        if (!name || !equals_ignore_case(*name, wanted)) {
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < lines_.size() && !header_name(lines_[end])) {
+            ++end;
+        }
+        return Range{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> IniFile::find_key(const Range& range, std::string_view key) const {
+    const std::string_view wanted = trim(key);
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        const auto kv = key_value(lines_[i]);
+        if (kv && equals_ignore_case(kv->key, wanted)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IniFile::read(std::string_view section, std::string_view key) const {
+    const auto range = find_section(section);
+    if (!range) {
+        return std::nullopt;
+    }
+    const auto index = find_key(*range, key);
+    if (!index) {
+        return std::nullopt;
+    }
+    return unquote(key_value(lines_[*index])->value);
+}
+
+std::string IniFile::read_string(std::string_view section, std::string_view key,
+                                 std::string_view fallback) const {
+    auto value = read(section, key);
+    return value ? std::move(*value) : std::string(fallback);
+}
+
+std::int32_t IniFile::read_integer(std::string_view section, std::string_view key,
+                                   std::int32_t fallback) const {
+    const auto value = read(section, key);
+    if (!value) {
+        return fallback;
+    }
+    return library::parse_int(*value).value_or(fallback);
+}
+
+bool IniFile::read_bool(std::string_view section, std::string_view key, bool fallback) const {
+    return read_integer(section, key, fallback ? 1 : 0) != 0;
+}
+
+void IniFile::write_string(std::string_view section, std::string_view key,
+                           std::string_view value) {
+    std::string line = std::string(trim(key)) + "=" + std::string(value);
+    const auto range = find_section(section);
+    if (!range) {
+        lines_.push_back("[" + std::string(trim(section)) + "]");
+        lines_.push_back(std::move(line));
+        return;
+    }
+    if (const auto index = find_key(*range, key)) {
+        lines_[*index] = std::move(line);
+        return;
+    }
+    // After the section's last non-blank line, so a blank separator stays in place.
+    std::size_t at = range->end;
+    while (at > range->header + 1 && trim(lines_[at - 1]).empty()) {
+        --at;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+void IniFile::write_integer(std::string_view section, std::string_view key, std::int32_t value) {
+    write_string(section, key, std::to_string(value));
+}
+
+void IniFile::write_bool(std::string_view section, std::string_view key, bool value) {
+    write_string(section, key, value ? "1" : "0");
+}
+
+void IniFile::write_float(std::string_view section, std::string_view key, double value) {
+    write_string(section, key, library::float_to_text(value));
+}
+
+void IniFile::erase_section(std::string_view section) {
+    const auto range = find_section(section);
+    if (range) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
+    }
+}
+
+void IniFile::erase_key(std::string_view section, std::string_view key) {
+    const auto range = find_section(section);
+    if (!range) {
+        return;
+    }
+    if (const auto index = find_key(*range, key)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*index));
+    }
+}
+
+bool IniFile::has_section(std::string_view section) const {
+    return find_section(section).has_value();
+}
+
+std::vector<std::string> IniFile::section_names() const {
+    std::vector<std::string> names;
+    for (const auto& line : lines_) {
+        if (const auto name = header_name(line)) {
+            names.emplace_back(*name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> IniFile::key_names(std::string_view section) const {
+    std::vector<std::string> names;
+    if (const auto range = find_section(section)) {
+        for (std::size_t i = range->header + 1; i < range->end; ++i) {
+            if (const auto kv = key_value(lines_[i])) {
+                names.emplace_back(kv->key);
+            }
+        }
+    }
+    return names;
+}
+
+std::string IniFile::text() const {
+    std::string out;
+    for (const auto& line : lines_) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string IniFile::bytes() const { return library::utf8_to_cp1251(text()); }
+
+}  // namespace vetra::settings

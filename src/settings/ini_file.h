@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vetra::settings {
+
+// An INI document with the semantics of the platform's private-profile routines:
+// sections and keys are found without regard to case (the first of duplicates wins),
+// a value in one pair of double quotes is returned without them, writing a key creates
+// its section and key, and every line the program does not know survives a load/save
+// round trip in its place. The text is UTF-8 in memory and cp1251 on disk; a save writes
+// the whole file atomically.
+class IniFile {
+public:
+    IniFile() = default;
+
+    // Reads the file at `path` (a missing or unreadable file gives an empty document) and
+    // remembers the path for `save`. False when the file exists but cannot be read.
+    bool open(const std::filesystem::path& path);
+    static IniFile from_text(std::string_view utf8_text);
+
+    // Writes the document to the remembered path, atomically. False on failure.
+    [[nodiscard]] bool save() const;
+    [[nodiscard]] bool save_as(const std::filesystem::path& path) const;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    std::optional<std::string> read(std::string_view section, std::string_view key) const;
+    std::string read_string(std::string_view section, std::string_view key,
+                            std::string_view fallback) const;
+    // Whole-text integer (decimal, "$" or "0x" hexadecimal); anything else gives `fallback`.
+    std::int32_t read_integer(std::string_view section, std::string_view key,
+                              std::int32_t fallback) const;
+    bool read_bool(std::string_view section, std::string_view key, bool fallback) const;
+
+    void write_string(std::string_view section, std::string_view key, std::string_view value);
+    void write_integer(std::string_view section, std::string_view key, std::int32_t value);
+    void write_bool(std::string_view section, std::string_view key, bool value);
+    // The general number form with the system's decimal separator.
+    void write_float(std::string_view section, std::string_view key, double value);
+
+    void erase_section(std::string_view section);
+    void erase_key(std::string_view section, std::string_view key);
+    bool has_section(std::string_view section) const;
+    std::vector<std::string> section_names() const;
+    std::vector<std::string> key_names(std::string_view section) const;
+
+    // The document as UTF-8 text with CR LF line ends, and as the bytes a save writes.
+    std::string text() const;
+    std::string bytes() const;
+
+private:
+    struct Range {
+        std::size_t header;  // index of the "[section]" line
+        std::size_t end;     // one past the section's last line
+    };
+    std::optional<Range> find_section(std::string_view section) const;
+    std::optional<std::size_t> find_key(const Range& range, std::string_view key) const;
+
+    std::vector<std::string> lines_;
+    std::filesystem::path path_;
+};
+
+}  // namespace vetra::settings

@@ -1,0 +1,50 @@
+#include "settings/ini_list.h"
+
+#include <algorithm>
+
+#include "library/cp1251.h"
+
+namespace vetra::settings {
+
+void IniList::load(std::string_view path) {
+    IniFile file;
+    file.open(std::string(library::trim(path)));
+    load(file);
+}
+
+bool IniList::save(std::string_view path) {
+    IniFile file;
+    if (!file.open(std::string(library::trim(path)))) {
+        return false;
+    }
+    save(file);
+    return file.save();
+}
+
+void IniList::load(const IniFile& file) {
+    const int size = file.read_integer(section_, "size", -1);
+    if (size == -1) {
+        return;
+    }
+    const int count = std::clamp(size, 0, kMaxItems);
+    resize_list(count);
+    for (int i = 0; i < count; ++i) {
+        set_item_text(i, file.read_string(section_, "item" + std::to_string(i + 1), ""));
+    }
+    after_load(file);
+}
+
+void IniList::save(IniFile& file) {
+    file.erase_section(section_);
+    const int count = list_count();
+    file.write_integer(section_, "size", count);
+    for (int i = 0; i < count; ++i) {
+        file.write_string(section_, "item" + std::to_string(i + 1), "\"" + item_text(i) + "\"");
+    }
+    after_save(file);
+}
+
+void IniList::after_save(IniFile&) {}
+void IniList::after_load(const IniFile&) {}
+
+}  // namespace vetra::settings
