@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "control/mess_caller.h"
+#include "control/sample_record.h"
+#include "library/clock.h"
+#include "library/datetime.h"
+#include "library/lock_object.h"
+#include "library/operator.h"
+#include "link/chromatograph_port.h"
+#include "settings/global_settings.h"
+
+namespace vetra::control {
+
+class TVetraThread;
+
+// The controller's link to the chromatograph: its port, the cycle program, the acquisition
+// thread and the chromatogram it delivers, and the values shown while a cycle runs.
+// Everything but the values guarded by the data lock belongs to the main thread.
+class ChromatographLink {
+public:
+    ChromatographLink(settings::GlobalSettings& settings, library::LockObject& data_lock,
+                      MessCaller& calls, library::Operator& op, const library::Clock& clock);
+    ~ChromatographLink();
+    ChromatographLink(const ChromatographLink&) = delete;
+    ChromatographLink& operator=(const ChromatographLink&) = delete;
+
+    link::ChromatographPort& port() { return port_; }
+    void set_port_params(std::string name, int speed, int parity_index, int stop_index);
+    void set_program(const std::array<std::int32_t, 8>& program) { program_ = program; }
+    const std::array<std::int32_t, 8>& program() const { return program_; }
+
+    // Sends the cycle program and starts a cycle acquisition; false with status -97 or -99.
+    [[nodiscard]] bool start_cycle();
+    // Model 1: asks for totalizer readings between cycles and starts reading them.
+    [[nodiscard]] bool start_totalizer_stream();
+
+    bool idle() const { return idle_; }
+    bool totalizer_mode() const { return totalizer_mode_; }
+    int status() const { return port_.status(); }
+
+    // Tells a running acquisition to stop and waits for it (program exit). Its end is
+    // handled at once, as if its end call had arrived.
+    void stop_acquisition();
+
+    // Main thread, queued by the acquisition thread.
+    void deliver_block(const SampleRecord& record);
+    void on_acquisition_end(const TVetraThread* thread);
+
+    int sample_count() const { return static_cast<int>(samples_.size()); }
+    const SampleRecord& sample_at(int index) const { return samples_[static_cast<std::size_t>(index)]; }
+    const std::vector<SampleRecord>& samples() const { return samples_; }
+    // Appends to `points` the samples it does not hold yet, less the display offset.
+    void copy_new_samples(std::vector<double>& points) const;
+    void set_display_offset(double offset) { display_offset_ = offset; }
+    double display_offset() const { return display_offset_; }
+    void reserve_samples(std::size_t count) { samples_.reserve(count); }
+
+    // Shared with the acquisition thread; the writers hold the data lock.
+    std::int32_t last_adc_code() const { return last_adc_code_.load(); }
+    std::int32_t last_range() const { return last_range_.load(); }
+    std::int32_t elapsed_seconds() const { return elapsed_seconds_.load(); }
+    library::DayNumber acquisition_start_time() const;
+
+    // Called when the built-in totalizer was expected but never answered: the controller
+    // leaves the totalizer mode. Without it the settings are only saved.
+    std::function<void()> on_totalizer_missing;
+
+    // Acquisition thread, under the data lock: one totalizer reading of channel 1 or 2,
+    // scaled 0..10. The readings' averaging joins here.
+    void totalizer_scaling(int channel, double reading);
+
+    // For the acquisition thread.
+    settings::GlobalSettings& settings() { return settings_; }
+    library::LockObject& data_lock() { return data_lock_; }
+    MessCaller& calls() { return calls_; }
+    const library::Clock& clock() const { return clock_; }
+    void publish_display(std::int32_t adc_code, std::int32_t range);
+    void publish_elapsed(std::int32_t seconds) { elapsed_seconds_.store(seconds); }
+    void stamp_acquisition_start();
+    // Queue a point, or the end of the run, for the main thread. Calls that arrive after the
+    // link has gone, or after it moved on to another run, do nothing.
+    void post_block(const SampleRecord& record);
+    void post_end(const TVetraThread* thread);
+
+private:
+    void start_thread(bool totalizer_mode);
+    bool send_program_and_wait();
+
+    settings::GlobalSettings& settings_;
+    library::LockObject& data_lock_;
+    MessCaller& calls_;
+    library::Operator& operator_;
+    const library::Clock& clock_;
+
+    link::ChromatographPort port_;
+    std::array<std::int32_t, 8> program_{};
+    std::vector<SampleRecord> samples_;
+    double display_offset_ = 0.0;
+    std::unique_ptr<TVetraThread> thread_;
+    bool idle_ = true;
+    bool totalizer_mode_ = false;
+
+    std::atomic<std::int32_t> last_adc_code_{0};
+    std::atomic<std::int32_t> last_range_{0};
+    std::atomic<std::int32_t> elapsed_seconds_{0};
+    library::DayNumber acquisition_start_ = 0.0;  // under the data lock
+    // Queued calls hold a weak reference to this; it dies with the link.
+    std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
+};
+
+}  // namespace vetra::control
