@@ -1,12 +1,13 @@
 // vetra-tool: inspects the files of a program directory.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "library/number_text.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
+#include "settings/program_directory.h"
 
 namespace {
 
@@ -16,22 +17,10 @@ void usage() {
                  "  settings  prints every setting the program directory loads\n");
 }
 
-std::string default_program_dir() {
-    if (const char* home = std::getenv("VETRA_HOME"); home && *home) {
-        return home;
-    }
-    const char* user_home = std::getenv("HOME");
-    return std::string(user_home ? user_home : ".") + "/.local/share/vetra";
-}
-
-int print_settings(std::string dir) {
-    if (dir.empty() || dir.back() != '/') {
-        dir += '/';
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir)) {
-        std::fprintf(stderr, "Каталог программы недоступен: %s\n", dir.c_str());
+int print_settings(const std::string& dir) {
+    std::string error;
+    if (!vetra::settings::prepare_program_directory(dir, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
     vetra::settings::GlobalSettings settings;
@@ -51,7 +40,7 @@ int print_settings(std::string dir) {
 int main(int argc, char** argv) {
     vetra::library::init_decimal_separator_from_locale();
     std::string command;
-    std::string dir = default_program_dir();
+    std::optional<std::string> dir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--dir" && i + 1 < argc) {
@@ -64,7 +53,7 @@ int main(int argc, char** argv) {
         }
     }
     if (command == "settings") {
-        return print_settings(dir);
+        return print_settings(vetra::settings::resolve_program_directory(dir));
     }
     usage();
     return 2;

@@ -160,6 +160,16 @@ library::DayNumber ChromatographLink::acquisition_start_time() const {
     return acquisition_start_;
 }
 
+double ChromatographLink::current_average() const {
+    library::ScopedLock lock(data_lock_);
+    return current_average_;
+}
+
+void ChromatographLink::set_current_average(double value) {
+    library::ScopedLock lock(data_lock_);
+    current_average_ = value;
+}
+
 void ChromatographLink::stamp_acquisition_start() { acquisition_start_ = clock_.now_day_number(); }
 
 void ChromatographLink::publish_display(std::int32_t adc_code, std::int32_t range) {

@@ -67,6 +67,9 @@ public:
     std::int32_t last_range() const { return last_range_.load(); }
     std::int32_t elapsed_seconds() const { return elapsed_seconds_.load(); }
     library::DayNumber acquisition_start_time() const;
+    // The current totalizer value; both take the data lock.
+    double current_average() const;
+    void set_current_average(double value);
 
     // Called when the built-in totalizer was expected but never answered: the controller
     // leaves the totalizer mode. Without it the settings are only saved.
@@ -111,6 +114,7 @@ private:
     std::atomic<std::int32_t> last_range_{0};
     std::atomic<std::int32_t> elapsed_seconds_{0};
     library::DayNumber acquisition_start_ = 0.0;  // under the data lock
+    double current_average_ = 0.0;                // under the data lock
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
 };

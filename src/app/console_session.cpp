@@ -1,0 +1,160 @@
+#include "app/console_session.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+#include "control/vetra_system.h"
+#include "library/clock.h"
+#include "library/operator.h"
+#include "settings/global_settings.h"
+#include "settings/program_directory.h"
+
+namespace vetra::app {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kTick = std::chrono::milliseconds(400);
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void on_signal(int) { g_stop.store(true); }
+
+void install_signal_handlers() {
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+void print_error(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+class Session {
+public:
+    Session(const ConsoleOptions& options, std::string directory)
+        : options_(options), directory_(std::move(directory)), system_(settings_, operator_, clock_) {}
+
+    void start_up() {
+        system_.set_work_directory(directory_);
+        system_.load_all();
+        settings::load_settings_at_startup(settings_, directory_);
+        stored_demo_ = settings_.demo;
+        stored_port_ = settings_.port_name;
+        if (options_.demo) {
+            settings_.demo = true;
+        }
+        if (options_.port) {
+            settings_.port_name = *options_.port;
+        }
+        system_.link().reserve_samples(static_cast<std::size_t>(
+            std::max(0, settings_.samples_per_second) * std::max(0, settings_.screen_seconds)));
+        settings::create_data_directory(settings_, directory_);
+        if (options_.mode) {
+            system_.set_work_mode(*options_.mode);
+        }
+        if (options_.verbose) {
+            system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
+            system_.cycle_finished.connect([](int status) {
+                print_error("vetra-console: cycle finished, status " + std::to_string(status));
+            });
+        }
+    }
+
+    void run() {
+        const auto started = Clock::now();
+        auto next_tick = started;
+        while (!g_stop.load() && !done()) {
+            if (options_.timeout_seconds &&
+                Clock::now() - started >= std::chrono::seconds(*options_.timeout_seconds)) {
+                break;
+            }
+            start_manual_cycle();
+            // Deliver the acquisition's points as they come, until the next tick is due.
+            while (Clock::now() < next_tick && !g_stop.load()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    next_tick - Clock::now());
+                system_.calls().wait_and_run(std::max(left, std::chrono::milliseconds(1)));
+            }
+            next_tick += kTick;
+            if (Clock::now() > next_tick) {
+                next_tick = Clock::now();  // never try to catch up on lost ticks
+            }
+            tick();
+        }
+    }
+
+    void shut_down() {
+        system_.link().stop_acquisition();
+        system_.save_all();
+        settings_.demo = stored_demo_;
+        settings_.port_name = stored_port_;
+        settings_.first_start = false;
+        if (!settings_.save()) {
+            print_error("Не удалось сохранить настройки: " + settings_.settings_path);
+        }
+    }
+
+private:
+    bool done() const { return options_.cycles && finished_ >= *options_.cycles; }
+
+    // Manual mode: one cycle at once, as if "Запуск" were pressed, and another after each
+    // finished one. A start that fails counts as a cycle, so a dead line cannot hang us.
+    void start_manual_cycle() {
+        if (system_.work_mode() != control::kManual || system_.state() != 1 ||
+            system_.start_pending() || done()) {
+            return;
+        }
+        try {
+            system_.start_analysis();
+        } catch (const control::VetraError& e) {
+            print_error(e.what());
+            ++finished_;
+        }
+    }
+
+    void tick() {
+        const int before = system_.state();
+        try {
+            system_.on_timer_tick();
+        } catch (const control::VetraError& e) {
+            print_error(e.what());
+        }
+        if (before == 0 && system_.state() == 1) {
+            ++finished_;
+        }
+    }
+
+    const ConsoleOptions& options_;
+    std::string directory_;
+    settings::GlobalSettings settings_;
+    library::ConsoleOperator operator_;
+    library::SystemClock clock_;
+    control::VetraSystem system_;
+    bool stored_demo_ = false;
+    std::string stored_port_;
+    long finished_ = 0;
+};
+
+}  // namespace
+
+int run_console(const ConsoleOptions& options) {
+    const std::string directory = settings::resolve_program_directory(options.directory);
+    std::string error;
+    if (!settings::prepare_program_directory(directory, error)) {
+        print_error(error);
+        return 2;
+    }
+    install_signal_handlers();
+    Session session(options, directory);
+    session.start_up();
+    session.run();
+    session.shut_down();
+    return 0;
+}
+
+}  // namespace vetra::app

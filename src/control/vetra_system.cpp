@@ -1,0 +1,326 @@
+#include "control/vetra_system.h"
+
+#include <cmath>
+
+#include "link/chromatograph_port.h"
+
+namespace vetra::control {
+namespace {
+
+constexpr const char* kSection = "VetraSystem";
+constexpr const char* kWarmupBusyMessage =
+    "Для запуска режима прогрева дождитесь завершения цикла работы хроматографа";
+constexpr int kWarmupCycles = 3;
+constexpr double kDepthValidSeconds = 10.0;
+
+struct WarmupStep {
+    std::int32_t cycle_length;
+    std::int32_t heating_end;
+};
+
+// Indexed by the cycles left: 3 and 2 are short conditioning cycles, 1 a full one.
+WarmupStep warmup_step(int cycles_left) {
+    return cycles_left == 1 ? WarmupStep{120, 70} : WarmupStep{65, 63};
+}
+
+}  // namespace
+
+std::string cannot_open_port_message(const std::string& port_name) {
+    return "ОШИБКА: Невозможно открыть порт " + port_name +
+           ". Возможно он отсутствует на компьютере, или занят другим устройством.";
+}
+
+VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& op,
+                         const library::Clock& clock)
+    : settings_(settings),
+      operator_(op),
+      clock_(clock),
+      link_(settings, data_lock_, calls_, op, clock) {
+    link_.on_totalizer_missing = [this] { on_totalizer_missing(); };
+}
+
+VetraSystem::~VetraSystem() = default;
+
+void VetraSystem::register_bindings(settings::BindingList& l) {
+    l.add_bool(&save_all_values_, kSection, "save_all_values");
+    l.add_bool(&save_science_values_, kSection, "save_science_values");
+    l.add_int_block(&work_mode_, kSection, "work_mode");
+    l.add_integer(&time_mode_period_, kSection, "time_mode_period");
+    l.add_integer(&max_depth_counter_, kSection, "max_depth_counter");
+}
+
+void VetraSystem::set_work_directory(std::string directory) {
+    if (!directory.empty() && directory.back() != '/') {
+        directory += '/';
+    }
+    base_dir_ = std::move(directory);
+    calibration_path_ = base_dir_ + "calibr.ini";
+    history_path_ = base_dir_ + "vetra2.history";
+    settings_path_ = base_dir_ + settings::kSettingsFileName;
+}
+
+void VetraSystem::load_all() {
+    load(settings_path_);
+    if (mode_changed) {
+        mode_changed();
+    }
+}
+
+void VetraSystem::save_all() { save(settings_path_); }
+
+void VetraSystem::on_timer_tick() {
+    if (state_ == 0) {
+        running_step();
+    } else {
+        idle_step();
+    }
+    remote_poll();
+    remote_poll();
+    seconds_count();
+}
+
+void VetraSystem::running_step() {
+    const bool calculated_cycle = warmup_left_ == 0 && depth_left_ <= 1;
+    if (!link_.idle()) {
+        return;
+    }
+    const int status = link_.status();
+    if (status == link::kStatusNoError || status == link::kStatusClosingFrame) {
+        (void)calculated_cycle;
+        if (warmup_left_ != 0) {
+            --warmup_left_;
+        }
+        if (depth_left_ != 0) {
+            --depth_left_;
+        }
+        state_ = 1;
+        cycle_finished(status);
+        return;
+    }
+    state_ = 1;
+    if (status == link::kStatusNoAnswer) {
+        throw VetraError(kLostConnectionMessage);
+    }
+    cycle_finished(status);
+}
+
+void VetraSystem::idle_step() {
+    if (warmup_left_ != 0) {
+        warmup_start();
+        return;
+    }
+    switch (work_mode_) {
+        case kByTime:
+            if (seconds_counter_ > time_mode_period_) {
+                seconds_counter_ = 0;
+                start_analysis();
+                return;
+            }
+            break;
+        case kContinuous:
+            start_analysis();
+            return;
+        case kByDepthMark:
+            if (depth_left_ != 0) {
+                start_analysis();
+                return;
+            }
+            break;
+        case kByTotalizer: {
+            double reading = 0.0;
+            if (totalizer_reading(reading) &&
+                static_cast<double>(static_cast<float>(reading)) > settings_.porog_value) {
+                start_analysis();
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (!link_.idle()) {
+        return;
+    }
+    if (start_pending_) {
+        start_analysis();
+    } else if (settings_.device_type == settings::kModelVelon && settings_.totalizer_use.load()) {
+        link_.set_port_params(settings_.port_name, settings_.port_speed, settings_.port_parity,
+                              settings_.port_stop_bits);
+        (void)link_.start_totalizer_stream();  // a failure is silent; the next idle tick retries
+    }
+}
+
+bool VetraSystem::totalizer_reading(double& reading) {
+    if (settings_.porog_from_station) {
+        if (!fetch_station_value) {
+            return false;
+        }
+        reading = fetch_station_value("сумм_газ3");
+        return true;
+    }
+    if (settings_.totalizer_use.load() && (settings_.device_type == settings::kModelTd5 ||
+                                           settings_.device_type == settings::kModelVelon)) {
+        reading = link_.current_average();
+        return true;
+    }
+    return false;
+}
+
+void VetraSystem::start_analysis() {
+    start_pending_ = false;
+    if (state_ == 0) {
+        return;
+    }
+    if (!link_.idle()) {
+        start_pending_ = true;
+        return;
+    }
+    std::array<std::int32_t, 8> program{};
+    for (std::size_t i = 0; i < settings_.times.size(); ++i) {
+        program[i] = settings_.times[i];
+    }
+    program[7] = settings_.cycle_time;
+    link_.set_program(program);
+    link_.set_port_params(settings_.port_name, settings_.port_speed, settings_.port_parity,
+                          settings_.port_stop_bits);
+    if (!link_.start_cycle()) {
+        if (link_.status() == link::kStatusNoAnswer) {
+            throw VetraError(kNoAnswerMessage);
+        }
+        if (link_.status() == link::kStatusCannotOpen) {
+            throw VetraError(cannot_open_port_message(settings_.port_name));
+        }
+    }
+    state_ = 0;
+    seconds_counter_ = 0;
+    cycle_started();
+}
+
+void VetraSystem::request_warmup() {
+    if (state_ == 1) {
+        warmup_left_ = kWarmupCycles;
+        return;
+    }
+    operator_.show_message(kWarmupBusyMessage, "Сообщение", library::MessageIcon::information);
+}
+
+void VetraSystem::warmup_start() {
+    const std::int32_t cycle_length = settings_.cycle_length();
+    const std::int32_t heating_end = settings_.heating_end();
+    const WarmupStep step = warmup_step(warmup_left_);
+    settings_.set_cycle_length(step.cycle_length);
+    settings_.set_heating_end(step.heating_end);
+    try {
+        start_analysis();
+    } catch (...) {
+        settings_.set_cycle_length(cycle_length);
+        settings_.set_heating_end(heating_end);
+        throw;
+    }
+    settings_.set_cycle_length(cycle_length);
+    settings_.set_heating_end(heating_end);
+}
+
+void VetraSystem::set_work_mode(std::int32_t mode) {
+    if (mode == kByTotalizer && !settings_.totalizer_use.load() && !settings_.porog_from_station) {
+        mode = kManual;
+    }
+    work_mode_ = mode;
+    if (mode_changed) {
+        mode_changed();
+    }
+}
+
+void VetraSystem::start_depth_series() {
+    depth_left_ = max_depth_counter_ + 1;
+    start_analysis();
+}
+
+void VetraSystem::remote_poll() {
+    if (!settings_.remote_control) {
+        depth_ = 0.0f;
+        return;
+    }
+    const int operation = remote_ ? remote_->poll() : RemoteSource::kNone;
+    if (operation != RemoteSource::kNone) {
+        if (remote_->time_period() != -1) {
+            time_mode_period_ = remote_->time_period();
+        }
+        if (remote_->depth() > 1.0f) {
+            depth_ = remote_->depth();
+            depth_time_ = clock_.now_whole_seconds();
+        }
+    }
+    switch (operation) {
+        case RemoteSource::kNone: {
+            const double elapsed = (clock_.now_whole_seconds() - depth_time_) * 86400.0;
+            if (std::llround(elapsed) >= kDepthValidSeconds) {
+                depth_ = 0.0f;
+            }
+            break;
+        }
+        case RemoteSource::kStart:
+            if (remote_->depth() > 1.0f) {
+                depth_ = remote_->depth();
+            }
+            if (work_mode_ == kByDepthMark && state_ == 1) {
+                start_depth_series();
+            }
+            break;
+        case RemoteSource::kMode:
+            set_work_mode(remote_->mode_value());
+            break;
+        default:
+            break;
+    }
+}
+
+void VetraSystem::seconds_count() {
+    const int second = clock_.local_now().second;
+    if (work_mode_ == kByTime && second != last_second_) {
+        last_second_ = second;
+        ++seconds_counter_;
+    }
+}
+
+double VetraSystem::depth_for_log() const {
+    if (depth_ == 0.0f) {
+        return 0.0;
+    }
+    return std::floor(static_cast<double>(depth_) * 100.0) / 100.0;
+}
+
+std::string VetraSystem::status_text() const {
+    if (warmup_left_ != 0) {
+        return "Прогрев колонок " + std::to_string(kWarmupCycles + 1 - warmup_left_) + " из " +
+               std::to_string(kWarmupCycles);
+    }
+    if (depth_left_ >= 2) {
+        return "Вход в режим #" + std::to_string(depth_left_ - 1);
+    }
+    switch (work_mode_) {
+        case kManual:
+            return "Ручной режим";
+        case kByTime:
+            return "Временной режим";
+        case kContinuous:
+            return "Непрерывный режим";
+        case kByDepthMark:
+            return "По метке глубины";
+        case kByTotalizer:
+            return "По газосумматору";
+        default:
+            return "Неизвестный режим " + std::to_string(work_mode_);
+    }
+}
+
+void VetraSystem::on_totalizer_missing() {
+    if (work_mode_ == kByTotalizer) {
+        set_work_mode(kManual);
+    }
+    settings_.save();
+    if (mode_changed) {
+        mode_changed();
+    }
+}
+
+}  // namespace vetra::control

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <boost/signals2/signal.hpp>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "control/chromatograph_link.h"
+#include "control/mess_caller.h"
+#include "control/remote_source.h"
+#include "library/clock.h"
+#include "library/datetime.h"
+#include "library/lock_object.h"
+#include "library/operator.h"
+#include "settings/global_settings.h"
+#include "settings/ini_options.h"
+
+namespace vetra::control {
+
+// An error the operator must see; the text is the operator's message.
+class VetraError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The numbers are stored, sent by the station and used by the mode buttons.
+enum WorkMode : std::int32_t {
+    kManual = 0,
+    kByTime = 1,
+    kContinuous = 2,
+    kByDepthMark = 3,
+    kByTotalizer = 4,
+};
+
+inline constexpr const char* kNoAnswerMessage = "Хроматограф не ответил после запроса!";
+inline constexpr const char* kLostConnectionMessage = "Внезапно потеряна связь с хроматографом!";
+std::string cannot_open_port_message(const std::string& port_name);
+
+// The hub of the program: decides when the chromatograph runs a cycle, watches the running
+// cycle and tells the rest of the program what happened. Driven by a 400 ms timer on the
+// main thread; never blocks and owns no thread of its own.
+class VetraSystem : public settings::IniOptions {
+public:
+    VetraSystem(settings::GlobalSettings& settings, library::Operator& op,
+                const library::Clock& clock);
+    ~VetraSystem() override;
+
+    void set_work_directory(std::string directory);
+    void load_all();
+    void save_all();
+
+    // One step of the cycle state machine. May throw VetraError.
+    void on_timer_tick();
+    // Asks for a cycle now. May throw VetraError.
+    void start_analysis();
+    void request_warmup();
+    void set_work_mode(std::int32_t mode);
+
+    int state() const { return state_; }
+    std::int32_t work_mode() const { return work_mode_; }
+    bool save_all_values() const { return save_all_values_; }
+    bool save_science_values() const { return save_science_values_; }
+    std::int32_t time_mode_period() const { return time_mode_period_; }
+    void set_time_mode_period(std::int32_t seconds) { time_mode_period_ = seconds; }
+    std::int32_t max_depth_counter() const { return max_depth_counter_; }
+    bool start_pending() const { return start_pending_; }
+    int warmup_cycles_left() const { return warmup_left_; }
+    int depth_cycles_left() const { return depth_left_; }
+    std::int32_t seconds_counter() const { return seconds_counter_; }
+    float depth() const { return depth_; }
+    double depth_for_log() const;
+    std::string status_text() const;
+
+    const std::string& base_directory() const { return base_dir_; }
+    const std::string& calibration_path() const { return calibration_path_; }
+    const std::string& history_path() const { return history_path_; }
+    const std::string& settings_path() const { return settings_path_; }
+
+    settings::GlobalSettings& settings() { return settings_; }
+    ChromatographLink& link() { return link_; }
+    MessCaller& calls() { return calls_; }
+    library::LockObject& data_lock() { return data_lock_; }
+
+    // The station's remote-control messages; none until one is set.
+    void set_remote_source(std::unique_ptr<RemoteSource> source) { remote_ = std::move(source); }
+    // Fetches a named value from the station for the totalizer mode; none until one is set.
+    std::function<double(const std::string&)> fetch_station_value;
+
+    std::function<void()> mode_changed;
+    boost::signals2::signal<void()> cycle_started;
+    boost::signals2::signal<void()> windows_changed;
+    boost::signals2::signal<void(int)> cycle_finished;
+
+protected:
+    void register_bindings(settings::BindingList& list) override;
+
+private:
+    void running_step();
+    void idle_step();
+    void warmup_start();
+    void remote_poll();
+    void seconds_count();
+    void start_depth_series();
+    bool totalizer_reading(double& reading);
+    void on_totalizer_missing();
+
+    settings::GlobalSettings& settings_;
+    library::Operator& operator_;
+    const library::Clock& clock_;
+
+    int state_ = 1;
+    std::int32_t seconds_counter_ = 0;
+    int warmup_left_ = 0;
+    int depth_left_ = 0;
+    std::int32_t max_depth_counter_ = 3;
+    std::string base_dir_;
+    std::string calibration_path_;
+    std::string history_path_;
+    std::string settings_path_;
+    float depth_ = 0.0f;
+    library::DayNumber depth_time_ = 0.0;
+    std::int32_t work_mode_ = kManual;
+    std::int32_t time_mode_period_ = 0;
+    bool save_all_values_ = true;
+    bool save_science_values_ = false;
+    bool start_pending_ = false;
+    MessCaller calls_;
+    library::LockObject data_lock_;
+    ChromatographLink link_;
+    std::unique_ptr<RemoteSource> remote_;
+    int last_second_ = -1;
+};
+
+}  // namespace vetra::control
