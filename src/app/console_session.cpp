@@ -8,6 +8,8 @@
 #include "control/vetra_system.h"
 #include "library/clock.h"
 #include "library/operator.h"
+#include "link/remote_control.h"
+#include "link/station_client.h"
 #include "settings/global_settings.h"
 #include "settings/program_directory.h"
 
@@ -57,6 +59,10 @@ public:
         if (options_.mode) {
             system_.set_work_mode(*options_.mode);
         }
+        system_.set_remote_source(std::make_unique<link::RemoteControl>());
+        system_.fetch_station_value = [this](const std::string& name) {
+            return station_client_.fetch_station_value(settings_.reg_computer_name, name);
+        };
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
             system_.cycle_finished.connect([](int status) {
@@ -89,6 +95,7 @@ public:
     }
 
     void shut_down() {
+        system_.station().send_closing();
         system_.link().stop_acquisition();
         system_.save_all();
         settings_.demo = stored_demo_;
@@ -135,6 +142,7 @@ private:
     library::ConsoleOperator operator_;
     library::SystemClock clock_;
     control::VetraSystem system_;
+    link::TDataModule1 station_client_;
     bool stored_demo_ = false;
     std::string stored_port_;
     long finished_ = 0;

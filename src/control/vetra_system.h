@@ -14,6 +14,7 @@
 #include "library/datetime.h"
 #include "library/lock_object.h"
 #include "library/operator.h"
+#include "link/station_sender.h"
 #include "settings/global_settings.h"
 #include "settings/ini_options.h"
 
@@ -82,6 +83,7 @@ public:
     ChromatographLink& link() { return link_; }
     MessCaller& calls() { return calls_; }
     library::LockObject& data_lock() { return data_lock_; }
+    link::StationSender& station() { return station_; }
 
     // The station's remote-control messages; none until one is set.
     void set_remote_source(std::unique_ptr<RemoteSource> source) { remote_ = std::move(source); }
@@ -130,6 +132,7 @@ private:
     library::LockObject data_lock_;
     ChromatographLink link_;
     std::unique_ptr<RemoteSource> remote_;
+    link::StationSender station_{data_lock_};
     int last_second_ = -1;
 };
 

@@ -1,0 +1,150 @@
+#include "link/mailslot.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "library/cp1251.h"
+
+namespace vetra::link {
+namespace {
+
+constexpr std::string_view kLocalPrefix = "\\\\.\\mailslot\\";
+constexpr std::string_view kDomainPrefix = "\\\\*\\mailslot\\";
+
+bool make_address(const std::filesystem::path& path, sockaddr_un& addr) {
+    const std::string text = path.string();
+    if (text.size() >= sizeof addr.sun_path) {
+        return false;
+    }
+    std::memset(&addr, 0, sizeof addr);
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool starts_with_ignore_case(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           library::equals_ignore_case(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
+std::filesystem::path mailslot_directory() {
+    if (const char* dir = std::getenv("VETRA_MAILSLOT_DIR"); dir && *dir) {
+        return dir;
+    }
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        return std::filesystem::path(runtime) / "vetra-mailslot";
+    }
+    return "/tmp/vetra-mailslot-" + std::to_string(::getuid());
+}
+
+std::optional<std::filesystem::path> mailslot_path(std::string_view name) {
+    if (starts_with_ignore_case(name, kDomainPrefix) || !starts_with_ignore_case(name, kLocalPrefix)) {
+        return std::nullopt;
+    }
+    std::filesystem::path path = mailslot_directory();
+    std::string_view rest = name.substr(kLocalPrefix.size());
+    while (!rest.empty()) {
+        const auto sep = rest.find('\\');
+        const std::string_view part = rest.substr(0, sep);
+        if (part.empty() || part == "." || part == ".." || part.find('/') != std::string_view::npos) {
+            return std::nullopt;
+        }
+        path /= std::string(part);
+        rest = sep == std::string_view::npos ? std::string_view{} : rest.substr(sep + 1);
+    }
+    if (path == mailslot_directory()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool mailslot_write(std::string_view name, std::string_view message) {
+    const auto path = mailslot_path(name);
+    sockaddr_un addr{};
+    if (!path || !make_address(*path, addr)) {
+        return false;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const ssize_t sent = ::sendto(fd, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                  reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    ::close(fd);
+    return sent == static_cast<ssize_t>(message.size());
+}
+
+MailslotServer::MailslotServer(std::string_view name, std::size_t max_message_size)
+    : max_size_(max_message_size) {
+    const auto path = mailslot_path(name);
+    sockaddr_un addr{};
+    if (!path || !make_address(*path, addr)) {
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(path->parent_path(), ec);
+    ::chmod(mailslot_directory().c_str(), 0700);
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return;
+    }
+    // A socket file that nobody reads is left over from a crash; one that answers belongs
+    // to another running program, which keeps it.
+    const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe >= 0) {
+        const bool owned = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(probe);
+        if (owned) {
+            ::close(fd);
+            return;
+        }
+    }
+    ::unlink(path->c_str());
+    // Only the user may write; the directory is the user's alone as well.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return;
+    }
+    ::chmod(path->c_str(), 0600);
+    fd_ = fd;
+    path_ = *path;
+}
+
+MailslotServer::~MailslotServer() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(path_.c_str());
+    }
+}
+
+std::optional<std::string> MailslotServer::read_next() {
+    if (fd_ < 0) {
+        return std::nullopt;
+    }
+    std::vector<char> buffer(max_size_ + 1);
+    while (true) {
+        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (static_cast<std::size_t>(n) > max_size_) {
+            continue;  // too long for this mailslot: dropped, the next one is read instead
+        }
+        return std::string(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace vetra::link

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "link/mailslot.h"
+#include "link/remote_source.h"
+
+namespace vetra::link {
+
+inline constexpr const char* kRemoteControlMailslot = "\\\\.\\mailslot\\chromatograph";
+inline constexpr std::size_t kRemoteMessageSize = 1024;
+
+// One remote-control message, decoded.
+struct RemoteMessage {
+    int operation = RemoteSource::kOther;
+    float depth = 0.0f;
+    std::int32_t time_period = -1;
+    std::int32_t mode_value = 2;  // meaningful with "mode" only
+};
+
+// Lines "name=value" (CR LF, CR or LF), names without regard to case, the text ending at the
+// first zero byte. Missing or malformed values take their defaults.
+RemoteMessage parse_remote_message(std::string_view bytes);
+
+// The program's own mailslot, through which the station sets the depth, starts a depth-mark
+// series and switches work modes. A poll never waits.
+class RemoteControl final : public RemoteSource {
+public:
+    explicit RemoteControl(std::string_view name = kRemoteControlMailslot);
+
+    int poll() override;
+    float depth() const override { return depth_; }
+    std::int32_t time_period() const override { return time_period_; }
+    std::int32_t mode_value() const override { return mode_value_; }
+
+    bool is_valid() const { return server_.is_valid(); }
+
+private:
+    MailslotServer server_;
+    float depth_ = 0.0f;
+    std::int32_t mode_value_ = 0;
+    std::int32_t time_period_ = -1;
+};
+
+}  // namespace vetra::link
