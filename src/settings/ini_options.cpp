@@ -86,7 +86,10 @@ void Binding::read(const IniFile& file) const {
                 }
             },
             [&](std::string* v) { *v = file.read_string(section, key, *v); },
-            [&](std::uint8_t* v) { hex_to_bytes(file.read_string(section, key, ""), v, size); },
+            // The length rule counts the file's one-byte characters, not UTF-8 bytes.
+            [&](std::uint8_t* v) {
+                hex_to_bytes(library::utf8_to_cp1251(file.read_string(section, key, "")), v, size);
+            },
         },
         target);
 }

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <boost/signals2/signal.hpp>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "settings/ini_list.h"
+
+namespace vetra::analysis {
+
+// One gas: its exit-time window as configured and as the analysis actually uses it (the
+// two differ only after the window correction), in seconds from the start of the analysis.
+struct GazOption {
+    std::string name;
+    std::string code;
+    float start = 0;
+    float end = 0;
+    float work_start = 0;
+    float work_end = 0;
+    double spare1 = 0;
+    double spare2 = 100;
+    std::int32_t colour = 0;  // 0x00BBGGRR
+};
+
+// The gases in result order, kept in section "газ". Item text:
+// name code start end colour spare1 spare2. The working window is not stored.
+class GazList : public settings::IniList {
+public:
+    static constexpr const char* kSection = "газ";
+
+    // Starts with the default gases.
+    GazList();
+
+    using settings::IniList::load;
+    using settings::IniList::save;
+
+    int count() const { return static_cast<int>(gases_.size()); }
+    // Both throw std::out_of_range outside 0 .. count - 1.
+    const GazOption& gas(int index) const { return gases_.at(static_cast<std::size_t>(index)); }
+    GazOption& gas(int index) { return gases_.at(static_cast<std::size_t>(index)); }
+
+    // New gases are blank: no name or code, windows, spare values and colour all 0.
+    void resize(int count);
+    void resetWorkingWindows();
+    // Sets the configured and the working window; an index outside the list is ignored.
+    void setWindow(int index, float start, float end);
+
+    // After every load that found "size" (also when the list fell back to the defaults,
+    // since the gas count may have changed), and from editors that changed the list.
+    boost::signals2::signal<void()> changed;
+
+    static std::vector<GazOption> default_gases();
+
+    static std::string item_text_of(const GazOption& gas);
+    static GazOption parse_item(std::string_view text);
+
+protected:
+    int list_count() const override { return count(); }
+    std::string item_text(int index) const override;
+    void resize_list(int count) override;
+    void set_item_text(int index, std::string_view text) override;
+    void after_load(const settings::IniFile& file) override;
+
+private:
+    std::vector<GazOption> gases_;
+};
+
+// The gases the setup wizard offers, as (code, name).
+const std::vector<std::pair<std::string, std::string>>& known_gases();
+// The code of a known gas by its name; empty when the name is not known.
+std::string known_gas_code(std::string_view name);
+
+}  // namespace vetra::analysis

@@ -1,0 +1,12 @@
+#include <cstdio>
+#include <string_view>
+
+#include "chromatograph_sim.h"
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "chromatograph") {
+        return vetra::sim::run_chromatograph(argc - 2, argv + 2);
+    }
+    std::fputs("usage: vetra-sim chromatograph [options]\n", stderr);
+    return 2;
+}
