@@ -102,7 +102,8 @@ TEST(WholeChromatogram, published_concentrations_follow_the_calibration) {
 }
 
 // On a perfectly flat baseline the start edge walks right and the end edge left until the
-// signal changes by the threshold, so the windows close in on the peaks.
+// signal changes by the threshold, so the windows close in on the peaks (or stay, where the
+// peak's tail already rises at the edge): never outside the configured window.
 TEST(WholeChromatogram, the_correction_closes_each_window_around_its_peak) {
     CalculatorRig rig(8);
     rig.settings.window_correction = true;
@@ -115,13 +116,13 @@ TEST(WholeChromatogram, the_correction_closes_each_window_around_its_peak) {
     for (int g = 0; g < 6; ++g) {
         SCOPED_TRACE(g);
         const auto& gas = rig.gases.gas(g);
-        EXPECT_GT(gas.work_start, gas.start);
+        EXPECT_GE(gas.work_start, gas.start);
         EXPECT_LT(gas.work_start, kCentre[g] - 2 * kSigma);
         EXPECT_GT(gas.work_end, kCentre[g] + 2 * kSigma);
-        EXPECT_LT(gas.work_end, gas.end);
+        EXPECT_LE(gas.work_end, gas.end);
         EXPECT_NEAR(r[g].peak_max, kBaseline + kAmplitude[g], 1e-9);
         EXPECT_GT(r[g].area, 0.0);
-        EXPECT_LT(r[g].area, expected_area(g));
+        EXPECT_LE(r[g].area, expected_area(g) * (1 + 1e-9));
         EXPECT_TRUE(std::isfinite(r[g].concentration));
     }
 }
