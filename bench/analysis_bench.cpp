@@ -68,10 +68,12 @@ void run_cycles(benchmark::State& state, int gas_count, int rate, int seconds, f
     library::ManualClock clock;
     analysis::GazCalculator calc(settings, samples, gases, lock, op, clock);
     analysis::EtalonStorage store;
-    store.copyPointsFrom({{"", 1, std::vector<std::pair<double, double>>(
-                                      static_cast<std::size_t>(gas_count), {1.0, 50.0})},
-                          {"", 1, std::vector<std::pair<double, double>>(
-                                      static_cast<std::size_t>(gas_count), {2.0, 90.0})}});
+    store.copyPointsFrom(
+        {{"", 1,
+          std::vector<std::pair<double, double>>(static_cast<std::size_t>(gas_count), {1.0, 50.0})},
+         {"", 1,
+          std::vector<std::pair<double, double>>(static_cast<std::size_t>(gas_count),
+                                                 {2.0, 90.0})}});
     calc.set_concentration_function(
         [&store](int g, double area) { return store.concentration(g, area); });
 
@@ -99,9 +101,8 @@ void run_cycles(benchmark::State& state, int gas_count, int rate, int seconds, f
     if (published != static_cast<std::size_t>(state.iterations())) {
         state.SkipWithError("a cycle did not publish its results");
     }
-    state.counters["per_call"] =
-        benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kIsRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["per_call"] = benchmark::Counter(
+        static_cast<double>(calls), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["calls_per_cycle"] =
         static_cast<double>(calls) / static_cast<double>(state.iterations());
 }

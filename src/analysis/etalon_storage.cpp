@@ -148,7 +148,8 @@ EtalonPoint EtalonStorage::parse_point(std::string_view text) {
     // The count is capped by the fields present, so a garbage count cannot allocate
     // without bound; a last pair missing its area still reads as (c, 0).
     const std::size_t present = fields.size() > 3 ? (fields.size() - 3 + 1) / 2 : 0;
-    const auto count = std::min(static_cast<std::size_t>(std::max(int_field(fields, 2), 0)), present);
+    const auto count =
+        std::min(static_cast<std::size_t>(std::max(int_field(fields, 2), 0)), present);
     point.pairs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         point.pairs.emplace_back(real_field(fields, 3 + 2 * i), real_field(fields, 4 + 2 * i));
@@ -168,6 +169,8 @@ void EtalonStorage::set_item_text(int index, std::string_view text) {
     points_.at(static_cast<std::size_t>(index)) = parse_point(text);
 }
 
-void EtalonStorage::after_load(const settings::IniFile&) { fitToGasCount(); }
+void EtalonStorage::after_load(const settings::IniFile&) {
+    fitToGasCount();
+}
 
 }  // namespace vetra::analysis

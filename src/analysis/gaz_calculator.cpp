@@ -349,7 +349,8 @@ void GazCalculator::complete_list() {
         GazResult r;
         r.colour = gas.colour;
         r.name = gas.name + "_отн";
-        r.description = r.name + " = " + library::formatAuto(shares[static_cast<std::size_t>(i)]) + "%";
+        r.description =
+            r.name + " = " + library::formatAuto(shares[static_cast<std::size_t>(i)]) + "%";
         r.key = r.name;
         r.code = gas.code + "r";
         r.concentration = shares[static_cast<std::size_t>(i)];

@@ -39,13 +39,15 @@ std::vector<GazOption> GazList::default_gases() {
         return g;
     };
     return {
-        gas("метан", "C1", 10, 15, 255),      gas("этан", "C2", 17, 20, 16711680),
-        gas("пропан", "C3", 34, 40, 32768),   gas("бутан", "C4", 48, 54, 32896),
+        gas("метан", "C1", 10, 15, 255),       gas("этан", "C2", 17, 20, 16711680),
+        gas("пропан", "C3", 34, 40, 32768),    gas("бутан", "C4", 48, 54, 32896),
         gas("пентан", "C5", 60, 65, 16711935), gas("гексан", "C6", 70, 75, 0),
     };
 }
 
-void GazList::resize(int count) { resize_list(count); }
+void GazList::resize(int count) {
+    resize_list(count);
+}
 
 void GazList::resize_list(int count) {
     GazOption blank;
@@ -90,9 +92,13 @@ GazOption GazList::parse_item(std::string_view text) {
     return g;
 }
 
-std::string GazList::item_text(int index) const { return item_text_of(gas(index)); }
+std::string GazList::item_text(int index) const {
+    return item_text_of(gas(index));
+}
 
-void GazList::set_item_text(int index, std::string_view text) { gas(index) = parse_item(text); }
+void GazList::set_item_text(int index, std::string_view text) {
+    gas(index) = parse_item(text);
+}
 
 void GazList::after_load(const settings::IniFile&) {
     resetWorkingWindows();
@@ -104,9 +110,9 @@ void GazList::after_load(const settings::IniFile&) {
 
 const std::vector<std::pair<std::string, std::string>>& known_gases() {
     static const std::vector<std::pair<std::string, std::string>> kGases{
-        {"C1", "метан"},     {"C2", "этан"},       {"C3", "пропан"},    {"C4", "бутан"},
-        {"C5", "пентан"},    {"C6", "гексан"},     {"C7", "гептан"},    {"C8", "октан"},
-        {"C9", "нонан"},     {"C10", "декан"},     {"C2i", "изоэтан"},  {"C3i", "изопропан"},
+        {"C1", "метан"},     {"C2", "этан"},       {"C3", "пропан"},     {"C4", "бутан"},
+        {"C5", "пентан"},    {"C6", "гексан"},     {"C7", "гептан"},     {"C8", "октан"},
+        {"C9", "нонан"},     {"C10", "декан"},     {"C2i", "изоэтан"},   {"C3i", "изопропан"},
         {"C4i", "изобутан"}, {"C5i", "изопентан"}, {"C6i", "изогексан"},
     };
     return kGases;

@@ -6,7 +6,9 @@
 
 namespace vetra::analysis {
 
-bool isNearZero(double v) { return v > -1e-12 && v < 1e-5; }
+bool isNearZero(double v) {
+    return v > -1e-12 && v < 1e-5;
+}
 
 void InterpolationTable::resize(int count) {
     points_.assign(static_cast<std::size_t>(std::max(count, 0)), {0.0, 0.0});

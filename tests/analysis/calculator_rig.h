@@ -35,8 +35,9 @@ struct CalculatorRig {
     explicit CalculatorRig(int rate = 8) {
         settings.samples_per_second = rate;
         settings.zero_seconds = 5;
-        calc.results_notification.connect(
-            [this](const std::vector<GazResult>& r, float depth) { published.push_back({r, depth}); });
+        calc.results_notification.connect([this](const std::vector<GazResult>& r, float depth) {
+            published.push_back({r, depth});
+        });
     }
 
     // One gas per window, named g0, g1, ...

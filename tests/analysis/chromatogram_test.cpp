@@ -31,7 +31,9 @@ double signal_at(double t) {
 }
 
 // The peak area of a Gaussian: A x sigma x sqrt(2 pi) (mV s).
-double expected_area(int g) { return kAmplitude[g] * kSigma * std::sqrt(2 * std::numbers::pi); }
+double expected_area(int g) {
+    return kAmplitude[g] * kSigma * std::sqrt(2 * std::numbers::pi);
+}
 
 // Calibration points (1 %, area 20) and (3 %, area 50) for every gas, linear through the
 // origin: below 20 the line 0 .. 20, above it the segment through both points continued.

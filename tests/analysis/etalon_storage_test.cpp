@@ -16,7 +16,8 @@ namespace {
 
 using Pairs = std::vector<std::pair<double, double>>;
 
-EtalonStorage store_with(const std::vector<Pairs>& points, std::int32_t type, double degassing = 1) {
+EtalonStorage store_with(const std::vector<Pairs>& points, std::int32_t type,
+                         double degassing = 1) {
     EtalonStorage store;
     std::vector<EtalonPoint> list;
     for (const auto& pairs : points) {
@@ -84,9 +85,7 @@ protected:
     test::TempDir dir;
     std::string path = (dir / "calibr.ini").string();
 
-    void write(const std::string& utf8) {
-        test::write_bytes(path, library::utf8_to_cp1251(utf8));
-    }
+    void write(const std::string& utf8) { test::write_bytes(path, library::utf8_to_cp1251(utf8)); }
 };
 
 // 36526.0 (1 January 2000) as a double is 0x40E1D5C000000000; bytes low first.
@@ -111,9 +110,10 @@ TEST_F(EtalonFile, saves_points_then_main_with_a_comma_locale) {
 }
 
 TEST_F(EtalonFile, short_pair_lists_are_filled_up_to_the_gas_count) {
-    write("[calibration]\r\nsize=2\r\nitem1=\"\"1 / 10\" 2 2 0.5 1000 0.2 400\"\r\n"
-          "item2=\"\"\" 1 2 1,0 1800 0,4 700\"\r\n"
-          "[main]\r\ninter_type=00000000\r\nDate=0000000000C0E240\r\ndeg_koeff=1,5\r\n");
+    write(
+        "[calibration]\r\nsize=2\r\nitem1=\"\"1 / 10\" 2 2 0.5 1000 0.2 400\"\r\n"
+        "item2=\"\"\" 1 2 1,0 1800 0,4 700\"\r\n"
+        "[main]\r\ninter_type=00000000\r\nDate=0000000000C0E240\r\ndeg_koeff=1,5\r\n");
     EtalonStorage store;
     store.set_gas_count([] { return 6; });
     ASSERT_TRUE(store.load(path));
@@ -169,8 +169,7 @@ TEST_F(EtalonFile, missing_items_and_bad_numbers_read_as_empty_and_zero) {
 
 TEST(EtalonPointText, a_huge_count_is_cut_to_the_fields_present) {
     EXPECT_EQ(EtalonStorage::parse_point("x 1 2000000000 1 2").pairs, (Pairs{{1, 2}}));
-    EXPECT_EQ(EtalonStorage::parse_point("x 1 3 1 2 3 4 5").pairs,
-              (Pairs{{1, 2}, {3, 4}, {5, 0}}));
+    EXPECT_EQ(EtalonStorage::parse_point("x 1 3 1 2 3 4 5").pairs, (Pairs{{1, 2}, {3, 4}, {5, 0}}));
     EXPECT_EQ(EtalonStorage::parse_point("x 1 1 1 2 3 4").pairs, (Pairs{{1, 2}}));
     EXPECT_TRUE(EtalonStorage::parse_point("x 1 -4 1 2").pairs.empty());
     EXPECT_EQ(EtalonStorage::parse_point("x 1 1 nan inf").pairs, (Pairs{{0, 0}}));
@@ -189,10 +188,10 @@ TEST_F(EtalonFile, saving_replaces_stale_items_and_keeps_the_section_order) {
     store.copyPointsFrom({{"", 2, {{0.5, 100}}}});
     store.setDegassing(0.25);
     ASSERT_TRUE(store.save(path));
-    EXPECT_EQ(test::read_bytes(path), "[calibration]\r\nsize=1\r\nitem1=\"\"\" 2 1 0.5 100\"\r\n"
-                                      "[main]\r\ninter_type=01000000\r\nDate=" +
-                                          std::string(kDefaultDateHex) +
-                                          "\r\ndeg_koeff=0.25\r\n");
+    EXPECT_EQ(test::read_bytes(path),
+              "[calibration]\r\nsize=1\r\nitem1=\"\"\" 2 1 0.5 100\"\r\n"
+              "[main]\r\ninter_type=01000000\r\nDate=" +
+                  std::string(kDefaultDateHex) + "\r\ndeg_koeff=0.25\r\n");
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ namespace {
 
 using test::CalculatorRig;
 
-double identity(int, double p) { return p; }
+double identity(int, double p) {
+    return p;
+}
 
 // --- zero level -------------------------------------------------------------------------
 
@@ -102,11 +104,16 @@ TEST(GasGate, a_negative_start_or_no_samples_per_second_waits_for_ever) {
 // and two samples below the baseline.
 double dipped_peak(int i) {
     switch (i) {
-        case 100: return 10;
-        case 101: return 6;
-        case 95: return -3;
-        case 96: return 0;
-        default: return 2;
+        case 100:
+            return 10;
+        case 101:
+            return 6;
+        case 95:
+            return -3;
+        case 96:
+            return 0;
+        default:
+            return 2;
     }
 }
 
@@ -192,14 +199,24 @@ struct CorrectionCase {
 };
 
 // A triangle over 70 .. 130, wider than the window 80 .. 120 on both sides.
-double wide_triangle(int i) { return std::max(0, 30 - std::abs(i - 100)); }
+double wide_triangle(int i) {
+    return std::max(0, 30 - std::abs(i - 100));
+}
 // A triangle over 90 .. 110, inside the window.
-double narrow_triangle(int i) { return std::max(0, 10 - std::abs(i - 100)); }
+double narrow_triangle(int i) {
+    return std::max(0, 10 - std::abs(i - 100));
+}
 // A triangle over 140 .. 160 at the end of the window 80 .. 160.
-double late_triangle(int i) { return std::max(0, 10 - std::abs(i - 150)); }
-double ramp(int i) { return i; }
+double late_triangle(int i) {
+    return std::max(0, 10 - std::abs(i - 150));
+}
+double ramp(int i) {
+    return i;
+}
 // Flat up to 84, then rising for ever.
-double step_ramp(int i) { return i <= 84 ? 0.0 : i - 84.0; }
+double step_ramp(int i) {
+    return i <= 84 ? 0.0 : i - 84.0;
+}
 
 class WindowCorrection : public ::testing::TestWithParam<CorrectionCase> {};
 
@@ -238,8 +255,12 @@ INSTANTIATE_TEST_SUITE_P(
         // window stays; baseline (0+0+34+35+36)/5, area sum of (i - 84 - 21) for i > 105.
         CorrectionCase{"end_step_limit_left", {10, 15}, step_ramp, 10.0f, 15.0f, 120.0 / 8},
         // A flat window turns the correction off for that gas.
-        CorrectionCase{"flat", {10, 15}, [](int i) { return 1.0 + (i == 100 ? 0.005 : 0.0); },
-                       10.0f, 15.0f, 0.005 / 8}),
+        CorrectionCase{"flat",
+                       {10, 15},
+                       [](int i) { return 1.0 + (i == 100 ? 0.005 : 0.0); },
+                       10.0f,
+                       15.0f,
+                       0.005 / 8}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(WindowCorrectionBounds, a_walk_that_would_read_before_the_buffer_abandons) {
@@ -331,7 +352,7 @@ TEST(Processing, publishes_with_the_depth_and_stamps_the_time) {
     EXPECT_EQ(rig.published[0].results.size(), 3u);
     EXPECT_EQ(rig.calc.resultsTime(), library::to_day_number({2026, 3, 4, 10, 20, 30, 0}));
     EXPECT_FALSE(rig.calc.ready());
-    EXPECT_TRUE(rig.op.beeps.empty());  // only the manual save beeps
+    EXPECT_TRUE(rig.op.beeps.empty());         // only the manual save beeps
     EXPECT_EQ(rig.calc.results().size(), 3u);  // publishing keeps the list
 }
 
@@ -402,8 +423,9 @@ TEST(Processing, computes_under_the_data_lock_and_notifies_outside_it) {
         held_while_computing = locked_elsewhere(rig.lock);
         return 1.0;
     });
-    rig.calc.results_notification.connect(
-        [&](const std::vector<GazResult>&, float) { held_while_notifying = locked_elsewhere(rig.lock); });
+    rig.calc.results_notification.connect([&](const std::vector<GazResult>&, float) {
+        held_while_notifying = locked_elsewhere(rig.lock);
+    });
     rig.calc.process(0, true);
     EXPECT_TRUE(held_while_computing);
     EXPECT_FALSE(held_while_notifying);

@@ -56,7 +56,9 @@ void expect_defaults(const GazList& gases) {
     }
 }
 
-TEST_F(GazListFile, a_new_list_holds_the_six_default_gases) { expect_defaults(gases); }
+TEST_F(GazListFile, a_new_list_holds_the_six_default_gases) {
+    expect_defaults(gases);
+}
 
 TEST_F(GazListFile, size_zero_gives_the_defaults_and_tells_the_listeners) {
     gases.resize(2);
@@ -75,8 +77,9 @@ TEST_F(GazListFile, without_size_the_list_stays_and_nobody_is_told) {
 
 TEST_F(GazListFile, items_are_read_with_either_separator_and_working_windows_follow) {
     gases.gas(0).work_start = 99;  // left over from a corrected analysis
-    load("[газ]\r\nsize=2\r\nitem1=\"изобутан C4i 44,5 47.25 8421504 1,5 2\"\r\n"
-         "item2=\"\"н пентан\" xx\"\r\n");
+    load(
+        "[газ]\r\nsize=2\r\nitem1=\"изобутан C4i 44,5 47.25 8421504 1,5 2\"\r\n"
+        "item2=\"\"н пентан\" xx\"\r\n");
     ASSERT_EQ(gases.count(), 2);
     expect_gas(gases.gas(0), "изобутан", "C4i", 44.5f, 47.25f, 8421504);
     EXPECT_EQ(gases.gas(0).spare1, 1.5);

@@ -145,14 +145,6 @@ TEST_F(ConcentrationStep, the_records_read_as_the_station_and_the_display_expect
     EXPECT_TRUE(r[2].derived);
 }
 
-TEST_F(ConcentrationStep, texts_use_the_system_separator) {
-    library::set_decimal_separator(',');
-    rig.gases.resize(1);
-    rig.calc.set_concentration_function([](int, double) { return 0.0512; });
-    rig.calc.addGasResult(0, 1234.5, 0);
-    EXPECT_EQ(rig.calc.results()[0].description, "метан: площадь = 1234,5, конц. = 0,0512%");
-}
-
 TEST_F(ConcentrationStep, relative_values_pair_with_the_same_gas_when_the_order_differs) {
     gases(2);
     rig.calc.addGasResult(1, 0.1, 2.0);  // the later gas's window ended first
@@ -207,15 +199,6 @@ TEST_F(ConcentrationStep, the_calculation_block_holds_each_gas_and_zeros_for_the
     std::ostringstream full;
     rig.calc.writeCalcBlock(full);
     EXPECT_EQ(full.str(), block(3, {{0.5, 0.5, 9.0}, {2.0, 2.0, 4.0}, {0.25, 0.25, 7.5}}));
-}
-
-TEST(CalcBlockBytes, starts_with_the_tag_and_a_little_endian_count) {
-    CalculatorRig rig;
-    std::ostringstream out;
-    rig.calc.writeCalcBlock(out);  // the six default gases
-    const std::string bytes = out.str();
-    ASSERT_GE(bytes.size(), 9u);
-    EXPECT_EQ(bytes.substr(0, 9), std::string("CALC\0\x06\0\0\0", 9));
 }
 
 }  // namespace
