@@ -89,6 +89,7 @@ bool ChromatographLink::start_totalizer_stream() {
 }
 
 void ChromatographLink::start_thread(bool totalizer_mode) {
+    ++run_;
     thread_ = std::make_unique<TVetraThread>(*this, totalizer_mode,
                                              settings_.totalizer_present.load(),
                                              clock_.tick_count_ms());
@@ -105,16 +106,16 @@ void ChromatographLink::stop_acquisition() {
 }
 
 void ChromatographLink::post_block(const SampleRecord& record) {
-    calls_.post([weak = std::weak_ptr(alive_), record] {
-        if (const auto self = weak.lock()) {
+    calls_.post([weak = std::weak_ptr(alive_), run = run_, record] {
+        if (const auto self = weak.lock(); self && (*self)->run_ == run) {
             (*self)->deliver_block(record);
         }
     });
 }
 
 void ChromatographLink::post_end(const TVetraThread* thread) {
-    calls_.post([weak = std::weak_ptr(alive_), thread] {
-        if (const auto self = weak.lock()) {
+    calls_.post([weak = std::weak_ptr(alive_), run = run_, thread] {
+        if (const auto self = weak.lock(); self && (*self)->run_ == run) {
             (*self)->on_acquisition_end(thread);
         }
     });

@@ -109,6 +109,10 @@ private:
     std::unique_ptr<TVetraThread> thread_;
     bool idle_ = true;
     bool totalizer_mode_ = false;
+    // Numbers the acquisition runs, so that calls queued by a run that was stopped early
+    // cannot reach the next one (its thread may even sit at the same address). Written
+    // before a thread starts and after it has been joined, so the thread reads it safely.
+    std::uint64_t run_ = 0;
 
     std::atomic<std::int32_t> last_adc_code_{0};
     std::atomic<std::int32_t> last_range_{0};

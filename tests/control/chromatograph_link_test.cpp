@@ -244,8 +244,7 @@ TEST_P(Handshake, is_accepted_and_the_cycle_runs) {
     ASSERT_TRUE(drive_until_idle());
     device.join();
     const std::string frame = bytes_of(link::program_frame(link->program()));
-    EXPECT_EQ(device.received() + pty.read(64, 50ms),
-              c.expects_second ? frame + frame : frame);
+    EXPECT_EQ(device.received() + pty.read(64, 50ms), c.expects_second ? frame + frame : frame);
     EXPECT_EQ(link->status(), -96);
     // The 5-byte read takes most of the first frame; a whole block is still made of the rest.
     EXPECT_EQ(values(), (std::vector<double>{62.5, 62.5}));
@@ -256,8 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(HandshakeCase{"ok_at_once", "OK", false, false},
                       HandshakeCase{"ok_after_nine_stray_bytes", "123456789OK", false, false},
                       HandshakeCase{"frames_instead_of_ok", "", false, true},
-                      HandshakeCase{"ten_stray_bytes_need_the_second_attempt", "0123456789OK",
-                                    true, false},
+                      HandshakeCase{"ten_stray_bytes_need_the_second_attempt", "0123456789OK", true,
+                                    false},
                       HandshakeCase{"only_the_second_frame_is_answered", "", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -407,33 +406,52 @@ TEST_F(LinkTest, a_line_hung_up_by_the_device_ends_the_cycle_with_minus_99) {
     EXPECT_FALSE(link->port().is_open());
 }
 
-TEST_F(LinkTest, destroying_the_link_during_a_totalizer_stream_stops_its_thread_promptly) {
+struct DestroyCase {
+    const char* name;
+    bool totalizer_stream;
+};
+
+class DestroyWhileRunning : public LinkTest, public ::testing::WithParamInterface<DestroyCase> {};
+
+TEST_P(DestroyWhileRunning, stops_and_joins_the_thread_promptly) {
+    const bool totalizer_stream = GetParam().totalizer_stream;
     settings.totalizer_use = true;
-    device.run([](ScriptedDevice::Io& io) {
+    device.run([totalizer_stream](ScriptedDevice::Io& io) {
         if (io.receive(kFrameSize).size() != kFrameSize) {
             return;
         }
-        for (int t = 0; !io.stopping(); t += 50) {
-            if (!io.send(velon_frames(t + 1, t + 50, 1024, 2))) {
+        if (!totalizer_stream && !io.send("OK")) {
+            return;
+        }
+        for (int t = 0; !io.stopping(); ++t) {
+            std::string burst;
+            for (int k = 0; k < 64; ++k) burst += velon_frame(((t * 64 + k) * 50) % 128, 1024, 2);
+            if (!io.send(burst)) {
                 return;
             }
-            std::this_thread::sleep_for(2ms);
         }
     });
-    ASSERT_TRUE(link->start_totalizer_stream());
-    EXPECT_TRUE(link->totalizer_mode());
+    ASSERT_TRUE(totalizer_stream ? link->start_totalizer_stream() : link->start_cycle());
+    EXPECT_EQ(link->totalizer_mode(), totalizer_stream);
     const auto deadline = SteadyClock::now() + 5s;
     while (link->elapsed_seconds() < 2 && SteadyClock::now() < deadline) {
         calls.wait_and_run(10ms);
     }
     ASSERT_GE(link->elapsed_seconds(), 2);
-    EXPECT_EQ(link->sample_count(), 0);  // the totalizer stream delivers no points
+    if (totalizer_stream) {
+        EXPECT_EQ(link->sample_count(), 0);  // the totalizer stream delivers no points
+    }
     const auto start = SteadyClock::now();
     link.reset();
     EXPECT_LT(seconds_since(start), 1.5);
     // Calls the thread queued for the link that has gone do nothing.
     drain_queue();
 }
+
+INSTANTIATE_TEST_SUITE_P(StartOperations, DestroyWhileRunning,
+                         ::testing::Values(DestroyCase{"cycle", false},
+                                           DestroyCase{"totalizer_stream", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- totalizer presence ----------------------------------------------------------------
 
@@ -480,19 +498,20 @@ TEST_P(Presence, follows_what_the_totalizer_stream_brings) {
 // 25 x R ticks with R = 1.
 INSTANTIATE_TEST_SUITE_P(
     Streams, Presence,
-    ::testing::Values(
-        PresenceCase{"more_than_25_ticks_of_samples_mean_absent", 0,
-                     velon_frames(1, 26, 100, 0), 2, false, 1},
-        PresenceCase{"25_ticks_of_samples_are_not_yet_enough", 0, velon_frames(1, 25, 100, 0),
-                     0, true, 0},
-        PresenceCase{"a_totalizer_frame_means_present", 0,
-                     velon_frame(0, 500, 0, true) + velon_frames(1, 60, 100, 0), 1, true, 0},
-        PresenceCase{"a_late_totalizer_frame_does_not_undo_absence", 0,
-                     velon_frames(1, 30, 100, 0) + velon_frame(31, 500, 1, true), 2, false, 1},
-        PresenceCase{"an_absence_already_known_is_not_reported_again", 2,
-                     velon_frames(1, 60, 100, 0), 2, true, 0},
-        PresenceCase{"a_known_presence_is_kept_without_totalizer_frames", 1,
-                     velon_frames(1, 60, 100, 0), 1, true, 0}),
+    ::testing::Values(PresenceCase{"more_than_25_ticks_of_samples_mean_absent", 0,
+                                   velon_frames(1, 26, 100, 0), 2, false, 1},
+                      PresenceCase{"25_ticks_of_samples_are_not_yet_enough", 0,
+                                   velon_frames(1, 25, 100, 0), 0, true, 0},
+                      PresenceCase{"a_totalizer_frame_means_present", 0,
+                                   velon_frame(0, 500, 0, true) + velon_frames(1, 60, 100, 0), 1,
+                                   true, 0},
+                      PresenceCase{"a_late_totalizer_frame_does_not_undo_absence", 0,
+                                   velon_frames(1, 30, 100, 0) + velon_frame(31, 500, 1, true), 2,
+                                   false, 1},
+                      PresenceCase{"an_absence_already_known_is_not_reported_again", 2,
+                                   velon_frames(1, 60, 100, 0), 2, true, 0},
+                      PresenceCase{"a_known_presence_is_kept_without_totalizer_frames", 1,
+                                   velon_frames(1, 60, 100, 0), 1, true, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

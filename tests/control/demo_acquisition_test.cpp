@@ -44,8 +44,9 @@ protected:
     // The largest value a demonstration frame can carry (2 x 3999, or a totalizer reading
     // of up to 8190 on model 0), in millivolts.
     double largest_mv() const {
-        const double scale = std::pow(2.0, settings.adc_bits) *
-                             std::pow(static_cast<double>(settings.range_factor), settings.adc_ranges - 1);
+        const double scale =
+            std::pow(2.0, settings.adc_bits) *
+            std::pow(static_cast<double>(settings.range_factor), settings.adc_ranges - 1);
         return 8191.0 * 1000.0 * settings.input_voltage / scale;
     }
 

@@ -221,8 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         MeanCase{"ties_across_the_cut", repeated({{20, 9.0}, {30, 2.0}}), 2.0},
         MeanCase{"negative_and_fractional_values", repeated({{20, -0.5}, {10, -2.5}, {20, -9.0}}),
                  -2.5},
-        MeanCase{"forty_values_leave_nothing", scrambled(40), 0.0},
-        MeanCase{"no_values", {}, 0.0},
+        MeanCase{"forty_values_leave_nothing", scrambled(40), 0.0}, MeanCase{"no_values", {}, 0.0},
         MeanCase{"one_value", {5.0}, 0.0},
         MeanCase{"forty_one_values_leave_the_median", scrambled(41), 21.0},
         MeanCase{"forty_five_values_leave_five", scrambled(45), 23.0},
@@ -243,13 +242,11 @@ TEST_P(FullScale, is_two_to_the_bits_times_the_factor_to_the_ranges_less_one) {
     EXPECT_DOUBLE_EQ(full_scale(c.bits, c.factor, c.ranges), c.scale);
 }
 
-INSTANTIATE_TEST_SUITE_P(KnownAnswers, FullScale,
-                         ::testing::Values(ScaleCase{14, 10, 3, 1638400.0},
-                                           ScaleCase{14, 10, 4, 16384000.0},
-                                           ScaleCase{12, 10, 1, 4096.0},
-                                           ScaleCase{14, 1, 4, 16384.0},
-                                           ScaleCase{10, 2, 3, 4096.0},
-                                           ScaleCase{16, 10, 0, 6553.6}));
+INSTANTIATE_TEST_SUITE_P(
+    KnownAnswers, FullScale,
+    ::testing::Values(ScaleCase{14, 10, 3, 1638400.0}, ScaleCase{14, 10, 4, 16384000.0},
+                      ScaleCase{12, 10, 1, 4096.0}, ScaleCase{14, 1, 4, 16384.0},
+                      ScaleCase{10, 2, 3, 4096.0}, ScaleCase{16, 10, 0, 6553.6}));
 
 TEST(FullScale, a_decoded_16384_at_one_volt_is_10_millivolts) {
     const double scale = full_scale(14, 10, 3);
