@@ -20,11 +20,12 @@ ChromatographLink::ChromatographLink(settings::GlobalSettings& settings,
       port_(op) {}
 
 ChromatographLink::~ChromatographLink() {
-    alive_.reset();
     if (thread_) {
         thread_->request_stop();
         thread_->join();
     }
+    // Only after the join: the thread reads alive_ whenever it queues a call.
+    alive_.reset();
     port_.close_port();
 }
 
