@@ -51,11 +51,18 @@ bool ChromatographLink::send_program_and_wait() {
     return false;
 }
 
+bool ChromatographLink::open_for_start() {
+    port_.set_status(link::kStatusNoError);
+    if (!port_.is_open() && !port_.open_port()) {
+        port_.set_status(link::kStatusCannotOpen);
+        return false;
+    }
+    return true;
+}
+
 bool ChromatographLink::start_cycle() {
     if (!settings_.demo) {
-        port_.set_status(link::kStatusNoError);
-        if (!port_.is_open() && !port_.open_port()) {
-            port_.set_status(link::kStatusCannotOpen);
+        if (!open_for_start()) {
             return false;
         }
         if (!send_program_and_wait()) {
@@ -74,9 +81,7 @@ bool ChromatographLink::start_cycle() {
 
 bool ChromatographLink::start_totalizer_stream() {
     if (!settings_.demo) {
-        port_.set_status(link::kStatusNoError);
-        if (!port_.is_open() && !port_.open_port()) {
-            port_.set_status(link::kStatusCannotOpen);
+        if (!open_for_start()) {
             return false;
         }
         port_.write_frame(link::totalizer_stream_command());

@@ -94,6 +94,7 @@ public:
 
 private:
     void start_thread(bool totalizer_mode);
+    bool open_for_start();  // false with status -97
     bool send_program_and_wait();
 
     settings::GlobalSettings& settings_;

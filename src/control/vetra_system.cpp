@@ -80,13 +80,11 @@ void VetraSystem::on_timer_tick() {
 }
 
 void VetraSystem::running_step() {
-    const bool calculated_cycle = warmup_left_ == 0 && depth_left_ <= 1;
     if (!link_.idle()) {
         return;
     }
     const int status = link_.status();
     if (status == link::kStatusNoError || status == link::kStatusClosingFrame) {
-        (void)calculated_cycle;
         if (warmup_left_ != 0) {
             --warmup_left_;
         }
@@ -143,8 +141,7 @@ void VetraSystem::idle_step() {
     if (start_pending_) {
         start_analysis();
     } else if (settings_.device_type == settings::kModelVelon && settings_.totalizer_use.load()) {
-        link_.set_port_params(settings_.port_name, settings_.port_speed, settings_.port_parity,
-                              settings_.port_stop_bits);
+        give_port_params();
         (void)link_.start_totalizer_stream();  // a failure is silent; the next idle tick retries
     }
 }
@@ -180,8 +177,7 @@ void VetraSystem::start_analysis() {
     }
     program[7] = settings_.cycle_time;
     link_.set_program(program);
-    link_.set_port_params(settings_.port_name, settings_.port_speed, settings_.port_parity,
-                          settings_.port_stop_bits);
+    give_port_params();
     if (!link_.start_cycle()) {
         if (link_.status() == link::kStatusNoAnswer) {
             throw VetraError(kNoAnswerMessage);
@@ -193,6 +189,11 @@ void VetraSystem::start_analysis() {
     state_ = 0;
     seconds_counter_ = 0;
     cycle_started();
+}
+
+void VetraSystem::give_port_params() {
+    link_.set_port_params(settings_.port_name, settings_.port_speed, settings_.port_parity,
+                          settings_.port_stop_bits);
 }
 
 void VetraSystem::request_warmup() {

@@ -102,6 +102,7 @@ private:
     void running_step();
     void idle_step();
     void warmup_start();
+    void give_port_params();
     void remote_poll();
     void seconds_count();
     void start_depth_series();
