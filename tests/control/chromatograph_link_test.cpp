@@ -416,6 +416,7 @@ class DestroyWhileRunning : public LinkTest, public ::testing::WithParamInterfac
 TEST_P(DestroyWhileRunning, stops_and_joins_the_thread_promptly) {
     const bool totalizer_stream = GetParam().totalizer_stream;
     settings.totalizer_use = true;
+    settings.screen_seconds = 1'000'000;  // a second per frame here: keep every point
     device.run([totalizer_stream](ScriptedDevice::Io& io) {
         if (io.receive(kFrameSize).size() != kFrameSize) {
             return;
@@ -423,9 +424,14 @@ TEST_P(DestroyWhileRunning, stops_and_joins_the_thread_promptly) {
         if (!totalizer_stream && !io.send("OK")) {
             return;
         }
-        for (int t = 0; !io.stopping(); ++t) {
+        // Ticks 50 apart: every frame completes a point, so the thread is queueing calls
+        // all the time the link goes away.
+        for (int tick = 0; !io.stopping();) {
             std::string burst;
-            for (int k = 0; k < 64; ++k) burst += velon_frame(((t * 64 + k) * 50) % 128, 1024, 2);
+            for (int k = 0; k < 64; ++k) {
+                tick = (tick + 50) % 128;
+                burst += velon_frame(tick, 1024, 2);
+            }
             if (!io.send(burst)) {
                 return;
             }

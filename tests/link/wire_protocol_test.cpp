@@ -13,7 +13,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes to_bytes(const ProgramFrame& frame) { return Bytes(frame.begin(), frame.end()); }
+Bytes to_bytes(const ProgramFrame& frame) {
+    return Bytes(frame.begin(), frame.end());
+}
 
 // --- program frame and totalizer command -------------------------------------------------
 
@@ -39,18 +41,21 @@ TEST_P(ProgramFrameBytes, carry_the_low_bytes_and_a_checksum_that_zeroes_the_sum
 INSTANTIATE_TEST_SUITE_P(
     KnownFrames, ProgramFrameBytes,
     ::testing::Values(
-        ProgramCase{"td5_defaults", {2, 23, 30, 35, 55, 70, 120, 0},
-                    {2, 23, 30, 35, 55, 70, 120, 0, 0xB1}},
-        ProgramCase{"velon_defaults", {4, 18, 70, 32, 120, 0, 0, 0},
-                    {4, 18, 70, 32, 120, 0, 0, 0, 0x0C}},
+        ProgramCase{
+            "td5_defaults", {2, 23, 30, 35, 55, 70, 120, 0}, {2, 23, 30, 35, 55, 70, 120, 0, 0xB1}},
+        ProgramCase{
+            "velon_defaults", {4, 18, 70, 32, 120, 0, 0, 0}, {4, 18, 70, 32, 120, 0, 0, 0, 0x0C}},
         // 258 -> 2, 300 -> 44, 511 -> 255, -1 -> 255: bytes sum to 556 = 44 mod 256.
-        ProgramCase{"values_above_255_keep_their_low_byte", {258, 300, 511, -1, 0, 0, 0, 0},
+        ProgramCase{"values_above_255_keep_their_low_byte",
+                    {258, 300, 511, -1, 0, 0, 0, 0},
                     {2, 44, 255, 255, 0, 0, 0, 0, 212}},
-        ProgramCase{"all_zero_has_checksum_zero", {0, 0, 0, 0, 0, 0, 0, 0},
-                    {0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        ProgramCase{"a_sum_of_exactly_256_has_checksum_zero", {128, 128, 0, 0, 0, 0, 0, 0},
+        ProgramCase{
+            "all_zero_has_checksum_zero", {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        ProgramCase{"a_sum_of_exactly_256_has_checksum_zero",
+                    {128, 128, 0, 0, 0, 0, 0, 0},
                     {128, 128, 0, 0, 0, 0, 0, 0, 0}},
-        ProgramCase{"a_sum_of_1_has_checksum_255", {0, 0, 0, 0, 0, 0, 0, 257},
+        ProgramCase{"a_sum_of_1_has_checksum_255",
+                    {0, 0, 0, 0, 0, 0, 0, 257},
                     {0, 0, 0, 0, 0, 0, 0, 1, 255}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -99,6 +104,8 @@ constexpr DecodeSettings kTd5Use{0, 14, 10, true};
 constexpr DecodeSettings kVelon{1, 14, 10, false};
 constexpr DecodeSettings kVelonUse{1, 14, 10, true};
 constexpr DecodeSettings kUnknown{2, 14, 10, true};
+constexpr DecodeSettings kVelon12Bits{1, 12, 10, false};
+constexpr DecodeSettings kVelonFactor2{1, 14, 2, false};
 
 class DecodeFrame : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -123,36 +130,36 @@ INSTANTIATE_TEST_SUITE_P(
     KnownFrames, DecodeFrame,
     ::testing::Values(
         // 0x12 * 128 + 0x34 = 2356 on range 1.
-        DecodeCase{"velon_plain_halves", kVelon, 0x85, 0x01, 0x12, 0x34, -100, 0, 5, 23560.0,
-                   true, 2356, 1},
+        DecodeCase{"velon_plain_halves", kVelon, 0x85, 0x01, 0x12, 0x34, -100, 0, 5, 23560.0, true,
+                   2356, 1},
         // Reversed halves 0x24, 0x16: 36 * 128 + 22 = 4630.
-        DecodeCase{"td5_reversed_halves", kTd5, 0x85, 0x01, 0x12, 0x34, -100, 0, 5, 46300.0,
-                   true, 4630, 1},
-        DecodeCase{"velon_all_ones_is_minus_one", kVelon, 0x80, 0x00, 0x7F, 0x7F, -100, 0, 0,
-                   -1.0, true, -1, 0},
-        DecodeCase{"velon_sign_bit_alone_is_minus_8192", kVelon, 0x80, 0x00, 0x40, 0x00, -100,
-                   0, 0, -8192.0, true, -8192, 0},
-        DecodeCase{"velon_largest_positive_is_8191", kVelon, 0xFF, 0x00, 0x3F, 0x7F, -100, 0,
-                   127, 8191.0, true, 8191, 0},
+        DecodeCase{"td5_reversed_halves", kTd5, 0x85, 0x01, 0x12, 0x34, -100, 0, 5, 46300.0, true,
+                   4630, 1},
+        DecodeCase{"velon_all_ones_is_minus_one", kVelon, 0x80, 0x00, 0x7F, 0x7F, -100, 0, 0, -1.0,
+                   true, -1, 0},
+        DecodeCase{"velon_sign_bit_alone_is_minus_8192", kVelon, 0x80, 0x00, 0x40, 0x00, -100, 0, 0,
+                   -8192.0, true, -8192, 0},
+        DecodeCase{"velon_largest_positive_is_8191", kVelon, 0xFF, 0x00, 0x3F, 0x7F, -100, 0, 127,
+                   8191.0, true, 8191, 0},
         DecodeCase{"td5_all_ones_is_minus_one", kTd5, 0x80, 0x00, 0x7F, 0x7F, -100, 0, 0, -1.0,
                    true, -1, 0},
         // Reversed, wire 0x01 is the sign bit 0x40 of the high half.
-        DecodeCase{"td5_sign_bit_comes_reversed", kTd5, 0x80, 0x00, 0x01, 0x00, -100, 0, 0,
-                   -8192.0, true, -8192, 0},
+        DecodeCase{"td5_sign_bit_comes_reversed", kTd5, 0x80, 0x00, 0x01, 0x00, -100, 0, 0, -8192.0,
+                   true, -8192, 0},
         DecodeCase{"range_3_multiplies_by_k_cubed", kVelon, 0x81, 0x03, 0x00, 0x02, -100, 0, 1,
                    2000.0, true, 2, 3},
         DecodeCase{"negative_codes_are_scaled_too", kVelon, 0x81, 0x02, 0x7F, 0x7E, -100, 0, 1,
                    -200.0, true, -2, 2},
-        DecodeCase{"range_factor_2_on_range_2", {1, 14, 2, false}, 0x81, 0x02, 0x00, 0x05, -100,
-                   0, 1, 20.0, true, 5, 2},
+        DecodeCase{"range_factor_2_on_range_2", kVelonFactor2, 0x81, 0x02, 0x00, 0x05, -100, 0, 1,
+                   20.0, true, 5, 2},
         // N = 12: 16383 keeps 4095, whose bit 11 makes it -1; 2048 is the sign bit alone;
         // 4096 loses its only bit.
-        DecodeCase{"twelve_bits_all_ones", {1, 12, 10, false}, 0x80, 0x00, 0x7F, 0x7F, -100, 0,
-                   0, -1.0, true, -1, 0},
-        DecodeCase{"twelve_bits_sign_bit", {1, 12, 10, false}, 0x80, 0x00, 0x10, 0x00, -100, 0,
-                   0, -2048.0, true, -2048, 0},
-        DecodeCase{"twelve_bits_drop_bit_12", {1, 12, 10, false}, 0x80, 0x00, 0x20, 0x00, -100,
-                   0, 0, 0.0, true, 0, 0},
+        DecodeCase{"twelve_bits_all_ones", kVelon12Bits, 0x80, 0x00, 0x7F, 0x7F, -100, 0, 0, -1.0,
+                   true, -1, 0},
+        DecodeCase{"twelve_bits_sign_bit", kVelon12Bits, 0x80, 0x00, 0x10, 0x00, -100, 0, 0,
+                   -2048.0, true, -2048, 0},
+        DecodeCase{"twelve_bits_drop_bit_12", kVelon12Bits, 0x80, 0x00, 0x20, 0x00, -100, 0, 0, 0.0,
+                   true, 0, 0},
         DecodeCase{"velon_totalizer_channel_1", kVelonUse, 0x8A, 0x04, 0x7F, 0x7F, -100, 4, 10,
                    16383.0, false, 0, 0},
         DecodeCase{"velon_totalizer_channel_2", kVelonUse, 0x8A, 0x05, 0x12, 0x34, -100, 5, 10,
@@ -162,19 +169,18 @@ INSTANTIATE_TEST_SUITE_P(
                    -100, 5, 0, 1.0, false, 0, 0},
         DecodeCase{"velon_bit_2_without_totalizer_is_a_sample", kVelon, 0x83, 0x05, 0x00, 0x07,
                    -100, 0, 3, 70.0, true, 7, 1},
-        DecodeCase{"td5_ignores_bit_2", kTd5Use, 0x83, 0x04, 0x00, 0x40, -100, 0, 3, 1.0, true,
-                   1, 0},
-        DecodeCase{"unknown_model_gives_a_zero_sample", kUnknown, 0x85, 0x05, 0x12, 0x34, -100,
-                   0, 0, 0.0, false, 0, 0},
-        DecodeCase{"closing_frame_td5", kTd5, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0, 0.0, false, 0,
+        DecodeCase{"td5_ignores_bit_2", kTd5Use, 0x83, 0x04, 0x00, 0x40, -100, 0, 3, 1.0, true, 1,
                    0},
-        DecodeCase{"closing_frame_velon", kVelonUse, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0, 0.0,
+        DecodeCase{"unknown_model_gives_a_zero_sample", kUnknown, 0x85, 0x05, 0x12, 0x34, -100, 0,
+                   0, 0.0, false, 0, 0},
+        DecodeCase{"closing_frame_td5", kTd5, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0, 0.0, false, 0, 0},
+        DecodeCase{"closing_frame_velon", kVelonUse, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0, 0.0, false,
+                   0, 0},
+        DecodeCase{"closing_frame_unknown_model", kUnknown, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0, 0.0,
                    false, 0, 0},
-        DecodeCase{"closing_frame_unknown_model", kUnknown, 0xFF, 0xFF, 0xFF, 0xFF, -96, 0, 0,
-                   0.0, false, 0, 0},
         // Three 0xFF and one other byte is data: range 3, code 0x7F * 128 + 0x7E = -2.
-        DecodeCase{"nearly_closing_is_data", kVelon, 0xFF, 0xFF, 0xFF, 0x7E, -100, 0, 127,
-                   -2000.0, true, -2, 3}),
+        DecodeCase{"nearly_closing_is_data", kVelon, 0xFF, 0xFF, 0xFF, 0x7E, -100, 0, 127, -2000.0,
+                   true, -2, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- reading frames from a byte source ---------------------------------------------------
