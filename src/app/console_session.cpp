@@ -21,7 +21,9 @@ constexpr auto kTick = std::chrono::milliseconds(400);
 
 std::atomic<bool> g_stop{false};
 
-extern "C" void on_signal(int) { g_stop.store(true); }
+extern "C" void on_signal(int) {
+    g_stop.store(true);
+}
 
 void install_signal_handlers() {
     struct sigaction sa {};
@@ -39,7 +41,9 @@ void print_error(const std::string& text) {
 class Session {
 public:
     Session(const ConsoleOptions& options, std::string directory)
-        : options_(options), directory_(std::move(directory)), system_(settings_, operator_, clock_) {}
+        : options_(options),
+          directory_(std::move(directory)),
+          system_(settings_, operator_, clock_) {}
 
     void start_up() {
         system_.set_work_directory(directory_);
@@ -63,6 +67,10 @@ public:
         system_.fetch_station_value = [this](const std::string& name) {
             return station_client_.fetch_station_value(settings_.reg_computer_name, name);
         };
+        system_.calculation().results_notification.connect(
+            [this](const std::vector<analysis::GazResult>& results, float) {
+                print_results(results);
+            });
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
             system_.cycle_finished.connect([](int status) {
@@ -82,8 +90,8 @@ public:
             start_manual_cycle();
             // Deliver the acquisition's points as they come, until the next tick is due.
             while (Clock::now() < next_tick && !g_stop.load()) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    next_tick - Clock::now());
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(next_tick - Clock::now());
                 system_.calls().wait_and_run(std::max(left, std::chrono::milliseconds(1)));
             }
             next_tick += kTick;
@@ -107,6 +115,18 @@ public:
     }
 
 private:
+    // As the station receives it, in UTF-8, one line each, then an empty line.
+    void print_results(const std::vector<analysis::GazResult>& results) {
+        const auto lines = link::results_message_lines(control::result_lines(results),
+                                                       system_.link().acquisition_start_time(),
+                                                       system_.calculation().resultsTime());
+        for (const auto& line : lines) {
+            std::fprintf(stdout, "%s\n", line.c_str());
+        }
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
+
     bool done() const { return options_.cycles && finished_ >= *options_.cycles; }
 
     // Manual mode: one cycle at once, as if "Запуск" were pressed, and another after each

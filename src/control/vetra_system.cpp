@@ -30,13 +30,32 @@ std::string cannot_open_port_message(const std::string& port_name) {
            ". Возможно он отсутствует на компьютере, или занят другим устройством.";
 }
 
+std::vector<link::ResultLine> result_lines(const std::vector<analysis::GazResult>& results) {
+    std::vector<link::ResultLine> lines;
+    lines.reserve(results.size());
+    for (const auto& r : results) {
+        lines.emplace_back(r.key, r.concentration);
+    }
+    return lines;
+}
+
 VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& op,
                          const library::Clock& clock)
     : settings_(settings),
       operator_(op),
       clock_(clock),
-      link_(settings, data_lock_, calls_, op, clock) {
+      link_(settings, data_lock_, calls_, op, clock),
+      calculation_(settings, link_.samples(), gases_, data_lock_, op, clock) {
     link_.on_totalizer_missing = [this] { on_totalizer_missing(); };
+    calculation_.set_concentration_function(
+        [this](int gas, double area) { return calibration_.concentration(gas, area); });
+    calibration_.set_gas_count([this] { return gases_.count(); });
+    calculation_.results_notification.connect(
+        [this](const std::vector<analysis::GazResult>& results, float) {
+            station_.send_results(result_lines(results), link_.acquisition_start_time(),
+                                  calculation_.resultsTime());
+        });
+    gases_.changed.connect([this] { calibration_.fitToGasCount(); });
 }
 
 VetraSystem::~VetraSystem() = default;
@@ -60,13 +79,19 @@ void VetraSystem::set_work_directory(std::string directory) {
 }
 
 void VetraSystem::load_all() {
+    calibration_.load(calibration_path_);
+    gases_.load(settings_path_);
     load(settings_path_);
     if (mode_changed) {
         mode_changed();
     }
 }
 
-void VetraSystem::save_all() { save(settings_path_); }
+void VetraSystem::save_all() {
+    calibration_.save(calibration_path_);
+    gases_.save(settings_path_);
+    save(settings_path_);
+}
 
 void VetraSystem::on_timer_tick() {
     if (state_ == 0) {
@@ -79,12 +104,25 @@ void VetraSystem::on_timer_tick() {
     seconds_count();
 }
 
+// Warm-up cycles and the entry cycles of a depth series are not calculated.
+bool VetraSystem::calculating() const {
+    return warmup_left_ == 0 && depth_left_ <= 1;
+}
+
 void VetraSystem::running_step() {
     if (!link_.idle()) {
+        if (calculating()) {
+            calculation_.process(depth_, save_all_values_);
+        }
         return;
     }
     const int status = link_.status();
     if (status == link::kStatusNoError || status == link::kStatusClosingFrame) {
+        // Points that arrived after the last tick complete the cycle's last gases.
+        if (calculating()) {
+            calculation_.process(depth_, save_all_values_);
+        }
+        link_.set_display_offset(calculation_.zeroLevel());
         if (warmup_left_ != 0) {
             --warmup_left_;
         }
@@ -186,6 +224,9 @@ void VetraSystem::start_analysis() {
             throw VetraError(cannot_open_port_message(settings_.port_name));
         }
     }
+    gases_.resetWorkingWindows();
+    view_.clear_for_cycle();
+    calculation_.reset();
     state_ = 0;
     seconds_counter_ = 0;
     cycle_started();

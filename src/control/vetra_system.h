@@ -6,10 +6,15 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "analysis/etalon_storage.h"
+#include "analysis/gaz_calculator.h"
+#include "analysis/gaz_list.h"
 #include "control/chromatograph_link.h"
 #include "control/mess_caller.h"
 #include "control/remote_source.h"
+#include "display/chromatogram_plot.h"
 #include "library/clock.h"
 #include "library/datetime.h"
 #include "library/lock_object.h"
@@ -38,6 +43,9 @@ enum WorkMode : std::int32_t {
 inline constexpr const char* kNoAnswerMessage = "Хроматограф не ответил после запроса!";
 inline constexpr const char* kLostConnectionMessage = "Внезапно потеряна связь с хроматографом!";
 std::string cannot_open_port_message(const std::string& port_name);
+
+// The lines of a published result list as the station receives them: key and concentration.
+std::vector<link::ResultLine> result_lines(const std::vector<analysis::GazResult>& results);
 
 // The hub of the program: decides when the chromatograph runs a cycle, watches the running
 // cycle and tells the rest of the program what happened. Driven by a 400 ms timer on the
@@ -83,6 +91,10 @@ public:
     ChromatographLink& link() { return link_; }
     MessCaller& calls() { return calls_; }
     library::LockObject& data_lock() { return data_lock_; }
+    analysis::GazCalculator& calculation() { return calculation_; }
+    display::ChromatogramPlot& view() { return view_; }
+    analysis::EtalonStorage& calibration() { return calibration_; }
+    analysis::GazList& gases() { return gases_; }
     link::StationSender& station() { return station_; }
 
     // The station's remote-control messages; none until one is set.
@@ -106,6 +118,7 @@ private:
     void remote_poll();
     void seconds_count();
     void start_depth_series();
+    bool calculating() const;
     bool totalizer_reading(double& reading);
     void on_totalizer_missing();
 
@@ -132,6 +145,10 @@ private:
     MessCaller calls_;
     library::LockObject data_lock_;
     ChromatographLink link_;
+    analysis::GazCalculator calculation_;
+    display::ChromatogramPlot view_;
+    analysis::EtalonStorage calibration_;
+    analysis::GazList gases_;
     std::unique_ptr<RemoteSource> remote_;
     link::StationSender station_{data_lock_};
     int last_second_ = -1;

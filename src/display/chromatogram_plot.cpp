@@ -1,0 +1,127 @@
+#include "display/chromatogram_plot.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/gaz_list.h"
+
+namespace vetra::display {
+namespace {
+
+constexpr double kMinTop = 0.0001;
+constexpr double kMaxTop = 20000;
+
+std::vector<double> top_steps() {
+    std::vector<double> steps{0.05, 0.1, 0.2, 0.4, 0.5, 0.8};
+    for (double power = 1; power <= 1e6; power *= 10) {
+        for (double m : {1.0, 2.0, 4.0, 5.0, 8.0}) {
+            steps.push_back(m * power);
+        }
+    }
+    steps.push_back(1e7);
+    return steps;
+}
+
+std::int32_t round_index(double value) {
+    if (!std::isfinite(value)) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(std::clamp(std::round(value), -2e9, 2e9));
+}
+
+}  // namespace
+
+void ChromatogramPlot::clear_for_cycle() {
+    message.clear();
+    points.clear();
+}
+
+void ChromatogramPlot::rebuild_windows(const analysis::GazList& gases,
+                                       const std::vector<analysis::GazResult>& list, int rate) {
+    windows.clear();
+    for (int i = 0; i < gases.count(); ++i) {
+        const analysis::GazOption& gas = gases.gas(i);
+        GasWindow w;
+        w.colour = gas.colour;
+        w.code = gas.code;
+        w.start = round_index(static_cast<double>(gas.work_start) * rate - 1);
+        w.end = round_index(static_cast<double>(rate) * gas.work_end + 1);
+        if (static_cast<int>(list.size()) > i) {
+            const analysis::GazResult& r = list[static_cast<std::size_t>(i)];
+            w.has_result = true;
+            w.value_text = r.value_text;
+            w.level = r.peak_max;
+        }
+        windows.push_back(std::move(w));
+    }
+}
+
+void ChromatogramPlot::set_background(Colour colour) {
+    background = colour;
+    foreground = contrast_colour(colour);
+}
+
+std::pair<double, double> ChromatogramPlot::range() const {
+    return {bottom, fixed_top != 0 ? fixed_top : top};
+}
+
+void ChromatogramPlot::set_range(double new_bottom, double new_top) {
+    bottom = new_bottom;
+    fixed_top = new_top;
+}
+
+Colour contrast_colour(Colour background) {
+    const int red = background & 0xFF;
+    const int green = (background >> 8) & 0xFF;
+    const int blue = (background >> 16) & 0xFF;
+    return 0.2 * blue + 0.5 * green + 0.3 * red >= 120 ? 0x000000 : 0xFFFFFF;
+}
+
+double automatic_top_for(double largest) {
+    static const std::vector<double> steps = top_steps();
+    for (double step : steps) {
+        if (step >= largest) {
+            return step;
+        }
+    }
+    return largest;
+}
+
+double automatic_top(const std::vector<double>& points) {
+    if (points.empty()) {
+        return 1.0;
+    }
+    double largest = points.front();
+    for (double v : points) {
+        if (v > largest) {
+            largest = v;
+        }
+    }
+    // A broken sample must not make the axis unusable.
+    return std::isfinite(largest) ? automatic_top_for(largest) : 1.0;
+}
+
+std::optional<double> zoomed_top(double current_top, double factor) {
+    const double top = factor * current_top;
+    if (top != 0 && (top < kMinTop || top > kMaxTop)) {
+        return std::nullopt;
+    }
+    return top;
+}
+
+std::pair<double, double> dragged_range(DragHandle handle, std::pair<double, double> start,
+                                        int rows, int height) {
+    const auto [b, a] = start;
+    const double delta = height > 0 ? rows * (a - b) / height : 0.0;
+    switch (handle) {
+        case DragHandle::upper:
+            return {b, std::max(a + delta, kMinTop)};
+        case DragHandle::whole:
+            return {b + delta, std::max(a + delta, kMinTop)};
+        case DragHandle::lower:
+            return {b + delta, std::max(a, kMinTop)};
+    }
+    return start;
+}
+
+}  // namespace vetra::display
