@@ -7,6 +7,7 @@ PACKAGES=(
   libboost-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
 )
 
 missing=()
