@@ -161,6 +161,9 @@ TEST(ConsoleRuns, two_demonstration_cycles_leave_a_saved_program_directory) {
         sandbox, {"--demo", "--cycles", "2", "--verbose", "--dir", program_dir.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count_of(r.err, "cycle finished, status -100"), 2u) << r.err;
+    // Without a calibration every published concentration is 0.
+    EXPECT_EQ(count_of(r.out, "метан_абс=0\nэтан_абс=0\n"), 2u) << r.out;
+    EXPECT_EQ(count_of(r.out, "гексан_отн=0\nвремя_запуска="), 2u) << r.out;
     expect_a_saved_program_directory(program_dir);
     const std::string ini = settings_text(program_dir);
     EXPECT_NE(ini.find("посылок_в_секунду=2"), std::string::npos);
