@@ -23,7 +23,15 @@ HOME=$work VETRA_MAILSLOT_DIR=$work/mailslot /usr/bin/time -v -o "$work/time.txt
   "$console" --dir "$work/program" --port "$port" --cycles "$cycles" --verbose \
   >"$work/console.out" 2>"$work/console.err"
 
+# The simulator's own CPU time, in clock ticks, before it is stopped.
+read -r -a stat <"/proc/$sim_pid/stat"
+sim_cpu=$(awk -v u="${stat[13]}" -v s="${stat[14]}" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN {printf "%.2f", (u + s) / hz}')
+
 grep -E 'frames/s' "$work/sim.err" | sed 's/^vetra-sim: //'
+echo "simulator CPU: $sim_cpu s"
+# Default settings: 120 s cycles of 8 points per second.
+echo "points per cycle expected: 960"
 grep -E 'cycle finished' "$work/console.err" | sed 's/^vetra-console: //' | sort | uniq -c
 cpu=$(awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {print u + s}' "$work/time.txt")
 grep -E 'User time|System time|Elapsed|Maximum resident|Percent of CPU|context switches' "$work/time.txt"
