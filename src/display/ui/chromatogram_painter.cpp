@@ -33,6 +33,16 @@ int to_pixel(double v) {
     return static_cast<int>(std::lround(std::clamp(v, -1e8, 1e8)));
 }
 
+// The font `points` larger, whether it was given in points or in pixels.
+QFont enlarged(QFont font, double points) {
+    if (font.pointSizeF() > 0) {
+        font.setPointSizeF(font.pointSizeF() + points);
+    } else if (font.pixelSize() > 0) {
+        font.setPixelSize(font.pixelSize() + static_cast<int>(std::lround(points * 4 / 3)));
+    }
+    return font;
+}
+
 QString value_label(double v) {
     return QString::fromStdString(library::float_to_text(v)) + QLatin1Char(' ');
 }
@@ -66,6 +76,8 @@ private:
     void legend_box(const std::vector<std::pair<QString, QColor>>& lines, const QFont& font,
                     bool date_line);
     void message();
+    QFont message_font() const;
+    QRect message_box() const;
 
     bool windows_shown() const {
         return plot_.point_count() > 0 && static_cast<int>(plot_.windows.size()) == gas_count_;
@@ -109,6 +121,7 @@ private:
     double top_ = 1;
     double bottom_ = 0;
     double in_use_ = 1;
+    double base_point_size_ = 8;
 };
 
 double PlotPainter::paint() {
@@ -117,6 +130,8 @@ double PlotPainter::paint() {
         p_.setFont(plot_font(style_));
     }
     const QFontMetrics fm = p_.fontMetrics();
+    base_point_size_ = p_.font().pointSizeF() > 0 ? p_.font().pointSizeF()
+                                                  : std::max(1, p_.font().pixelSize()) * 0.75;
     h_ = std::max(1, fm.height() / 3);
     line_ = fm.height();
     scale_ = std::max(1, qRound(p_.device()->logicalDpiY() / 96.0));
@@ -378,9 +393,7 @@ void PlotPainter::legend() {
     if (lines.empty()) {
         return;
     }
-    QFont font = p_.font();
-    font.setPointSizeF(font.pointSizeF() + 1);
-    legend_box(lines, font, options_.date_line);
+    legend_box(lines, enlarged(p_.font(), 1), options_.date_line);
 }
 
 void PlotPainter::compact_legend() {
@@ -403,9 +416,7 @@ void PlotPainter::compact_legend() {
     if (lines.empty()) {
         return;
     }
-    QFont font = p_.font();
-    font.setPointSizeF(font.pointSizeF() + 3);
-    legend_box(lines, font, false);
+    legend_box(lines, enlarged(p_.font(), 3), false);
 }
 
 void PlotPainter::legend_box(const std::vector<std::pair<QString, QColor>>& lines,
@@ -420,7 +431,11 @@ void PlotPainter::legend_box(const std::vector<std::pair<QString, QColor>>& line
     const int pad = h_;
     const int height = static_cast<int>(lines.size()) * fm.height() + 2 * pad;
     width += 2 * pad;
-    const QRect box(area_.right() - 3 * h_ - width, area_.top() + h_, width, height);
+    int top = area_.top() + h_;
+    if (plot_.compact) {
+        top = std::max(top, message_box().bottom() + h_);  // the date sits at the top right
+    }
+    const QRect box(area_.right() - 3 * h_ - width, top, width, height);
     p_.setPen(pen(foreground_));
     p_.setBrush(background_);
     p_.drawRect(box);
@@ -439,33 +454,48 @@ void PlotPainter::legend_box(const std::vector<std::pair<QString, QColor>>& line
     p_.restore();
 }
 
-void PlotPainter::message() {
-    if (plot_.message.empty()) {
-        return;
-    }
-    p_.save();
+QFont PlotPainter::message_font() const {
     QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(p_.font().pointSizeF() * 1.5);
-    p_.setFont(font);
-    const QFontMetrics fm = p_.fontMetrics();
-    const QString text = QString::fromStdString(plot_.message);
+    font.setPointSizeF(base_point_size_ * 1.5);
+    return font;
+}
+
+// Where the message box goes, for the message and for the compact legend that must stay
+// clear of it; empty without a message.
+QRect PlotPainter::message_box() const {
+    if (plot_.message.empty()) {
+        return {};
+    }
+    const QFontMetrics fm(message_font(), p_.device());
     const int frame = 6 * scale_;
     const int pad = std::max(h_, fm.height() / 3);
     const QRect room = plot_.compact ? rect_ : area_;
     const int max_text = std::max(fm.height(), room.width() - 2 * (frame + pad) - 4 * h_);
-    const QRect text_size =
-        fm.boundingRect(QRect(0, 0, max_text, 10000), Qt::AlignCenter | Qt::TextWordWrap, text);
-    QRect box(0, 0, text_size.width() + 2 * (frame + pad), text_size.height() + 2 * (frame + pad));
+    const QRect text =
+        fm.boundingRect(QRect(0, 0, max_text, 100000), Qt::AlignCenter | Qt::TextWordWrap,
+                        QString::fromStdString(plot_.message));
+    QRect box(0, 0, text.width() + 2 * (frame + pad), text.height() + 2 * (frame + pad));
     if (plot_.compact) {
         box.moveTopRight(rect_.topRight());
     } else {
         box.moveCenter(area_.center());
     }
+    return box;
+}
+
+void PlotPainter::message() {
+    const QRect box = message_box();
+    if (box.isNull()) {
+        return;
+    }
+    p_.save();
+    p_.setFont(message_font());
     p_.fillRect(box, Qt::red);
+    const int frame = 6 * scale_;
     const QRect inside = box.adjusted(frame, frame, -frame, -frame);
     p_.fillRect(inside, Qt::yellow);
     p_.setPen(Qt::red);
-    p_.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap, text);
+    p_.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap, QString::fromStdString(plot_.message));
     p_.restore();
 }
 
