@@ -39,7 +39,9 @@ TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_l
     range_label_->setObjectName(QStringLiteral("lbRange"));
     range_->set_scale_marks(20);
     range_label_->setAlignment(Qt::AlignCenter);
-    range_label_->setMinimumWidth(range_label_->fontMetrics().horizontalAdvance("0000 - 0000"));
+    range_label_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    range_label_->setMargin(2);
+    range_label_->setMinimumWidth(range_label_->fontMetrics().horizontalAdvance("0000 - 0000") + 8);
 
     auto* name = new QLabel(QStringLiteral("Название газа"), this);
     auto* top = new QHBoxLayout;
@@ -47,7 +49,7 @@ TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_l
     top->addWidget(gazes_, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(range_, 1);
-    bottom->addWidget(range_label_);
+    bottom->addWidget(range_label_, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(bottom);

@@ -16,8 +16,8 @@ constexpr int kHandleHalf = 6;  // handle 13 px wide
 constexpr int kHandleTop = 3;
 constexpr int kHandleBody = 12;
 constexpr int kHandlePoint = 6;
-constexpr int kGrooveTop = 7;
-constexpr int kGrooveHeight = 5;
+constexpr int kGrooveTop = 6;
+constexpr int kGrooveHeight = 7;
 constexpr int kTicksTop = kHandleTop + kHandleBody + kHandlePoint + 3;
 constexpr int kLongTick = 7;
 constexpr int kShortTick = 4;
@@ -247,17 +247,16 @@ void RangeSelector::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-// Tab goes from the lower handle to the upper one before leaving the control.
+// Tab goes from the lower handle to the upper one before leaving the control. Only a Tab
+// pressed in this control ends up here: it has no children to pass focus between.
 bool RangeSelector::focusNextPrevChild(bool next) {
-    if (hasFocus()) {
-        if (next && active_ == Handle::lower) {
-            set_active_handle(Handle::upper);
-            return true;
-        }
-        if (!next && active_ == Handle::upper) {
-            set_active_handle(Handle::lower);
-            return true;
-        }
+    if (next && active_ == Handle::lower) {
+        set_active_handle(Handle::upper);
+        return true;
+    }
+    if (!next && active_ == Handle::upper) {
+        set_active_handle(Handle::lower);
+        return true;
     }
     return QWidget::focusNextPrevChild(next);
 }
@@ -334,10 +333,14 @@ void RangeSelector::paint_handle(QPainter& p, Handle handle) const {
                   focused ? 2 : 1));
     p.drawPolygon(shape);
     // Grip lines, as on a real slider's thumb.
-    p.setPen(pal.color(QPalette::Dark));
-    for (int dx : {-2, 0, 2}) {
-        p.drawLine(x + dx, kHandleTop + 3, x + dx, kHandleTop + kHandleBody - 2);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int dx : {-2, 1}) {
+        p.setPen(pal.color(QPalette::Dark));
+        p.drawLine(x + dx, kHandleTop + 4, x + dx, kHandleTop + kHandleBody - 2);
+        p.setPen(pal.color(QPalette::Light));
+        p.drawLine(x + dx + 1, kHandleTop + 4, x + dx + 1, kHandleTop + kHandleBody - 2);
     }
+    p.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void RangeSelector::paintEvent(QPaintEvent*) {
