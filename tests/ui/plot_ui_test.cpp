@@ -295,6 +295,20 @@ private Q_SLOTS:
         QVERIFY(cell.save(dir + "/history-cell-400x120.png"));
         QVERIFY(save_picture(history, 6, sample.style(), dir + "/history-picture.jpeg"));
         QVERIFY(QImage(dir + "/history-picture.jpeg").save(dir + "/history-picture-jpeg.png"));
+
+        // What the printer gets: an A4 landscape page at 300 dpi, shown at a third.
+        QImage page(3508, 2480, QImage::Format_RGB32);
+        page.setDotsPerMeterX(11811);
+        page.setDotsPerMeterY(11811);
+        {
+            sample.plot.set_background(0xFFFFFF);
+            PlotStyle paper = sample.style();
+            paper.font_size = 11;
+            QPainter p(&page);
+            paint_chromatogram(p, page.rect(), sample.plot, 6, paper, {true, true, false, true});
+        }
+        QVERIFY(page.scaledToWidth(1170, Qt::SmoothTransformation)
+                    .save(dir + "/print-page-300dpi-third.png"));
     }
 };
 

@@ -43,6 +43,25 @@ QFont enlarged(QFont font, double points) {
     return font;
 }
 
+// Diagonal cross hatching. Qt's pattern is 8 device pixels wide, a fine grey on paper, so a
+// printer gets the same mesh drawn `scale` times larger.
+QBrush hatch_brush(const QColor& colour, const QColor& background, int scale) {
+    if (scale <= 1) {
+        return QBrush(colour, Qt::DiagCrossPattern);
+    }
+    const int side = 8 * scale;
+    QImage tile(side, side, QImage::Format_RGB32);
+    tile.fill(background);
+    QPainter p(&tile);
+    p.setPen(QPen(colour, scale));
+    for (int shift : {-side, 0, side}) {  // the parts that wrap round the tile's edges
+        p.drawLine(shift, 0, shift + side, side);
+        p.drawLine(shift, side, shift + side, 0);
+    }
+    p.end();
+    return QBrush(tile);
+}
+
 QString value_label(double v) {
     return QString::fromStdString(library::float_to_text(v)) + QLatin1Char(' ');
 }
@@ -189,7 +208,7 @@ void PlotPainter::grid() {
         p_.drawLine(area_.left(), y, area_.right(), y);
         if (!plot_.compact) {
             const int text_top = std::max(rect_.top(), y - line_ / 2);
-            text_at(h_, text_top, value_label(value), foreground_);
+            text_at(rect_.left() + h_, text_top, value_label(value), foreground_);
         }
     }
 
@@ -339,7 +358,7 @@ void PlotPainter::hatch(const GasWindow& w, const QColor& colour) {
     }
     const int width = std::max(1, style_.curve_width);
     p_.setPen(pen(colour, width <= 1 ? 2 * width : width));
-    p_.setBrush(QBrush(colour, Qt::DiagCrossPattern));
+    p_.setBrush(hatch_brush(colour, background_, scale_));
     p_.setBackgroundMode(Qt::OpaqueMode);
     p_.setBackground(background_);
     p_.drawPolygon(area);
@@ -499,6 +518,12 @@ void PlotPainter::message() {
     p_.restore();
 }
 
+// A curve chosen to show on a dark screen may be too light for white paper: print it black.
+QColor paper_curve_colour(const QColor& colour) {
+    const double brightness = 0.2 * colour.blue() + 0.5 * colour.green() + 0.3 * colour.red();
+    return brightness >= 230 ? QColor(Qt::black) : colour;
+}
+
 bool printer_available(const QPrinter& printer) {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         return !printer.outputFileName().isEmpty();
@@ -571,6 +596,7 @@ bool print_chromatogram(const display::ChromatogramPlot& plot, int gas_count,
     paper.foreground = 0x000000;
     PlotStyle print_style = style;
     print_style.font_size = kPrintFontSize;
+    print_style.curve_colour = paper_curve_colour(style.curve_colour);
     p.setFont(plot_font(print_style));
     PaintOptions options;
     options.fill_peaks = true;
