@@ -24,8 +24,11 @@ void paint_plot(benchmark::State& state) {
     style.samples_per_second = points / 120;
     ChromatogramPlot plot;
     for (int i = 0; i < points; ++i) {
-        plot.points.push_back(2 + 150 * std::exp(-0.5 * std::pow((i % (points / 4) - points / 16) / (points / 240.0), 2)) +
-                              0.3 * std::sin(i * 0.7));
+        plot.points.push_back(
+            2 +
+            150 *
+                std::exp(-0.5 * std::pow((i % (points / 4) - points / 16) / (points / 240.0), 2)) +
+            0.3 * std::sin(i * 0.7));
     }
     QImage image(1100, 560, QImage::Format_RGB32);
     for (auto _ : state) {

@@ -1,7 +1,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QtTest>
+#include <atomic>
 #include <boost/signals2/signal.hpp>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "analysis/gaz_list.h"
 #include "analysis/ui/tgaz_time_form.h"
@@ -102,6 +106,31 @@ private Q_SLOTS:
         QCOMPARE(rig.form.lbRange()->text(), QStringLiteral("12 - 18"));
         QCOMPARE(rig.gases.gas(0).start, 10.0f);  // the others stay
         QCOMPARE(rig.gases.gas(2).end, 40.0f);
+    }
+
+    // The acquisition thread reads the windows under the data lock; a change must wait
+    // for it.
+    void a_change_waits_for_the_data_lock() {
+        Rig rig;
+        rig.form.show();
+        rig.select(1);
+        std::atomic<bool> released{false};
+        std::promise<void> locked;
+        std::jthread holder([&] {
+            vetra::library::ScopedLock hold(rig.lock);
+            locked.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            released = true;
+        });
+        locked.get_future().wait();
+        bool waited = false;
+        // Ahead of the rig's own listener, which takes the lock itself.
+        auto check = rig.windows_changed.connect(boost::signals2::at_front,
+                                                 [&] { waited = released.load(); });
+        rig.form.Range()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rig.form.Range(), Qt::Key_Left);
+        QVERIFY(waited);
+        QCOMPARE(rig.gases.gas(1).start, 16.0f);
     }
 
     void without_gases_the_range_is_disabled() {

@@ -88,6 +88,7 @@ public:
     // The plot stays owned by the caller and must outlive the widget or be replaced.
     void set_plot(display::ChromatogramPlot* plot, std::function<int()> gas_count,
                   std::function<PlotStyle()> style);
+    display::ChromatogramPlot* plot() const { return plot_; }
     void set_show_results(bool on);
     bool show_results() const { return options_.show_results; }
 
