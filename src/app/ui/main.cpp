@@ -20,6 +20,7 @@ namespace {
 
 struct Options {
     std::optional<std::string> directory;
+    std::string port;
     bool demo = false;
     bool second_instance = false;  // "-d"
 };
@@ -34,6 +35,8 @@ std::optional<Options> parse(const QStringList& args) {
             o.demo = true;
         } else if (a == "--dir" && i + 1 < args.size()) {
             o.directory = args[++i].toStdString();
+        } else if (a == "--port" && i + 1 < args.size()) {
+            o.port = args[++i].toStdString();
         } else {
             return std::nullopt;
         }
@@ -44,7 +47,7 @@ std::optional<Options> parse(const QStringList& args) {
 int run(QApplication& app) {
     const auto options = parse(app.arguments());
     if (!options) {
-        std::fputs("usage: vetra [--dir DIR] [--demo] [-d]\n", stderr);
+        std::fputs("usage: vetra [--dir DIR] [--demo] [--port NAME] [-d]\n", stderr);
         return 2;
     }
     const std::string dir = vetra::settings::resolve_program_directory(options->directory);
@@ -67,7 +70,11 @@ int run(QApplication& app) {
     vetra::control::VetraSystem system(settings, op, clock);
     vetra::control::ui::QtCallPump pump(system.calls());
 
-    vetra::app::ui::TVetraMainForm form(system, settings, op, {dir, options->demo});
+    vetra::app::ui::MainFormOptions form_options;
+    form_options.program_dir = dir;
+    form_options.demo = options->demo;
+    form_options.port = options->port;
+    vetra::app::ui::TVetraMainForm form(system, settings, op, form_options);
     op.set_parent(&form);
     form.show();
     const int status = app.exec();

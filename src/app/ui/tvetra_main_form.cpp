@@ -439,10 +439,14 @@ void TVetraMainForm::start_up() {
     system_.set_work_directory(dir);
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
-    // Demonstration mode given on the command line is for this session only.
+    // Demonstration mode and a port given on the command line are for this session only.
     stored_demo_ = settings_.demo;
+    stored_port_ = settings_.port_name;
     if (options_.demo) {
         settings_.demo = true;
+    }
+    if (!options_.port.empty()) {
+        settings_.port_name = options_.port;
     }
 
     const auto points = static_cast<std::size_t>(std::max(0, settings_.samples_per_second) *
@@ -528,6 +532,7 @@ void TVetraMainForm::shut_down() {
     system_.save_all();
     settings_.first_start = false;
     settings_.demo = stored_demo_;
+    settings_.port_name = stored_port_;
     if (!settings_.save()) {
         operator_.show_message("Не удалось сохранить настройки: " + settings_.settings_path,
                                "  ОШИБКА", library::MessageIcon::error);

@@ -43,6 +43,7 @@ namespace vetra::app::ui {
 struct MainFormOptions {
     std::string program_dir;  // with a trailing separator
     bool demo = false;        // demonstration mode for this session only
+    std::string port;         // the chromatograph's port for this session only; empty: stored
     bool start_timer = true;  // tests drive the timer themselves
 };
 
@@ -108,6 +109,7 @@ private:
     MainFormOptions options_;
     link::TDataModule1 station_client_;
     bool stored_demo_ = false;
+    std::string stored_port_;
 
     int blink_ = 0;
     std::pair<double, double> drag_start_range_{0, 1};
