@@ -12,6 +12,7 @@
 #include "link/station_client.h"
 #include "settings/global_settings.h"
 #include "settings/program_directory.h"
+#include "settings/session_overrides.h"
 
 namespace vetra::app {
 namespace {
@@ -49,14 +50,7 @@ public:
         system_.set_work_directory(directory_);
         system_.load_all();
         settings::load_settings_at_startup(settings_, directory_);
-        stored_demo_ = settings_.demo;
-        stored_port_ = settings_.port_name;
-        if (options_.demo) {
-            settings_.demo = true;
-        }
-        if (options_.port) {
-            settings_.port_name = *options_.port;
-        }
+        session_.apply(settings_);
         system_.link().reserve_samples(static_cast<std::size_t>(
             std::max(0, settings_.samples_per_second) * std::max(0, settings_.screen_seconds)));
         settings::create_data_directory(settings_, directory_);
@@ -108,8 +102,7 @@ public:
         system_.station().send_closing();
         system_.link().stop_acquisition();
         system_.save_all();
-        settings_.demo = stored_demo_;
-        settings_.port_name = stored_port_;
+        session_.restore(settings_);
         settings_.first_start = false;
         if (!settings_.save()) {
             print_error("Не удалось сохранить настройки: " + settings_.settings_path);
@@ -165,8 +158,7 @@ private:
     library::SystemClock clock_;
     control::VetraSystem system_;
     link::TDataModule1 station_client_;
-    bool stored_demo_ = false;
-    std::string stored_port_;
+    settings::SessionOverrides session_{options_.demo, options_.port};
     long finished_ = 0;
 };
 

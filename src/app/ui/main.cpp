@@ -20,7 +20,7 @@ namespace {
 
 struct Options {
     std::optional<std::string> directory;
-    std::string port;
+    std::optional<std::string> port;
     bool demo = false;
     bool second_instance = false;  // "-d"
 };

@@ -97,7 +97,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
       system_(system),
       settings_(settings),
       operator_(op),
-      options_(std::move(options)) {
+      options_(std::move(options)),
+      session_(options_.demo, options_.port) {
     setObjectName("TVetraMainForm");
     build_menus();
     build_tool_bar();
@@ -439,15 +440,7 @@ void TVetraMainForm::start_up() {
     system_.set_work_directory(dir);
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
-    // Demonstration mode and a port given on the command line are for this session only.
-    stored_demo_ = settings_.demo;
-    stored_port_ = settings_.port_name;
-    if (options_.demo) {
-        settings_.demo = true;
-    }
-    if (!options_.port.empty()) {
-        settings_.port_name = options_.port;
-    }
+    session_.apply(settings_);
 
     const auto points = static_cast<std::size_t>(std::max(0, settings_.samples_per_second) *
                                                  std::max(0, settings_.screen_seconds));
@@ -531,8 +524,7 @@ void TVetraMainForm::shut_down() {
     system_.link().stop_acquisition();
     system_.save_all();
     settings_.first_start = false;
-    settings_.demo = stored_demo_;
-    settings_.port_name = stored_port_;
+    session_.restore(settings_);
     if (!settings_.save()) {
         operator_.show_message("Не удалось сохранить настройки: " + settings_.settings_path,
                                "  ОШИБКА", library::MessageIcon::error);

@@ -3,11 +3,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <boost/signals2/connection.hpp>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "link/station_client.h"
+#include "settings/session_overrides.h"
 
 class QAction;
 class QLabel;
@@ -41,10 +43,10 @@ class TextIndicator;
 namespace vetra::app::ui {
 
 struct MainFormOptions {
-    std::string program_dir;  // with a trailing separator
-    bool demo = false;        // demonstration mode for this session only
-    std::string port;         // the chromatograph's port for this session only; empty: stored
-    bool start_timer = true;  // tests drive the timer themselves
+    std::string program_dir;          // with a trailing separator
+    bool demo = false;                // demonstration mode for this session only
+    std::optional<std::string> port;  // the chromatograph's port for this session only
+    bool start_timer = true;          // tests drive the timer themselves
 };
 
 // The only main window: starts the program up and shuts it down, drives the controller
@@ -108,8 +110,7 @@ private:
     library::Operator& operator_;
     MainFormOptions options_;
     link::TDataModule1 station_client_;
-    bool stored_demo_ = false;
-    std::string stored_port_;
+    settings::SessionOverrides session_;
 
     int blink_ = 0;
     std::pair<double, double> drag_start_range_{0, 1};
