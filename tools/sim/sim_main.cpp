@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
     } else if (argc >= 2 && std::string_view(argv[1]) == "station") {
         return vetra::sim::run_station(argc - 2, argv + 2);
     }
-    std::fputs("usage: vetra-sim chromatograph|station [options]\n", stderr);
+    std::fputs("usage: vetra-sim chromatograph [options]\n", stderr);
     return 2;
 }
