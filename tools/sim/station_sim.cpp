@@ -206,8 +206,8 @@ bool send_message(const std::vector<std::string>& lines, double wait_seconds) {
         std::this_thread::sleep_for(50ms);
     }
     const auto path = link::mailslot_path(link::kRemoteControlMailslot);
-    say("not sent, no workstation reads " + (path ? path->string() : std::string("?")) + ": " +
-        shown);
+    say("not sent to " + (path ? path->string() : std::string("?")) +
+        " (no workstation there, or its mailslot is not open to this user): " + shown);
     return false;
 }
 
