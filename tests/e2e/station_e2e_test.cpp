@@ -1,10 +1,7 @@
 // The workstation and a simulated registration station, both as built: the station steers
 // vetra-console through its remote-control mailslot, receives its results and serves values.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
@@ -170,46 +167,49 @@ TEST_F(StationE2E, the_station_serves_its_values_to_the_value_client) {
     EXPECT_EQ(count_of(st.err_so_far(), "value connection from 127.0.0.1:"), 1u);
 }
 
-bool port_is_free(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return free;
-}
-
-// The console always asks port 8001 of "reg_computer_name", so this needs that port.
-constexpr const char* kOn8001 = "serving values on 127.0.0.1:8001\n";
-
-TEST_F(StationE2E, in_the_totalizer_mode_a_station_value_above_the_threshold_starts_a_cycle) {
-    if (!port_is_free(link::kStationValuePort)) {
-        GTEST_SKIP() << "port 8001 is in use";
+// The console always asks port 8001 of "reg_computer_name", so these runs need that port;
+// elsewhere on the machine it may be taken.
+class TotalizerMode : public StationE2E {
+protected:
+    // A station serving сумм_газ3 on port 8001; nothing when the port is taken.
+    ProgramRun* station_on_8001(const std::string& value, const std::string& tag) {
+        ProgramRun& run = station({"--value", "сумм_газ3=" + value}, tag);
+        EXPECT_TRUE(run.wait_for_err("values on", kStartLimit)) << run.err_so_far();
+        return run.err_so_far().find("serving values on 127.0.0.1:8001\n") == std::string::npos
+                   ? nullptr
+                   : &run;
     }
-    write_settings(program_dir(),
-                   kFastDemo + "[порог]\r\nporog_po_summe_type=1\r\nporog_po_summe_value=1\r\n");
+    void SetUp() override {
+        write_settings(program_dir(), kFastDemo +
+                                          "[порог]\r\nporog_po_summe_type=1\r\n"
+                                          "porog_po_summe_value=1\r\n");
+    }
+};
+
+TEST_F(TotalizerMode, a_station_value_above_the_threshold_starts_a_cycle_and_one_at_it_does_not) {
     {
-        ProgramRun& low = station({"--value", "сумм_газ3=0,99"}, "low");
-        ASSERT_TRUE(low.wait_for_err(kOn8001, kStartLimit)) << low.err_so_far();
+        ProgramRun* low = station_on_8001("1", "low");
+        if (low == nullptr) {
+            GTEST_SKIP() << "port 8001 is in use";
+        }
         ProgramRun con = console({"--mode", "4", "--timeout", "2"});
         const Outcome c = con.wait(kTimeLimit);
         EXPECT_EQ(c.status, 0) << c.err;
         EXPECT_EQ(count_of(c.err, "cycle started"), 0u) << c.err;
-        // It asked, though: the connection was made and kept.
-        EXPECT_EQ(count_of(low.err_so_far(), "value connection from"), 1u) << low.err_so_far();
-        low.signal(SIGTERM);
-        EXPECT_EQ(low.wait(kTimeLimit).status, 0);
+        // It asked, though, on one connection kept open.
+        EXPECT_EQ(count_of(low->err_so_far(), "value connection from"), 1u) << low->err_so_far();
+        low->signal(SIGTERM);
+        EXPECT_EQ(low->wait(kTimeLimit).status, 0);
     }
-    ProgramRun& high = station({"--value", "сумм_газ3=1,5"}, "high");
-    ASSERT_TRUE(high.wait_for_err(kOn8001, kStartLimit)) << high.err_so_far();
+    ProgramRun* high = station_on_8001("1,5", "high");
+    if (high == nullptr) {
+        GTEST_SKIP() << "port 8001 is in use";
+    }
     ProgramRun con = console({"--mode", "4", "--cycles", "1"});
     const Outcome c = con.wait(kTimeLimit);
     EXPECT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(count_of(c.err, "cycle finished, status -100"), 1u) << c.err;
+    EXPECT_EQ(count_of(high->err_so_far(), "value connection from"), 1u) << high->err_so_far();
 }
 
 }  // namespace
