@@ -76,9 +76,10 @@ struct Options {
     std::optional<double> timeout_seconds;
 };
 
+// Up to a year, which keeps the deadlines within the clock's range.
 std::optional<double> seconds_arg(const char* text) {
     const auto v = library::parse_number(text);
-    return v && *v >= 0.0 ? v : std::nullopt;
+    return v && *v >= 0.0 && *v <= 366.0 * 86400.0 ? v : std::nullopt;
 }
 
 std::optional<Value> value_arg(std::string_view text) {
