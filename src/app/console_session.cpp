@@ -73,8 +73,10 @@ public:
             });
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
-            system_.cycle_finished.connect([](int status) {
-                print_error("vetra-console: cycle finished, status " + std::to_string(status));
+            // The point count lets a run check that no point was lost on the line.
+            system_.cycle_finished.connect([this](int status) {
+                print_error("vetra-console: cycle finished, status " + std::to_string(status) +
+                            ", points " + std::to_string(system_.link().sample_count()));
             });
         }
     }

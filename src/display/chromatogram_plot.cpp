@@ -29,6 +29,26 @@ std::int32_t round_index(double value) {
     return static_cast<std::int32_t>(std::clamp(std::round(value), -2e9, 2e9));
 }
 
+// Gas i's record. The records come in the order the gases were computed, which is list
+// order unless a later window ends first; record i is then another gas's, so the record is
+// matched by name, falling back to the gas record at i only for a gas without a name.
+const analysis::GazResult* record_of(const std::vector<analysis::GazResult>& list, int i,
+                                     const std::string& name) {
+    const auto index = static_cast<std::size_t>(i);
+    if (index < list.size() && !list[index].derived && list[index].name == name) {
+        return &list[index];
+    }
+    if (!name.empty()) {
+        for (const auto& r : list) {
+            if (!r.derived && r.name == name) {
+                return &r;
+            }
+        }
+        return nullptr;
+    }
+    return index < list.size() && !list[index].derived ? &list[index] : nullptr;
+}
+
 }  // namespace
 
 void ChromatogramPlot::clear_for_cycle() {
@@ -46,11 +66,10 @@ void ChromatogramPlot::rebuild_windows(const analysis::GazList& gases,
         w.code = gas.code;
         w.start = round_index(static_cast<double>(gas.work_start) * rate - 1);
         w.end = round_index(static_cast<double>(rate) * gas.work_end + 1);
-        if (static_cast<int>(list.size()) > i) {
-            const analysis::GazResult& r = list[static_cast<std::size_t>(i)];
+        if (const analysis::GazResult* r = record_of(list, i, gas.name)) {
             w.has_result = true;
-            w.value_text = r.value_text;
-            w.level = r.peak_max;
+            w.value_text = r->value_text;
+            w.level = r->peak_max;
         }
         windows.push_back(std::move(w));
     }

@@ -50,8 +50,9 @@ public:
 
     // A new cycle: no message, no points.
     void clear_for_cycle();
-    // Window i from gas i's working window, with the label of result record i when the
-    // list holds that many records. `rate` is samples per second.
+    // Window i from gas i's working window (sample indices round(start * rate - 1) and
+    // round(rate * end + 1)), labelled from gas i's result record when the list has one.
+    // `rate` is samples per second.
     void rebuild_windows(const analysis::GazList& gases,
                          const std::vector<analysis::GazResult>& results, int rate);
     // Background from the settings, foreground its contrast colour.

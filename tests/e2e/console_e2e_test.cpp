@@ -1,10 +1,6 @@
 // Runs the built vetra-console as an operator would and checks what it leaves behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,9 +11,8 @@
 #include <vector>
 
 #include "library/cp1251.h"
+#include "program_run.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace vetra::e2e {
 namespace {
@@ -28,94 +23,12 @@ namespace fs = std::filesystem;
 constexpr const char* kConsole = VETRA_CONSOLE_PATH;
 constexpr auto kTimeLimit = 60s;
 
-struct Outcome {
-    int status = -1;  // exit status; -1 when killed or not finished in time
-    std::string out;
-    std::string err;
-};
-
-// One run of the console with its own program directory, mailslot directory and home, so
-// that parallel tests and the user's own files stay apart.
-class ConsoleRun {
+// The console with the sandbox's own mailslot directory and home (see ProgramRun).
+class ConsoleRun : public ProgramRun {
 public:
     ConsoleRun(const test::TempDir& sandbox, const std::vector<std::string>& args)
-        : out_path_(sandbox / "stdout.txt"), err_path_(sandbox / "stderr.txt") {
-        std::vector<std::string> env_text;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (!entry.starts_with("VETRA_") && !entry.starts_with("HOME=")) {
-                env_text.push_back(entry);
-            }
-        }
-        env_text.push_back("VETRA_MAILSLOT_DIR=" + (sandbox / "mailslot").string());
-        env_text.push_back("HOME=" + sandbox.path().string());
-
-        std::vector<std::string> argv_text{kConsole};
-        argv_text.insert(argv_text.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argv_text) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (auto& e : env_text) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, kConsole, &actions, nullptr, argv.data(), envp.data()) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-
-    ~ConsoleRun() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-    std::string err_so_far() const { return test::read_bytes(err_path_); }
-    void signal(int number) const { ::kill(pid_, number); }
-
-    // Waits for the end within the time limit; a program that overruns it is killed.
-    Outcome wait() {
-        Outcome outcome;
-        const auto end = std::chrono::steady_clock::now() + kTimeLimit;
-        int raw = 0;
-        while (pid_ > 0) {
-            const pid_t done = ::waitpid(pid_, &raw, WNOHANG);
-            if (done == pid_) {
-                pid_ = -1;
-                if (WIFEXITED(raw)) {
-                    outcome.status = WEXITSTATUS(raw);
-                }
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= end) {
-                ADD_FAILURE() << "vetra-console did not end within the time limit";
-                break;  // the destructor kills it
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        outcome.out = test::read_bytes(out_path_);
-        outcome.err = test::read_bytes(err_path_);
-        return outcome;
-    }
-
-private:
-    fs::path out_path_;
-    fs::path err_path_;
-    pid_t pid_ = -1;
+        : ProgramRun(sandbox, "console", kConsole, args) {}
+    Outcome wait() { return ProgramRun::wait(kTimeLimit); }
 };
 
 Outcome run_console(const test::TempDir& sandbox, const std::vector<std::string>& args) {
@@ -132,14 +45,6 @@ std::string settings_text(const fs::path& program_dir) {
 void write_settings(const fs::path& program_dir, const std::string& utf8) {
     fs::create_directories(program_dir);
     test::write_bytes(program_dir / "хроматограф.ini", library::utf8_to_cp1251(utf8));
-}
-
-std::size_t count_of(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++n;
-    }
-    return n;
 }
 
 // A short demonstration run: 2 points per second instead of 8.

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "e2e/program_run.h"
 #include "library/cp1251.h"
 #include "link/station_client.h"
+#include "program_run.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -32,6 +32,16 @@ const std::string kClosingMessage =
     "метан_абс=0\nэтан_абс=0\nпропан_абс=0\nбутан_абс=0\nпентан_абс=0\nгексан_абс=0\n"
     "сумм_газ=0\n"
     "метан_отн=0\nэтан_отн=0\nпропан_отн=0\nбутан_отн=0\nпентан_отн=0\nгексан_отн=0\n\n";
+
+bool err_shows(const ProgramRun& run, const std::string& text) {
+    return wait_until([&] { return run.err_so_far().find(text) != std::string::npos; },
+                      kStartLimit);
+}
+
+bool out_shows(const ProgramRun& run, const std::string& text) {
+    return wait_until([&] { return run.out_so_far().find(text) != std::string::npos; },
+                      kStartLimit);
+}
 
 void write_settings(const fs::path& program_dir, const std::string& utf8) {
     fs::create_directories(program_dir);
@@ -61,7 +71,7 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         stations_.emplace_back(std::make_unique<ProgramRun>(sandbox_, tag, kSim, all));
         ProgramRun& run = *stations_.back();
-        EXPECT_TRUE(run.wait_for_err("receiving results at", kStartLimit)) << run.err_so_far();
+        EXPECT_TRUE(err_shows(run, "receiving results at")) << run.err_so_far();
         return run;
     }
 
@@ -97,7 +107,7 @@ TEST_F(StationE2E, results_and_the_closing_message_reach_the_station_as_the_cons
 
     // Each message decoded from cp1251 into lines, with an empty line after it: the result
     // list exactly as the console printed it, then the zeros of the shut-down.
-    ASSERT_TRUE(st.wait_for_out(kClosingMessage, kStartLimit)) << st.out_so_far();
+    ASSERT_TRUE(out_shows(st, kClosingMessage)) << st.out_so_far();
     st.signal(SIGTERM);
     const Outcome s = st.wait(kTimeLimit);
     EXPECT_EQ(s.status, 0) << s.err;
@@ -166,7 +176,7 @@ std::uint16_t port_from(const std::string& err) {
 TEST_F(StationE2E, the_station_serves_its_values_to_the_value_client) {
     ProgramRun& st =
         station({"--tcp-port", "0", "--value", "Сумм_газ3=1,5", "--value", "метан=0.2"});
-    ASSERT_TRUE(st.wait_for_err("serving values on", kStartLimit)) << st.err_so_far();
+    ASSERT_TRUE(err_shows(st, "serving values on")) << st.err_so_far();
     const std::uint16_t port = port_from(st.err_so_far());
     ASSERT_NE(port, 0) << st.err_so_far();
 
@@ -185,7 +195,7 @@ protected:
     // A station serving сумм_газ3 on port 8001; nothing when the port is taken.
     ProgramRun* station_on_8001(const std::string& value, const std::string& tag) {
         ProgramRun& run = station({"--value", "сумм_газ3=" + value}, tag);
-        EXPECT_TRUE(run.wait_for_err("values on", kStartLimit)) << run.err_so_far();
+        EXPECT_TRUE(err_shows(run, "values on")) << run.err_so_far();
         return run.err_so_far().find("serving values on 127.0.0.1:8001\n") == std::string::npos
                    ? nullptr
                    : &run;

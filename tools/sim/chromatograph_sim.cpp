@@ -1,338 +1,411 @@
+// vetra-sim chromatograph: the instrument's side of the serial line on a pseudo-terminal.
 #include "chromatograph_sim.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
-#include <cstdint>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <numbers>
+#include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "chromatograph_signal.h"
+#include "library/number_text.h"
 #include "link/wire_protocol.h"
+#include "pty_line.h"
 
 namespace vetra::sim {
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-void on_signal(int) {
-    g_stop = 1;
-}
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-struct Peak {
-    std::string name;
-    double centre = 0, height = 0, sigma = 1;
-};
+// The program writes a command in one go; bytes after a longer pause start a new one.
+constexpr auto kCommandGap = 100ms;
+constexpr int kTicksPerPoint = 50;
+// Built-in totalizer readings: 1.0 on the low channel and 0.1 on the high one (of 10).
+constexpr int kTotalizerLowCode = 819;
+constexpr int kTotalizerHighCode = 82;
+
+void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void log(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::fprintf(stderr, "vetra-sim: %s\n", text);
+}
 
 struct Options {
     int model = 0;
-    double rate = 8, speed = 1;
-    std::vector<Peak> peaks;
+    int rate = 8;
+    double speed = 1;
+    std::vector<Peak> peaks = default_peaks();
+    double baseline = 2.0;
+    double noise = 0.02;
+    AdcScale adc;
+    std::uint32_t seed = 1;
     std::string truth;
-    double silent_after = -1, garbage = 0, totalizer_seconds = 5;
-    bool answer_second_only = false, no_answer = false, no_closing = false;
-    unsigned seed = 1;
+    std::optional<double> silent_after;
+    double garbage = 0;
+    double totalizer_seconds = 10;
+    bool answer_second_only = false;
+    bool no_answer = false;
+    bool no_closing_frame = false;
 };
 
-using Clock = std::chrono::steady_clock;
+void usage() {
+    std::fputs(
+        "usage: vetra-sim chromatograph [options]\n"
+        "  Opens a pseudo-terminal, prints the path of its slave side and plays the\n"
+        "  chromatograph on it until killed.\n"
+        "  --model 0|1            0: bit-reversed halves, cycle length in byte 6;\n"
+        "                         1: plain halves, cycle length in byte 4, built-in totalizer\n"
+        "  --rate R               points per second the program expects (ticks: 50 x R/s), 8\n"
+        "  --speed X              run the signal X times faster than real time, 1\n"
+        "  --peaks LIST           name:centre:height:width,... (s, mV above the baseline,\n"
+        "                         s standard deviation); default: one per default gas\n"
+        "  --baseline MV          2       --noise MV   white noise per tick, 0.02\n"
+        "  --adc N:K:G:U          ADC bits, range factor, ranges, volts; 14:10:4:2.5\n"
+        "  --seed N               noise and garbage seed, 1\n"
+        "  --truth FILE           write name=area (mV x s above the baseline) per peak\n"
+        "  --totalizer-seconds S  length of one totalizer stream between cycles, 10\n"
+        "faults:\n"
+        "  --silent-after S       the first cycle stops sending after S s of signal\n"
+        "  --garbage P            a junk byte (bit 7 clear) before a frame with probability P\n"
+        "  --answer-second-only   answer only every second program frame\n"
+        "  --no-answer            never answer\n"
+        "  --no-closing-frame     end cycles without the closing frame\n",
+        stderr);
+}
 
-class Device {
-public:
-    Device(int fd, const Options& o) : fd_(fd), o_(o), rng_(o.seed) {}
+std::optional<double> number(const char* text) {
+    const auto v = library::parse_number(text);
+    return v && std::isfinite(*v) ? v : std::nullopt;
+}
 
-    // Collects one burst: bytes until ~30 ms of quiet. Empty when nothing came.
-    std::vector<std::uint8_t> read_burst(int first_wait_ms) {
-        std::vector<std::uint8_t> bytes;
-        int wait = first_wait_ms;
-        while (!g_stop) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, wait) <= 0)
-                break;
-            std::uint8_t buf[256];
-            ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            bytes.insert(bytes.end(), buf, buf + n);
-            wait = 30;
+// Returns false (after saying why) on a bad command line.
+bool parse_options(int argc, char** argv, Options& o) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--answer-second-only") {
+            o.answer_second_only = true;
+            continue;
         }
-        return bytes;
+        if (a == "--no-answer") {
+            o.no_answer = true;
+            continue;
+        }
+        if (a == "--no-closing-frame") {
+            o.no_closing_frame = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            log("unknown option or missing value: %s", argv[i]);
+            return false;
+        }
+        const char* value = argv[++i];
+        const auto v = number(value);
+        bool ok = true;
+        if (a == "--model") {
+            ok = v && (*v == 0 || *v == 1);
+            o.model = ok ? static_cast<int>(*v) : 0;
+        } else if (a == "--rate") {
+            ok = v && *v >= 1 && *v <= 1000 && *v == std::trunc(*v);
+            o.rate = ok ? static_cast<int>(*v) : 0;
+        } else if (a == "--speed") {
+            ok = v && *v > 0 && *v <= 1000;
+            o.speed = ok ? *v : 0;
+        } else if (a == "--baseline") {
+            ok = v.has_value();
+            o.baseline = v.value_or(0);
+        } else if (a == "--noise") {
+            ok = v && *v >= 0;
+            o.noise = v.value_or(0);
+        } else if (a == "--seed") {
+            ok = v && *v >= 0 && *v == std::trunc(*v);
+            o.seed = ok ? static_cast<std::uint32_t>(*v) : 0;
+        } else if (a == "--silent-after") {
+            ok = v && *v >= 0;
+            o.silent_after = v;
+        } else if (a == "--garbage") {
+            ok = v && *v >= 0 && *v <= 1;
+            o.garbage = v.value_or(0);
+        } else if (a == "--totalizer-seconds") {
+            ok = v && *v > 0;
+            o.totalizer_seconds = v.value_or(0);
+        } else if (a == "--truth") {
+            o.truth = value;
+        } else if (a == "--peaks") {
+            const auto peaks = parse_peaks(value);
+            ok = peaks.has_value();
+            o.peaks = peaks.value_or(std::vector<Peak>{});
+        } else if (a == "--adc") {
+            const auto adc = parse_adc(value);
+            ok = adc.has_value();
+            o.adc = adc.value_or(AdcScale{});
+        } else {
+            log("unknown option: %s", argv[i - 1]);
+            return false;
+        }
+        if (!ok) {
+            log("bad value for %s: %s", argv[i - 1], value);
+            return false;
+        }
     }
+    return true;
+}
 
-    void serve() {
-        bool pending_totalizer = false;
-        while (!g_stop) {
-            auto burst = pending_totalizer ? std::vector<std::uint8_t>{} : read_burst(200);
-            if (pending_totalizer) {
-                pending_totalizer = false;
-                burst = run_totalizer();
-                if (burst.empty())
-                    continue;
+class Chromatograph {
+public:
+    Chromatograph(PtyLine& line, const Options& o)
+        : line_(line),
+          o_(o),
+          signal_(o.baseline, o.noise, o.peaks, o.seed),
+          junk_random_(o.seed ^ 0x5EEDu) {}
+
+    [[noreturn]] void serve() {
+        for (;;) {
+            receive(200);
+            while (auto command = next_command()) {
+                handle(*command);
             }
-            if (burst.empty())
-                continue;
-            handle(burst, pending_totalizer);
         }
     }
 
 private:
-    void handle(const std::vector<std::uint8_t>& burst, bool& totalizer) {
-        if (burst.size() != 9) {
-            std::fprintf(stderr, "vetra-sim: ignored %zu bytes\n", burst.size());
+    enum class StreamEnd { done, silenced, detached, stalled, interrupted };
+
+    // Collects the program's bytes into 9-byte commands.
+    void receive(int timeout_ms) {
+        std::uint8_t buffer[256];
+        std::size_t got;
+        while ((got = line_.read(buffer, sizeof buffer, timeout_ms)) > 0) {
+            const auto now = Clock::now();
+            if (!input_.empty() && now - last_input_ > kCommandGap) {
+                log("dropped %zu stray bytes", input_.size());
+                input_.clear();
+            }
+            last_input_ = now;
+            input_.insert(input_.end(), buffer, buffer + got);
+            timeout_ms = 0;
+        }
+    }
+
+    std::optional<link::ProgramFrame> next_command() {
+        if (input_.size() < 9) {
+            return std::nullopt;
+        }
+        link::ProgramFrame command{};
+        std::copy_n(input_.begin(), 9, command.begin());
+        input_.erase(input_.begin(), input_.begin() + 9);
+        return command;
+    }
+
+    void handle(const link::ProgramFrame& command) {
+        if (link::frame_checksum(command.data(), 8) != command[8]) {
+            log("bad checksum in %02X %02X %02X %02X %02X %02X %02X %02X %02X: ignored", command[0],
+                command[1], command[2], command[3], command[4], command[5], command[6], command[7],
+                command[8]);
             return;
         }
-        if (link::frame_checksum(burst.data(), 8) != burst[8]) {
-            std::fputs("vetra-sim: bad checksum\n", stderr);
-            return;
-        }
-        auto cmd = link::totalizer_stream_command();
-        if (std::equal(cmd.begin(), cmd.end(), burst.begin())) {
-            totalizer = true;
+        if (command == link::totalizer_stream_command()) {
+            handle_totalizer_command();
             return;
         }
         ++program_frames_;
-        if (o_.no_answer)
+        log("program frame %ld: %d %d %d %d %d %d %d %d", program_frames_, command[0], command[1],
+            command[2], command[3], command[4], command[5], command[6], command[7]);
+        if (o_.no_answer || (o_.answer_second_only && program_frames_ % 2 == 1)) {
+            log("not answered");
             return;
-        if (o_.answer_second_only && program_frames_ % 2 == 1)
+        }
+        // Whatever a previous reader left behind must not reach this one.
+        line_.drop_unread();
+        if (line_.write("OK") != PtyLine::Write::done) {
+            log("the program does not read: no cycle");
             return;
-        write_all("OK", 2);
-        double duration = o_.model == 0 ? burst[6] : burst[4];
-        run_cycle(duration);
+        }
+        run_cycle(o_.model == 0 ? command[6] : command[4]);
     }
 
-    void write_all(const void* data, std::size_t n) {
-        auto p = static_cast<const std::uint8_t*>(data);
-        while (n > 0 && !g_stop) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w < 0) {
-                if (errno == EAGAIN || errno == EINTR) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    continue;
-                }
+    void handle_totalizer_command() {
+        if (o_.model != 1 || o_.no_answer) {
+            log("totalizer command ignored");
+            return;
+        }
+        log("totalizer stream for %g s", o_.totalizer_seconds);
+        const long readings = std::lround(o_.totalizer_seconds * o_.rate);
+        const StreamEnd end =
+            stream(2 * readings, 2.0 * o_.rate, -1, [](std::vector<std::uint8_t>& out, long i) {
+                const int channel = static_cast<int>(i % 2);
+                const Frame f =
+                    totalizer_frame(static_cast<std::uint8_t>(i & 0x7F), channel,
+                                    channel == 0 ? kTotalizerLowCode : kTotalizerHighCode);
+                out.insert(out.end(), f.begin(), f.end());
+            });
+        if (end == StreamEnd::done) {
+            (void)line_.write(kClosingFrame.data(), kClosingFrame.size());
+        } else if (end == StreamEnd::interrupted) {
+            log("totalizer stream ended by a command");
+        } else {
+            log("totalizer stream abandoned: the program is gone");
+            line_.drop_unread();
+        }
+    }
+
+    void run_cycle(int seconds) {
+        ++cycles_;
+        const long ticks_per_second = static_cast<long>(kTicksPerPoint) * o_.rate;
+        // Tick 0 is the origin of the program's time axis, so every point of the cycle
+        // comes complete: seconds x R points.
+        const long frames = seconds * ticks_per_second + 1;
+        long silent_from = -1;
+        if (cycles_ == 1 && o_.silent_after) {
+            silent_from = std::lround(*o_.silent_after * static_cast<double>(ticks_per_second));
+        }
+        log("cycle %ld: %d s, %ld frames", cycles_, seconds, frames);
+        const auto started = Clock::now();
+        const double fps = static_cast<double>(ticks_per_second);
+        const StreamEnd end =
+            stream(frames, fps, silent_from, [&](std::vector<std::uint8_t>& out, long i) {
+                const double t = static_cast<double>(i) / fps;
+                const Frame f = sample_frame(o_.model, static_cast<std::uint8_t>(i & 0x7F),
+                                             to_adc(signal_.sample(t), o_.adc), o_.adc.bits);
+                out.insert(out.end(), f.begin(), f.end());
+            });
+        const double wall = std::chrono::duration<double>(Clock::now() - started).count();
+        switch (end) {
+            case StreamEnd::silenced:
+                log("cycle %ld: silent after %ld frames", cycles_, silent_from);
                 return;
-            }
-            p += w;
-            n -= static_cast<std::size_t>(w);
+            case StreamEnd::detached:
+                log("cycle %ld: the program closed the port; cycle abandoned", cycles_);
+                line_.drop_unread();
+                return;
+            case StreamEnd::stalled:
+                log("cycle %ld: the program stopped reading; cycle abandoned", cycles_);
+                line_.drop_unread();
+                return;
+            case StreamEnd::interrupted:
+                // A program that sends a new frame has started over (restarted, say).
+                log("cycle %ld: abandoned for a new command", cycles_);
+                return;
+            default:
+                break;
+        }
+        log("cycle %ld: %ld frames in %.3f s (%.0f frames/s)", cycles_, frames, wall,
+            wall > 0 ? static_cast<double>(frames) / wall : 0.0);
+        if (o_.no_closing_frame) {
+            log("cycle %ld: no closing frame", cycles_);
+        } else {
+            (void)line_.write(kClosingFrame.data(), kClosingFrame.size());
         }
     }
 
-    double signal_mv(double t) {
-        std::normal_distribution<double> noise(0.0, 0.02);
-        double v = 2.0 + noise(rng_);
-        for (const auto& pk : o_.peaks) {
-            double z = (t - pk.centre) / pk.sigma;
-            v += pk.height * std::exp(-0.5 * z * z);
-        }
-        return v;
-    }
-
-    void push_frame(std::vector<std::uint8_t>& out, long tick, std::uint8_t b, int code) {
-        auto c = static_cast<std::uint8_t>((code >> 7) & 0x7F);
-        auto d = static_cast<std::uint8_t>(code & 0x7F);
-        if (o_.model == 0) {
-            c = link::reverse7(c);
-            d = link::reverse7(d);
-        }
-        if (o_.garbage > 0 && std::uniform_real_distribution<double>(0, 1)(rng_) < o_.garbage) {
-            out.push_back(static_cast<std::uint8_t>(rng_() & 0x7F));
-        }
-        out.push_back(static_cast<std::uint8_t>(0x80 | (tick & 0x7F)));
-        out.push_back(b);
-        out.push_back(c);
-        out.push_back(d);
-    }
-
-    // Streams frames paced to signal time / speed; stops early when `stop_on_input` and a
-    // burst arrives, which it returns.
+    // Sends `count` frames made by `make`, paced at `fps` frames per second of signal and
+    // `o_.speed` seconds of signal per second, with junk between them on request. Stops
+    // early at frame `silent_from` (unless negative) and when a whole command has come.
     template <class Make>
-    std::vector<std::uint8_t> stream(double seconds, double frames_per_second, bool stop_on_input,
-                                     double silent_after, Make make) {
-        auto total = static_cast<long>(seconds * frames_per_second);
-        auto start = Clock::now();
-        long i = 0;
+    StreamEnd stream(long count, double fps, long silent_from, Make make) {
+        const auto started = Clock::now();
+        const double pace = fps * o_.speed;  // frames per wall-clock second
+        std::bernoulli_distribution junk(o_.garbage);
+        std::uniform_int_distribution<int> junk_byte(0, 0x7F);
         std::vector<std::uint8_t> out;
-        while (i < total && !g_stop) {
-            double elapsed = std::chrono::duration<double>(Clock::now() - start).count() * o_.speed;
-            auto due = std::min(total, static_cast<long>(elapsed * frames_per_second) + 1);
+        long i = 0;
+        while (i < count) {
+            const double wall = std::chrono::duration<double>(Clock::now() - started).count();
+            long due = std::min(count, static_cast<long>(wall * pace) + 1);
+            if (silent_from >= 0 && due >= silent_from) {
+                due = silent_from;
+            }
             out.clear();
             for (; i < due; ++i) {
-                double t = static_cast<double>(i) / frames_per_second;
-                if (silent_after >= 0 && t >= silent_after)
-                    return {};
-                make(out, i, t);
+                if (o_.garbage > 0 && junk(junk_random_)) {
+                    out.push_back(static_cast<std::uint8_t>(junk_byte(junk_random_)));
+                }
+                make(out, i);
             }
-            write_all(out.data(), out.size());
-            if (stop_on_input) {
-                pollfd p{fd_, POLLIN, 0};
-                if (poll(&p, 1, 0) > 0)
-                    return read_burst(0);
+            if (!line_.program_attached()) {
+                return StreamEnd::detached;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            if (!out.empty()) {
+                switch (line_.write(out.data(), out.size())) {
+                    case PtyLine::Write::done:
+                        break;
+                    case PtyLine::Write::detached:
+                        return StreamEnd::detached;
+                    default:
+                        return StreamEnd::stalled;
+                }
+            }
+            if (i == silent_from) {
+                return StreamEnd::silenced;
+            }
+            receive(0);
+            if (input_.size() >= 9) {
+                return StreamEnd::interrupted;
+            }
+            // Wake for the next frame, but not more than once a millisecond, so that fast
+            // runs go out in batches.
+            const auto next = started + std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(i / pace));
+            const auto now = Clock::now();
+            std::this_thread::sleep_until(std::clamp(next, now + 1ms, now + 5ms));
         }
-        return {};
+        return StreamEnd::done;
     }
 
-    void run_cycle(double duration) {
-        const double full = 16384.0 * 1000.0;  // 2^14 * 10^(4-1)
-        double silent = cycles_ == 0 ? o_.silent_after : -1;
-        ++cycles_;
-        double tps = 50.0 * o_.rate;
-
-        stream(duration, tps, false, silent, [&](std::vector<std::uint8_t>& out, long i, double t) {
-            double code = signal_mv(t) * full / 2500.0;
-            int r = 0;
-            while (r < 3 && std::abs(std::lround(code / std::pow(10.0, r))) > 8191)
-                ++r;
-            long v = std::lround(code / std::pow(10.0, r));
-            v = std::clamp(v, -8192L, 8191L);
-            push_frame(out, i, static_cast<std::uint8_t>(r), static_cast<int>(v) & 0x3FFF);
-        });
-        const bool silenced = silent >= 0 && silent < duration;
-        if (!silenced && !o_.no_closing && !g_stop)
-            write_all("\xFF\xFF\xFF\xFF", 4);
-    }
-
-    std::vector<std::uint8_t> run_totalizer() {
-        auto burst =
-            stream(o_.totalizer_seconds, 20.0, true, -1,
-                   [&](std::vector<std::uint8_t>& out, long i, double) {
-                       int ch = static_cast<int>(i % 2);
-                       push_frame(out, i, static_cast<std::uint8_t>(0x04 | ch), ch == 0 ? 819 : 80);
-                   });
-        if (burst.empty() && !g_stop)
-            write_all("\xFF\xFF\xFF\xFF", 4);
-        return burst;
-    }
-
-    int fd_;
+    PtyLine& line_;
     const Options& o_;
-    std::mt19937 rng_;
+    SignalSource signal_;
+    std::mt19937 junk_random_;
+    std::vector<std::uint8_t> input_;
+    Clock::time_point last_input_{};
     long program_frames_ = 0;
     long cycles_ = 0;
 };
-
-std::vector<Peak> default_peaks() {
-    struct W {
-        const char* name;
-        double start, end;
-    };
-    const W windows[] = {{"метан", 10, 15}, {"этан", 17, 20},   {"пропан", 34, 40},
-                         {"бутан", 48, 54}, {"пентан", 60, 65}, {"гексан", 70, 75}};
-    std::vector<Peak> peaks;
-    int index = 0;
-    for (const auto& w : windows) {
-        peaks.push_back(
-            {w.name, (w.start + w.end) / 2, 100.0 * (1 + index) / 2, (w.end - w.start) / 8});
-        ++index;
-    }
-    return peaks;
-}
-
-bool parse_peaks(const std::string& text, std::vector<Peak>& peaks) {
-    peaks.clear();
-    std::size_t pos = 0;
-    while (pos <= text.size()) {
-        auto end = text.find(',', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string item = text.substr(pos, end - pos);
-        auto c1 = item.find(':');
-        if (c1 == std::string::npos)
-            return false;
-        Peak p;
-        p.name = item.substr(0, c1);
-        if (std::sscanf(item.c_str() + c1 + 1, "%lf:%lf:%lf", &p.centre, &p.height, &p.sigma) !=
-                3 ||
-            p.sigma <= 0)
-            return false;
-        peaks.push_back(p);
-        pos = end + 1;
-    }
-    return !peaks.empty();
-}
 
 }  // namespace
 
 int run_chromatograph(int argc, char** argv) {
     Options o;
-    o.peaks = default_peaks();
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
-        bool has = i + 1 < argc;
-        if (a == "--answer-second-only")
-            o.answer_second_only = true;
-        else if (a == "--no-answer")
-            o.no_answer = true;
-        else if (a == "--no-closing-frame")
-            o.no_closing = true;
-        else if (has && a == "--model")
-            o.model = std::atoi(argv[++i]) == 1 ? 1 : 0;
-        else if (has && a == "--rate")
-            o.rate = std::atof(argv[++i]);
-        else if (has && a == "--speed")
-            o.speed = std::atof(argv[++i]);
-        else if (has && a == "--truth")
-            o.truth = argv[++i];
-        else if (has && a == "--silent-after")
-            o.silent_after = std::atof(argv[++i]);
-        else if (has && a == "--garbage")
-            o.garbage = std::atof(argv[++i]);
-        else if (has && a == "--totalizer-seconds")
-            o.totalizer_seconds = std::atof(argv[++i]);
-        else if (has && a == "--seed")
-            o.seed = static_cast<unsigned>(std::atol(argv[++i]));
-        else if (has && a == "--peaks") {
-            if (!parse_peaks(argv[++i], o.peaks)) {
-                std::fputs("vetra-sim: bad --peaks\n", stderr);
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "vetra-sim: unknown option %s\n", a.c_str());
-            return 2;
-        }
+    if (argc >= 1 && (std::string_view(argv[0]) == "--help" || std::string_view(argv[0]) == "-h")) {
+        usage();
+        return 0;
     }
-    if (o.rate <= 0 || o.speed <= 0) {
-        std::fputs("vetra-sim: --rate and --speed must be positive\n", stderr);
+    if (!parse_options(argc, argv, o)) {
+        usage();
         return 2;
     }
     if (!o.truth.empty()) {
-        std::ofstream out(o.truth);
-        for (const auto& p : o.peaks) {
-            char line[128];
-            std::snprintf(line, sizeof line, "%.10g",
-                          p.height * p.sigma * std::sqrt(2 * std::numbers::pi));
-            out << p.name << '=' << line << '\n';
+        std::ofstream out(o.truth, std::ios::binary | std::ios::trunc);
+        out << truth_text(o.peaks);
+        if (!out.flush()) {
+            log("cannot write %s", o.truth.c_str());
+            return 1;
         }
     }
-    int master = -1, slave = -1;
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&master, &slave, name, &raw, nullptr) != 0) {
-        std::perror("vetra-sim: openpty");
+    PtyLine line;
+    if (!line.open()) {
+        log("no pseudo-terminal: %s", std::strerror(errno));
         return 1;
     }
-    std::signal(SIGTERM, on_signal);
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGPIPE, SIG_IGN);
-    std::printf("%s\n", name);
+    std::printf("%s\n", line.slave_path().c_str());
     std::fflush(stdout);
-    // The kept slave descriptor spares the master a hang-up while the port is reopened.
-    Device device(master, o);
+    log("model %d, %d points/s, speed %g, %zu peaks on %s", o.model, o.rate, o.speed,
+        o.peaks.size(), line.slave_path().c_str());
+    Chromatograph device(line, o);
     device.serve();
-    ::close(master);
-    ::close(slave);
-    return 0;
 }
 
 }  // namespace vetra::sim

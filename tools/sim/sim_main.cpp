@@ -1,3 +1,5 @@
+// vetra-sim: the instruments and the station the workstation talks to, for training, for
+// checking a set-up and for the end-to-end tests.
 #include <cstdio>
 #include <string_view>
 
@@ -5,11 +7,12 @@
 #include "station_sim.h"
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::string_view(argv[1]) == "chromatograph") {
+    const std::string_view command = argc >= 2 ? argv[1] : "";
+    if (command == "chromatograph") {
         return vetra::sim::run_chromatograph(argc - 2, argv + 2);
-    } else if (argc >= 2 && std::string_view(argv[1]) == "station") {
+    } else if (command == "station") {
         return vetra::sim::run_station(argc - 2, argv + 2);
     }
-    std::fputs("usage: vetra-sim chromatograph [options]\n", stderr);
+    std::fputs("usage: vetra-sim chromatograph [options]   (--help for the options)\n", stderr);
     return 2;
 }

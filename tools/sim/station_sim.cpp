@@ -52,13 +52,23 @@ void say(const std::string& text) {
     std::fflush(stderr);
 }
 
-void usage() {
+void usage(std::FILE* to) {
     std::fputs(
         "usage: vetra-sim station [--send LINE]... [--next --send LINE...]... [--wait S]\n"
         "                         [--send-only] [--value NAME=NUMBER]... [--tcp-port N]\n"
         "                         [--tcp-bind ADDR] [--no-tcp] [--timeout S]\n",
-        stderr);
+        to);
 }
+
+constexpr const char* kHelp =
+    "\n"
+    "Receives the results mailslot and prints each message, one line per key and an empty\n"
+    "line after it. --send adds a line to a message, --next starts the next message; they\n"
+    "are sent to the workstation's remote-control mailslot once the station is set up,\n"
+    "each tried for --wait seconds (default: once). --send-only sends and ends. --value\n"
+    "NAME=NUMBER is served on the value port (--tcp-port, default 8001, 0 for any free one;\n"
+    "--tcp-bind, default 127.0.0.1). Runs until Ctrl+C, SIGTERM or --timeout. Exit status:\n"
+    "0; 1 when a message found no reader; 2 for a bad option or a mailslot or port taken.\n";
 
 struct Value {
     std::string cp1251_name;
@@ -363,9 +373,14 @@ private:
 }  // namespace
 
 int run_station(int argc, char** argv) {
+    if (argc == 1 && std::string_view(argv[0]) == "--help") {
+        usage(stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     Options o;
     if (!parse_options(argc, argv, o)) {
-        usage();
+        usage(stderr);
         return 2;
     }
     struct sigaction sa {};

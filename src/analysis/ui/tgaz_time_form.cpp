@@ -1,0 +1,128 @@
+#include "analysis/ui/tgaz_time_form.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "analysis/gaz_list.h"
+#include "library/lock_object.h"
+#include "widgets/ui/range_selector.h"
+
+namespace vetra::analysis::ui {
+namespace {
+
+int whole_seconds(float t) {
+    return static_cast<int>(std::trunc(static_cast<double>(t) + 0.5));
+}
+
+}  // namespace
+
+TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_lock,
+                           boost::signals2::signal<void()>& windows_changed,
+                           std::function<int()> screen_seconds, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+      gases_(gases),
+      data_lock_(data_lock),
+      windows_changed_(windows_changed),
+      screen_seconds_(std::move(screen_seconds)),
+      gazes_(new QComboBox(this)),
+      range_(new widgets::ui::RangeSelector(this)),
+      range_label_(new QLabel(this)) {
+    setWindowTitle(QStringLiteral(" Корректировка времени выхода газа"));
+    setWindowModality(Qt::NonModal);
+    setObjectName(QStringLiteral("TGazTimeForm"));
+    gazes_->setObjectName(QStringLiteral("cbGazes"));
+    range_->setObjectName(QStringLiteral("Range"));
+    range_label_->setObjectName(QStringLiteral("lbRange"));
+    range_->set_scale_marks(20);
+    range_label_->setAlignment(Qt::AlignCenter);
+    range_label_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    range_label_->setMargin(2);
+    range_label_->setMinimumWidth(range_label_->fontMetrics().horizontalAdvance("0000 - 0000") + 8);
+
+    auto* name = new QLabel(QStringLiteral("Название газа"), this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(name);
+    top->addWidget(gazes_, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(range_, 1);
+    bottom->addWidget(range_label_, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(bottom);
+    setMinimumWidth(460);
+
+    connect(gazes_, &QComboBox::currentIndexChanged, this, [this] { cbGazesChange(); });
+    // Only the operator's moves change a window; showing a gas does not.
+    connect(range_, &widgets::ui::RangeSelector::rangeMoved, this,
+            [this](int a, int b) { RangeChange(a, b); });
+}
+
+void TGazTimeForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+}
+
+void TGazTimeForm::FormShow() {
+    range_->set_maximum(screen_seconds_ ? screen_seconds_() : 120);
+    // The entries are filled once; later changes of the gas list do not refill them.
+    if (gazes_->count() > 0) {
+        return;
+    }
+    {
+        const QSignalBlocker quiet(gazes_);
+        for (int i = 0; i < gases_.count(); ++i) {
+            const GazOption& gas = gases_.gas(i);
+            gazes_->addItem(QString::fromStdString(gas.name + " (" + gas.code + ")"));
+        }
+        if (gazes_->count() > 0) {
+            gazes_->setCurrentIndex(0);
+        }
+    }
+    cbGazesChange();
+}
+
+void TGazTimeForm::cbGazesChange() {
+    const int index = gazes_->currentIndex();
+    // The list may have shrunk since the entries were made.
+    const bool selected = index >= 0 && index < gases_.count();
+    range_->setEnabled(selected);
+    range_label_->setEnabled(selected);
+    if (!selected) {
+        return;
+    }
+    int a = 0;
+    int b = 0;
+    {
+        library::ScopedLock lock(data_lock_);
+        const GazOption& gas = gases_.gas(index);
+        a = whole_seconds(gas.work_start);
+        b = whole_seconds(gas.work_end);
+    }
+    range_->set_values(a, b);
+    update_label();
+}
+
+void TGazTimeForm::RangeChange(int a, int b) {
+    const int index = gazes_->currentIndex();
+    if (index >= 0 && index < gases_.count()) {
+        {
+            library::ScopedLock lock(data_lock_);
+            gases_.setWindow(index, static_cast<float>(a), static_cast<float>(b));
+        }
+        windows_changed_();
+    }
+    update_label();
+}
+
+void TGazTimeForm::update_label() {
+    range_label_->setText(QString::number(range_->lower()) + QStringLiteral(" - ") +
+                          QString::number(range_->upper()));
+}
+
+}  // namespace vetra::analysis::ui

@@ -1,0 +1,97 @@
+// vetra: the workstation window.
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "app/ui/tvetra_main_form.h"
+#include "control/ui/qt_call_pump.h"
+#include "control/vetra_system.h"
+#include "library/clock.h"
+#include "library/lock_object.h"
+#include "library/number_text.h"
+#include "library/ui/qt_operator.h"
+#include "settings/global_settings.h"
+#include "settings/program_directory.h"
+
+namespace {
+
+struct Options {
+    std::optional<std::string> directory;
+    std::string port;
+    bool demo = false;
+    bool second_instance = false;  // "-d"
+};
+
+std::optional<Options> parse(const QStringList& args) {
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "-d") {
+            o.second_instance = true;
+        } else if (a == "--demo") {
+            o.demo = true;
+        } else if (a == "--dir" && i + 1 < args.size()) {
+            o.directory = args[++i].toStdString();
+        } else if (a == "--port" && i + 1 < args.size()) {
+            o.port = args[++i].toStdString();
+        } else {
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+int run(QApplication& app) {
+    const auto options = parse(app.arguments());
+    if (!options) {
+        std::fputs("usage: vetra [--dir DIR] [--demo] [--port NAME] [-d]\n", stderr);
+        return 2;
+    }
+    const std::string dir = vetra::settings::resolve_program_directory(options->directory);
+    std::string error;
+    if (!vetra::settings::prepare_program_directory(dir, error)) {
+        QMessageBox::critical(nullptr, "  ОШИБКА", QString::fromStdString(error));
+        return 2;
+    }
+    // One window per program directory unless "-d" allows another; the second one leaves
+    // without a word.
+    vetra::library::LockObject instance(dir + "vetra.lock");
+    if (!instance.try_lock() && !options->second_instance) {
+        return 0;
+    }
+
+    vetra::settings::GlobalSettings settings;
+    settings.build_stamp = __DATE__ " " __TIME__;
+    vetra::library::ui::QtOperator op;
+    vetra::library::SystemClock clock;
+    vetra::control::VetraSystem system(settings, op, clock);
+    vetra::control::ui::QtCallPump pump(system.calls());
+
+    vetra::app::ui::MainFormOptions form_options;
+    form_options.program_dir = dir;
+    form_options.demo = options->demo;
+    form_options.port = options->port;
+    vetra::app::ui::TVetraMainForm form(system, settings, op, form_options);
+    op.set_parent(&form);
+    form.show();
+    const int status = app.exec();
+    system.calls().shut_down();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Хроматограф");
+    vetra::library::init_decimal_separator_from_locale();
+    try {
+        return run(app);
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, "Хроматограф", QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <boost/signals2/connection.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/station_client.h"
+
+class QAction;
+class QLabel;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+class QGroupBox;
+class QComboBox;
+class QPushButton;
+
+namespace vetra::control {
+class VetraSystem;
+}
+namespace vetra::settings {
+class GlobalSettings;
+}
+namespace vetra::library {
+class Operator;
+}
+namespace vetra::display::ui {
+class ChromatogramWidget;
+}
+namespace vetra::analysis::ui {
+class TGazTimeForm;
+}
+namespace vetra::widgets::ui {
+class TextIndicator;
+}
+
+namespace vetra::app::ui {
+
+struct MainFormOptions {
+    std::string program_dir;  // with a trailing separator
+    bool demo = false;        // demonstration mode for this session only
+    std::string port;         // the chromatograph's port for this session only; empty: stored
+    bool start_timer = true;  // tests drive the timer themselves
+};
+
+// The only main window: starts the program up and shuts it down, drives the controller
+// from its 400 ms timer and shows the chromatograph's state, mode and chromatogram.
+class TVetraMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TVetraMainForm(control::VetraSystem& system, settings::GlobalSettings& settings,
+                   library::Operator& op, MainFormOptions options, QWidget* parent = nullptr);
+    ~TVetraMainForm() override;
+
+    // One step of the main timer.
+    void MainTimerTimer();
+    // The chromatogram page's zoom: 0.1 in, 10 out, 0 automatic.
+    void ChangeGraphicsRange(double factor);
+    void MenuStart();
+    void MenuSelectWorkMode(int mode);
+
+    // The texts of the indicators, as shown.
+    QString work_mode_text() const;
+    QString state_text() const;
+    QString time_text() const;
+    QString adc_text() const;
+    QString totalizer_text() const;
+
+    // The ADC indicator: code in hexadecimal (mode 0) or decimal (mode 1), range and state.
+    static QString adc_indicator_text(int code, int range, int state, int mode);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build_menus();
+    void build_tool_bar();
+    QWidget* build_totalizer_panel();
+    QWidget* build_chromatogram_page();
+    QWidget* build_log_page();
+    QWidget* build_table_page();
+    QWidget* build_history_page();
+    void start_up();
+    void shut_down();
+    void save_placement();
+    void load_placement();
+
+    void show_mode();
+    void show_state();
+    void set_panel_visibility();
+    void refresh_chromatogram(bool force);
+    void show_error(const std::string& text, bool beep);
+    void drag_range(int handle, int rows);
+    void set_title();
+
+    void mProgrevClick();
+    void N13Click();
+    void ButtonSaveValues();
+    void MenuPrint();
+    void MenuAbout();
+
+    control::VetraSystem& system_;
+    settings::GlobalSettings& settings_;
+    library::Operator& operator_;
+    MainFormOptions options_;
+    link::TDataModule1 station_client_;
+    bool stored_demo_ = false;
+    std::string stored_port_;
+
+    int blink_ = 0;
+    std::pair<double, double> drag_start_range_{0, 1};
+    bool dragging_ = false;
+
+    QTimer* MainTimer = nullptr;
+    QAction* mProgrev = nullptr;
+    QAction* mode_actions_[4] = {};
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton3 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    QToolButton* ToolButton5 = nullptr;
+    QToolButton* ToolButton6 = nullptr;
+    QToolButton* ToolButton8 = nullptr;
+    QToolButton* BitBtn1 = nullptr;
+    widgets::ui::TextIndicator* indiWorkMode = nullptr;
+    widgets::ui::TextIndicator* indiCurMode = nullptr;
+    widgets::ui::TextIndicator* indiTime = nullptr;
+    widgets::ui::TextIndicator* indiSumm = nullptr;
+    widgets::ui::TextIndicator* indiAdc = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* adc_row_ = nullptr;
+    QGroupBox* totalizer_chart_ = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    display::ui::ChromatogramWidget* plot_ = nullptr;
+    QToolButton* zoom_auto_ = nullptr;
+    QToolButton* print_button_ = nullptr;
+    QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
+    std::vector<boost::signals2::scoped_connection> connections_;
+};
+
+}  // namespace vetra::app::ui
