@@ -30,6 +30,58 @@ bool make_address(const std::filesystem::path& path, sockaddr_un& addr) {
     return true;
 }
 
+// Set by the operator, so used as it is; the default directories are checked instead.
+const char* explicit_directory() {
+    const char* dir = std::getenv("VETRA_MAILSLOT_DIR");
+    return dir && *dir ? dir : nullptr;
+}
+
+bool make_directory(const std::filesystem::path& dir) {
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// Creates the directories from the mailslot directory down to `dir`, each for the user
+// alone; directories that exist keep the permissions the operator gave them. Nothing is made
+// below a mailslot directory that is not to be trusted.
+bool make_directories(const std::filesystem::path& dir) {
+    const std::filesystem::path root = mailslot_directory();
+    std::error_code ec;
+    std::filesystem::create_directories(root.parent_path(), ec);
+    std::filesystem::path at = root;
+    if (!make_directory(at) || !mailslot_directory_trusted()) {
+        return false;
+    }
+    for (const auto& part : dir.lexically_relative(root)) {
+        if (part != ".") {
+            at /= part;
+            if (!make_directory(at)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Whatever is at `path` and nobody reads any more: a socket left over from a crash may go,
+// anything else (a file, a directory) is not ours to remove.
+bool clear_stale_socket(const std::filesystem::path& path, const sockaddr_un& addr) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return errno == ENOENT;
+    }
+    if (!S_ISSOCK(st.st_mode)) {
+        return false;
+    }
+    // One that answers belongs to another running program, which keeps it.
+    const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) {
+        return false;
+    }
+    const bool owned = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(probe);
+    return !owned && ::unlink(path.c_str()) == 0;
+}
+
 bool starts_with_ignore_case(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            library::equals_ignore_case(text.substr(0, prefix.size()), prefix);
@@ -38,7 +90,7 @@ bool starts_with_ignore_case(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 std::filesystem::path mailslot_directory() {
-    if (const char* dir = std::getenv("VETRA_MAILSLOT_DIR"); dir && *dir) {
+    if (const char* dir = explicit_directory()) {
         return dir;
     }
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
@@ -47,8 +99,18 @@ std::filesystem::path mailslot_directory() {
     return "/tmp/vetra-mailslot-" + std::to_string(::getuid());
 }
 
+bool mailslot_directory_trusted() {
+    if (explicit_directory() != nullptr) {
+        return true;
+    }
+    struct stat st {};
+    return ::lstat(mailslot_directory().c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
 std::optional<std::filesystem::path> mailslot_path(std::string_view name) {
-    if (starts_with_ignore_case(name, kDomainPrefix) || !starts_with_ignore_case(name, kLocalPrefix)) {
+    if (starts_with_ignore_case(name, kDomainPrefix) ||
+        !starts_with_ignore_case(name, kLocalPrefix)) {
         return std::nullopt;
     }
     std::filesystem::path path = mailslot_directory();
@@ -56,7 +118,8 @@ std::optional<std::filesystem::path> mailslot_path(std::string_view name) {
     while (!rest.empty()) {
         const auto sep = rest.find('\\');
         const std::string_view part = rest.substr(0, sep);
-        if (part.empty() || part == "." || part == ".." || part.find('/') != std::string_view::npos) {
+        if (part.empty() || part == "." || part == ".." ||
+            part.find('/') != std::string_view::npos) {
             return std::nullopt;
         }
         path /= std::string(part);
@@ -71,7 +134,7 @@ std::optional<std::filesystem::path> mailslot_path(std::string_view name) {
 bool mailslot_write(std::string_view name, std::string_view message) {
     const auto path = mailslot_path(name);
     sockaddr_un addr{};
-    if (!path || !make_address(*path, addr)) {
+    if (!path || !make_address(*path, addr) || !mailslot_directory_trusted()) {
         return false;
     }
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -88,34 +151,22 @@ MailslotServer::MailslotServer(std::string_view name, std::size_t max_message_si
     : max_size_(max_message_size) {
     const auto path = mailslot_path(name);
     sockaddr_un addr{};
-    if (!path || !make_address(*path, addr)) {
+    if (!path || !make_address(*path, addr) || !make_directories(path->parent_path()) ||
+        !clear_stale_socket(*path, addr)) {
         return;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(path->parent_path(), ec);
-    ::chmod(mailslot_directory().c_str(), 0700);
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return;
     }
-    // A socket file that nobody reads is left over from a crash; one that answers belongs
-    // to another running program, which keeps it.
-    const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (probe >= 0) {
-        const bool owned = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
-        ::close(probe);
-        if (owned) {
-            ::close(fd);
-            return;
-        }
-    }
-    ::unlink(path->c_str());
-    // Only the user may write; the directory is the user's alone as well.
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    // Only the user may write. The directory is the user's alone unless the operator opened
+    // it, so nobody else can reach the socket before its mode is set.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::chmod(path->c_str(), 0600) != 0) {
         ::close(fd);
+        ::unlink(path->c_str());
         return;
     }
-    ::chmod(path->c_str(), 0600);
     fd_ = fd;
     path_ = *path;
 }

@@ -82,10 +82,11 @@ struct TDataModule1::Impl {
         }
         bool done = false;
         boost::system::error_code result;
-        asio::async_connect(socket, endpoints, [&](const boost::system::error_code& e, const tcp::endpoint&) {
-            result = e;
-            done = true;
-        });
+        asio::async_connect(socket, endpoints,
+                            [&](const boost::system::error_code& e, const tcp::endpoint&) {
+                                result = e;
+                                done = true;
+                            });
         if (!run_for(kConnectTimeout, done) || result) {
             close();
             return false;
@@ -93,36 +94,36 @@ struct TDataModule1::Impl {
         return true;
     }
 
-    // Reads up to n bytes, each read waiting at most the read time-out. Returns the count;
-    // `failed` tells that the connection broke.
+    // One read of the protocol: up to n bytes, for at most the read time-out in all, so
+    // that a station trickling a byte now and then cannot hold the main thread. Returns the
+    // count; `failed` tells that the connection broke.
     std::size_t read(char* buffer, std::size_t n, bool& failed) {
         std::size_t got = 0;
-        while (got < n) {
-            bool done = false;
-            std::size_t count = 0;
-            boost::system::error_code result;
-            socket.async_read_some(asio::buffer(buffer + got, n - got),
-                                   [&](const boost::system::error_code& e, std::size_t c) {
-                                       result = e;
-                                       count = c;
-                                       done = true;
-                                   });
-            if (!run_for(kReadTimeout, done)) {
-                return got;
-            }
-            got += count;
-            if (result) {
-                failed = true;
-                return got;
-            }
+        bool done = false;
+        boost::system::error_code result;
+        asio::async_read(socket, asio::buffer(buffer, n),
+                         [&](const boost::system::error_code& e, std::size_t count) {
+                             result = e;
+                             got = count;
+                             done = true;
+                         });
+        run_for(kReadTimeout, done);  // a cancelled read still reports what it got
+        if (result && result != asio::error::operation_aborted) {
+            failed = true;
         }
         return got;
     }
 
+    // The request is tiny, but a station that never reads must not block us either.
     bool write(const char* data, std::size_t n) {
-        boost::system::error_code ec;
-        asio::write(socket, asio::buffer(data, n), ec);
-        return !ec;
+        bool done = false;
+        boost::system::error_code result;
+        asio::async_write(socket, asio::buffer(data, n),
+                          [&](const boost::system::error_code& e, std::size_t) {
+                              result = e;
+                              done = true;
+                          });
+        return run_for(kReadTimeout, done) && !result;
     }
 };
 
@@ -130,7 +131,9 @@ TDataModule1::TDataModule1(std::uint16_t port) : impl_(std::make_unique<Impl>())
 
 TDataModule1::~TDataModule1() = default;
 
-bool TDataModule1::connected() const { return impl_->socket.is_open(); }
+bool TDataModule1::connected() const {
+    return impl_->socket.is_open();
+}
 
 double TDataModule1::fetch_station_value(const std::string& host, std::string_view name) {
     // No station is no reading: 0 never exceeds a threshold.
@@ -144,21 +147,23 @@ double TDataModule1::fetch_station_value(const std::string& host, std::string_vi
         return 0.0;
     }
     bool failed = false;
-    char head[5] = {0, 0, 0, 0, 0};
-    const std::size_t head_count = impl_->read(head, sizeof head, failed);
+    char kind = 0;
+    char length_bytes[4] = {0, 0, 0, 0};
+    const bool head_whole = impl_->read(&kind, 1, failed) == 1 &&
+                            impl_->read(length_bytes, sizeof length_bytes, failed) == 4;
     std::int32_t length = 0;
-    if (head_count == sizeof head) {
-        std::memcpy(&length, head + 1, sizeof length);
-    }
-    if (length > kMaxStationReply || length < 0) {
+    std::memcpy(&length, length_bytes, sizeof length);
+    // A header cut short leaves the stream out of step: whatever comes late would be read
+    // as the next reply.
+    if (!head_whole || length > kMaxStationReply || length < 0) {
         impl_->close();
         return 0.0;
     }
     std::vector<char> payload(static_cast<std::size_t>(length));
     const std::size_t got = impl_->read(payload.data(), payload.size(), failed);
     last_value_ = find_station_value(std::string_view(payload.data(), got), name);
-    // A reply cut short leaves the stream out of step; the next fetch starts afresh.
-    if (failed || got < payload.size() || head_count < sizeof head) {
+    // A reply cut short leaves the stream out of step too; the next fetch starts afresh.
+    if (failed || got < payload.size()) {
         impl_->close();
     }
     return last_value_;

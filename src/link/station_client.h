@@ -17,9 +17,10 @@ inline constexpr std::int32_t kMaxStationReply = 10000;
 double find_station_value(std::string_view payload, std::string_view name);
 
 // Fetches one named value from the registration station over TCP: a 5-byte request, a reply
-// of one ignored byte, a 32-bit length and the payload. Every read waits at most 500 ms, so
-// a station that stalls costs the main thread a bounded time. The connection is kept open
-// between fetches unless a reply was unacceptable.
+// of one ignored byte, a 32-bit length and the payload. Each of the three reads waits at most
+// 500 ms in all, however the bytes trickle in, so a station that stalls costs the main thread
+// at most the connect time-out and 1.5 s. The connection is kept open between fetches unless
+// a reply was unacceptable or cut short.
 class TDataModule1 {
 public:
     explicit TDataModule1(std::uint16_t port = kStationValuePort);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -224,6 +225,88 @@ TEST_F(MailslotTest, a_socket_file_left_by_a_dead_program_is_taken_over) {
     ASSERT_TRUE(server.is_valid());
     ASSERT_TRUE(mailslot_write(kChromatograph, "to the new owner"));
     EXPECT_EQ(server.read_next(), "to the new owner");
+}
+
+TEST_F(MailslotTest, something_other_than_a_socket_under_the_name_is_left_alone) {
+    fs::create_directories(dir());
+    test::write_bytes(dir() / "chromatograph", "the operator's file");
+    fs::create_directories(dir() / "Registration" / "FixedData");
+
+    const MailslotServer file_in_the_way(kChromatograph, 1024);
+    const MailslotServer directory_in_the_way(kFixedData, 1024);
+    EXPECT_FALSE(file_in_the_way.is_valid());
+    EXPECT_FALSE(directory_in_the_way.is_valid());
+    EXPECT_EQ(test::read_bytes(dir() / "chromatograph"), "the operator's file");
+    EXPECT_TRUE(fs::is_directory(dir() / "Registration" / "FixedData"));
+}
+
+TEST_F(MailslotTest, a_directory_the_operator_opened_keeps_its_permissions) {
+    // Search permission for another user, given once, must survive every start.
+    fs::create_directories(dir());
+    ::chmod(dir().c_str(), 0711);
+    const MailslotServer server(kChromatograph, 1024);
+    ASSERT_TRUE(server.is_valid());
+    EXPECT_EQ(mode_of(dir()), 0711u);
+    EXPECT_EQ(mode_of(dir() / "chromatograph"), 0600u);
+}
+
+// Without VETRA_MAILSLOT_DIR the directory has a predictable name, which someone else may
+// have taken first.
+class DefaultMailslotDirectory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"VETRA_MAILSLOT_DIR", "XDG_RUNTIME_DIR"}) {
+            if (const char* old = std::getenv(name)) {
+                saved_.emplace_back(name, old);
+            }
+            ::unsetenv(name);
+        }
+        ::setenv("XDG_RUNTIME_DIR", temp_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("XDG_RUNTIME_DIR");
+        for (const auto& [name, value] : saved_) {
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    fs::path dir() const { return temp_ / "vetra-mailslot"; }
+
+    // Nothing reaches a mailslot there, and nothing was made there.
+    void expect_unused(const fs::path& where) {
+        MailslotServer server(kFixedData, 1024);
+        EXPECT_FALSE(server.is_valid());
+        EXPECT_FALSE(mailslot_write(kFixedData, "x"));
+        EXPECT_FALSE(fs::exists(where / "Registration"));
+    }
+
+    test::TempDir temp_;
+    std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+TEST_F(DefaultMailslotDirectory, is_created_for_the_user_alone) {
+    MailslotServer server(kFixedData, 1024);
+    ASSERT_TRUE(server.is_valid());
+    EXPECT_EQ(mode_of(dir()), 0700u);
+    ASSERT_TRUE(mailslot_write(kFixedData, "x"));
+    EXPECT_EQ(server.read_next(), "x");
+}
+
+TEST_F(DefaultMailslotDirectory, a_link_in_its_place_is_not_followed) {
+    const fs::path elsewhere = temp_ / "elsewhere";
+    fs::create_directories(elsewhere);
+    ::chmod(elsewhere.c_str(), 0755);
+    fs::create_directory_symlink(elsewhere, dir());
+    expect_unused(elsewhere);
+    EXPECT_EQ(mode_of(elsewhere), 0755u);
+}
+
+TEST_F(DefaultMailslotDirectory, one_made_by_another_user_is_not_used) {
+    fs::create_directories(dir());
+    ::chmod(dir().c_str(), 0777);
+    if (::chown(dir().c_str(), ::geteuid() + 4242, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "only root can give a directory away";
+    }
+    expect_unused(dir());
 }
 
 // --- load ---------------------------------------------------------------------------------

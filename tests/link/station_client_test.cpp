@@ -112,6 +112,15 @@ public:
         char c;
         return ::recv(fd_, &c, 1, 0) <= 0;
     }
+    // Without waiting: true when the client has closed its end.
+    bool sees_nothing_but_close() {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0) {
+            return false;
+        }
+        char c;
+        return ::recv(fd_, &c, 1, MSG_DONTWAIT) <= 0;
+    }
     void idle_until_stopped() {
         while (!stop_.stop_requested()) {
             std::this_thread::sleep_for(10ms);
@@ -373,15 +382,15 @@ TEST(StationClient, a_station_that_never_answers_gives_zero_within_the_read_time
     EXPECT_LT(seconds_since(start), 3.0);
 }
 
-TEST(StationClient, a_slow_station_is_read_as_long_as_every_piece_comes_within_the_time_out) {
+TEST(StationClient, a_slow_station_is_read_as_long_as_each_read_completes_within_its_time_out) {
     const std::string bytes = reply(record(kRequestedCp1251, 4.25));
     FakeStation fake([&bytes](Peer& peer, int) {
         if (!peer.read_request()) {
             return;
         }
-        // Header byte by byte, then the payload in three pieces; together well over one
-        // read time-out.
-        const std::size_t cuts[] = {1, 2, 3, 4, 5, 11, 17, bytes.size()};
+        // The kind byte, the length in two pieces, the payload in two: each read of the
+        // client completes well within its time-out, all of them together take longer.
+        const std::size_t cuts[] = {1, 3, 5, 11, bytes.size()};
         std::size_t from = 0;
         for (const std::size_t to : cuts) {
             std::this_thread::sleep_for(120ms);
@@ -391,9 +400,58 @@ TEST(StationClient, a_slow_station_is_read_as_long_as_every_piece_comes_within_t
         peer.idle_until_stopped();
     });
     TDataModule1 client(fake.port());
+    const auto start = Clock::now();
     EXPECT_EQ(client.fetch_station_value("127.0.0.1", kRequested), 4.25);
+    EXPECT_GT(seconds_since(start), 0.5);
     EXPECT_TRUE(client.connected());
 }
+
+// A station that dribbles a byte now and then must not hold the main thread for longer than
+// the three reads' time-outs, whatever length it announced.
+struct TrickleCase {
+    const char* title;
+    std::string head;  // sent at once after the request
+    std::string rest;  // then one byte every 150 ms
+};
+
+void PrintTo(const TrickleCase& c, std::ostream* os) {
+    *os << c.title;
+}
+
+class StationTrickle : public ::testing::TestWithParam<TrickleCase> {};
+
+TEST_P(StationTrickle, gives_zero_within_the_read_time_outs_and_drops_the_connection) {
+    const TrickleCase& c = GetParam();
+    FakeStation fake([&c](Peer& peer, int) {
+        if (!peer.read_request()) {
+            return;
+        }
+        peer.write(c.head);
+        for (const char byte : c.rest) {
+            std::this_thread::sleep_for(150ms);
+            if (peer.sees_nothing_but_close()) {
+                return;
+            }
+            peer.write(std::string(1, byte));
+        }
+        peer.idle_until_stopped();
+    });
+    TDataModule1 client(fake.port());
+    const auto start = Clock::now();
+    EXPECT_EQ(client.fetch_station_value("127.0.0.1", kRequested), 0.0);
+    // Three reads of 500 ms each at most, with room for a loaded machine.
+    EXPECT_LT(seconds_since(start), 2.5);
+    EXPECT_FALSE(client.connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StationTrickle,
+    ::testing::Values(TrickleCase{"kind_byte", "", reply(record(kRequestedCp1251, 2.5))},
+                      TrickleCase{"length", "\x01"s,
+                                  reply(record(kRequestedCp1251, 2.5)).substr(1)},
+                      TrickleCase{"payload", "\x01"s + le32(10000),
+                                  record(kRequestedCp1251, 2.5) + std::string(9982, 'x')}),
+    [](const auto& info) { return std::string(info.param.title); });
 
 TEST(StationClient, a_station_closing_mid_reply_gives_what_arrived_and_the_next_fetch_reconnects) {
     FakeStation fake([](Peer& peer, int connection) {
