@@ -1,5 +1,6 @@
 #include "link/station_client.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <boost/asio.hpp>
 
 #include "library/cp1251.h"
+#include "library/number_text.h"
 
 namespace vetra::link {
 namespace {
@@ -126,6 +128,13 @@ struct TDataModule1::Impl {
         return run_for(kReadTimeout, done) && !result;
     }
 };
+
+std::uint16_t station_value_port() {
+    const char* text = std::getenv("VETRA_STATION_PORT");
+    const auto port = text != nullptr ? library::parse_int(text) : std::nullopt;
+    return port && *port > 0 && *port <= 65535 ? static_cast<std::uint16_t>(*port)
+                                               : kStationValuePort;
+}
 
 TDataModule1::TDataModule1(std::uint16_t port) : impl_(std::make_unique<Impl>()), port_(port) {}
 

@@ -11,6 +11,10 @@ namespace vetra::link {
 inline constexpr std::uint16_t kStationValuePort = 8001;
 inline constexpr std::int32_t kMaxStationReply = 10000;
 
+// The station's value port: 8001, or $VETRA_STATION_PORT when it names another (a station
+// simulator, or a test run beside a real station).
+std::uint16_t station_value_port();
+
 // The value of `name` in a reply payload: records of a zero-terminated cp1251 name (at most
 // 63 bytes) and an 8-byte double; received names are lower-cased before comparing, a later
 // record overwrites an earlier one. 0 when the name is absent.
@@ -23,7 +27,7 @@ double find_station_value(std::string_view payload, std::string_view name);
 // a reply was unacceptable or cut short.
 class TDataModule1 {
 public:
-    explicit TDataModule1(std::uint16_t port = kStationValuePort);
+    explicit TDataModule1(std::uint16_t port = station_value_port());
     ~TDataModule1();
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;

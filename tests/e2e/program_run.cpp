@@ -16,7 +16,8 @@ namespace vetra::e2e {
 using namespace std::chrono_literals;
 
 ProgramRun::ProgramRun(const test::TempDir& sandbox, const std::string& name,
-                       const std::string& program, const std::vector<std::string>& args)
+                       const std::string& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env)
     : out_path_(sandbox / (name + ".out")), err_path_(sandbox / (name + ".err")), name_(name) {
     std::vector<std::string> env_text;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -27,6 +28,7 @@ ProgramRun::ProgramRun(const test::TempDir& sandbox, const std::string& name,
     }
     env_text.push_back("VETRA_MAILSLOT_DIR=" + (sandbox / "mailslot").string());
     env_text.push_back("HOME=" + sandbox.path().string());
+    env_text.insert(env_text.end(), env.begin(), env.end());
 
     std::vector<std::string> argv_text{program};
     argv_text.insert(argv_text.end(), args.begin(), args.end());

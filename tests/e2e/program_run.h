@@ -24,8 +24,9 @@ struct Outcome {
 // goes away is killed.
 class ProgramRun {
 public:
+    // `env` adds NAME=VALUE entries to the sandbox's environment.
     ProgramRun(const test::TempDir& sandbox, const std::string& name, const std::string& program,
-               const std::vector<std::string>& args);
+               const std::vector<std::string>& args, const std::vector<std::string>& env = {});
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

@@ -58,10 +58,11 @@ protected:
 
     fs::path program_dir() const { return program_dir_; }
 
-    ProgramRun console(const std::vector<std::string>& args) {
+    ProgramRun console(const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {}) {
         std::vector<std::string> all{"--demo", "--verbose", "--dir", program_dir_.string()};
         all.insert(all.end(), args.begin(), args.end());
-        return ProgramRun(sandbox_, "console", kConsole, all);
+        return ProgramRun(sandbox_, "console", kConsole, all, env);
     }
 
     // The station owning its results mailslot (and, unless told otherwise, a value port),
@@ -188,49 +189,43 @@ TEST_F(StationE2E, the_station_serves_its_values_to_the_value_client) {
     EXPECT_EQ(count_of(st.err_so_far(), "value connection from 127.0.0.1:"), 1u);
 }
 
-// The console always asks port 8001 of "reg_computer_name", so these runs need that port;
-// elsewhere on the machine it may be taken.
 class TotalizerMode : public StationE2E {
 protected:
-    // A station serving сумм_газ3 on port 8001; nothing when the port is taken.
-    ProgramRun* station_on_8001(const std::string& value, const std::string& tag) {
-        ProgramRun& run = station({"--value", "сумм_газ3=" + value}, tag);
-        EXPECT_TRUE(err_shows(run, "values on")) << run.err_so_far();
-        return run.err_so_far().find("serving values on 127.0.0.1:8001\n") == std::string::npos
-                   ? nullptr
-                   : &run;
+    // A station serving сумм_газ3 on a free port; the console is told that port.
+    std::vector<std::string> station_serving(const std::string& value, const std::string& tag) {
+        ProgramRun& run = station({"--tcp-port", "0", "--value", "сумм_газ3=" + value}, tag);
+        EXPECT_TRUE(err_shows(run, "serving values on")) << run.err_so_far();
+        last_station_ = &run;
+        return {"VETRA_STATION_PORT=" + std::to_string(port_from(run.err_so_far()))};
     }
     void SetUp() override {
         write_settings(program_dir(), kFastDemo +
                                           "[порог]\r\nporog_po_summe_type=1\r\n"
                                           "porog_po_summe_value=1\r\n");
     }
+    ProgramRun* last_station_ = nullptr;
 };
 
 TEST_F(TotalizerMode, a_station_value_above_the_threshold_starts_a_cycle_and_one_at_it_does_not) {
     {
-        ProgramRun* low = station_on_8001("1", "low");
-        if (low == nullptr) {
-            GTEST_SKIP() << "port 8001 is in use";
-        }
-        ProgramRun con = console({"--mode", "4", "--timeout", "2"});
+        const auto env = station_serving("1", "low");
+        ProgramRun con = console({"--mode", "4", "--timeout", "2"}, env);
         const Outcome c = con.wait(kTimeLimit);
         EXPECT_EQ(c.status, 0) << c.err;
         EXPECT_EQ(count_of(c.err, "cycle started"), 0u) << c.err;
         // It asked, though, on one connection kept open.
-        EXPECT_EQ(count_of(low->err_so_far(), "value connection from"), 1u) << low->err_so_far();
-        low->signal(SIGTERM);
-        EXPECT_EQ(low->wait(kTimeLimit).status, 0);
+        EXPECT_EQ(count_of(last_station_->err_so_far(), "value connection from"), 1u)
+            << last_station_->err_so_far();
+        last_station_->signal(SIGTERM);
+        EXPECT_EQ(last_station_->wait(kTimeLimit).status, 0);
     }
-    ProgramRun* high = station_on_8001("1,5", "high");
-    if (high == nullptr) {
-        GTEST_SKIP() << "port 8001 is in use";
-    }
-    ProgramRun con = console({"--mode", "4", "--cycles", "1"});
+    const auto env = station_serving("1,5", "high");
+    ProgramRun con = console({"--mode", "4", "--cycles", "1"}, env);
     const Outcome c = con.wait(kTimeLimit);
     EXPECT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(count_of(c.err, "cycle finished, status -100"), 1u) << c.err;
-    EXPECT_EQ(count_of(high->err_so_far(), "value connection from"), 1u) << high->err_so_far();
+    EXPECT_EQ(count_of(last_station_->err_so_far(), "value connection from"), 1u)
+        << last_station_->err_so_far();
 }
 
 }  // namespace
