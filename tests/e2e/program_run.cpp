@@ -63,6 +63,18 @@ ProgramRun::~ProgramRun() {
     }
 }
 
+bool ProgramRun::running() const {
+    if (pid_ <= 0) {
+        return false;
+    }
+    siginfo_t info{};
+    // WNOWAIT leaves an ended program for wait() to collect.
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        return false;
+    }
+    return info.si_pid == 0;
+}
+
 void ProgramRun::signal(int number) const {
     if (pid_ > 0) {
         ::kill(pid_, number);

@@ -32,6 +32,8 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool started() const { return pid_ > 0; }
+    // Still running: not ended, or ended but not yet waited for.
+    bool running() const;
     std::string out_so_far() const { return test::read_bytes(out_path_); }
     std::string err_so_far() const { return test::read_bytes(err_path_); }
     void signal(int number) const;
