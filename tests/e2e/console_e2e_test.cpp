@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "library/cp1251.h"
 #include "program_run.h"
 #include "support/temp_dir.h"
 
@@ -35,16 +34,6 @@ Outcome run_console(const test::TempDir& sandbox, const std::vector<std::string>
     ConsoleRun run(sandbox, args);
     EXPECT_TRUE(run.started());
     return run.wait();
-}
-
-// The settings file as text: it is stored in cp1251.
-std::string settings_text(const fs::path& program_dir) {
-    return library::cp1251_to_utf8(test::read_bytes(program_dir / "хроматограф.ini"));
-}
-
-void write_settings(const fs::path& program_dir, const std::string& utf8) {
-    fs::create_directories(program_dir);
-    test::write_bytes(program_dir / "хроматограф.ini", library::utf8_to_cp1251(utf8));
 }
 
 // A short demonstration run: 2 points per second instead of 8.

@@ -9,6 +9,8 @@
 
 #include <thread>
 
+#include "library/cp1251.h"
+
 extern char** environ;
 
 namespace vetra::e2e {
@@ -125,6 +127,15 @@ std::size_t count_of(const std::string& text, const std::string& part) {
         ++n;
     }
     return n;
+}
+
+std::string settings_text(const std::filesystem::path& program_dir) {
+    return library::cp1251_to_utf8(test::read_bytes(program_dir / "хроматограф.ini"));
+}
+
+void write_settings(const std::filesystem::path& program_dir, const std::string& utf8) {
+    std::filesystem::create_directories(program_dir);
+    test::write_bytes(program_dir / "хроматограф.ini", library::utf8_to_cp1251(utf8));
 }
 
 }  // namespace vetra::e2e

@@ -54,4 +54,9 @@ bool wait_until(const std::function<bool()>& ready, std::chrono::milliseconds li
 
 std::size_t count_of(const std::string& text, const std::string& part);
 
+// The program directory's settings file as text (it is stored in cp1251), and writing it
+// from UTF-8 text, the directory made first.
+std::string settings_text(const std::filesystem::path& program_dir);
+void write_settings(const std::filesystem::path& program_dir, const std::string& utf8);
+
 }  // namespace vetra::e2e

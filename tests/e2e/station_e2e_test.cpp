@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "library/cp1251.h"
 #include "link/station_client.h"
 #include "program_run.h"
 #include "support/temp_dir.h"
@@ -41,15 +40,6 @@ bool err_shows(const ProgramRun& run, const std::string& text) {
 bool out_shows(const ProgramRun& run, const std::string& text) {
     return wait_until([&] { return run.out_so_far().find(text) != std::string::npos; },
                       kStartLimit);
-}
-
-void write_settings(const fs::path& program_dir, const std::string& utf8) {
-    fs::create_directories(program_dir);
-    test::write_bytes(program_dir / "хроматограф.ini", library::utf8_to_cp1251(utf8));
-}
-
-std::string settings_text(const fs::path& program_dir) {
-    return library::cp1251_to_utf8(test::read_bytes(program_dir / "хроматограф.ini"));
 }
 
 class StationE2E : public ::testing::Test {

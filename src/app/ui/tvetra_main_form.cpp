@@ -302,13 +302,10 @@ QWidget* TVetraMainForm::build_chromatogram_page() {
         auto* h = new widgets::ui::DragHandle(shape, page);
         h->setObjectName(name);
         set_hint(h, hint);
-        connect(h, &widgets::ui::DragHandle::dragStarted, this, [this] {
-            dragging_ = true;
-            drag_start_range_ = system_.view().range();
-        });
+        connect(h, &widgets::ui::DragHandle::dragStarted, this,
+                [this] { drag_start_range_ = system_.view().range(); });
         connect(h, &widgets::ui::DragHandle::dragged, this,
                 [this, which](int rows) { drag_range(which, rows); });
-        connect(h, &widgets::ui::DragHandle::dragFinished, this, [this] { dragging_ = false; });
         return h;
     };
     strip->addWidget(
@@ -715,9 +712,6 @@ void TVetraMainForm::ChangeGraphicsRange(double factor) {
 
 // Handles: 0 the upper limit, 1 the whole range, 2 the lower limit.
 void TVetraMainForm::drag_range(int handle, int rows) {
-    if (!dragging_) {
-        return;
-    }
     const display::DragHandle which = handle == 0   ? display::DragHandle::upper
                                       : handle == 1 ? display::DragHandle::whole
                                                     : display::DragHandle::lower;

@@ -114,7 +114,6 @@ private:
 
     int blink_ = 0;
     std::pair<double, double> drag_start_range_{0, 1};
-    bool dragging_ = false;
 
     QTimer* MainTimer = nullptr;
     QAction* mProgrev = nullptr;
