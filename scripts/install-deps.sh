@@ -7,7 +7,9 @@ PACKAGES=(
   libboost-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth
+  libxlsxwriter-dev libavahi-client-dev
+  locales poppler-utils unzip
 )
 
 missing=()
@@ -24,4 +26,13 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The window's tests also run under the operators' locale (decimal comma).
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi
