@@ -1,5 +1,7 @@
 #include "app/console_session.h"
 
+#include "app/workstation.h"
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -8,11 +10,8 @@
 #include "control/vetra_system.h"
 #include "library/clock.h"
 #include "library/operator.h"
-#include "link/remote_control.h"
-#include "link/station_client.h"
 #include "settings/global_settings.h"
 #include "settings/program_directory.h"
-#include "settings/session_overrides.h"
 
 namespace vetra::app {
 namespace {
@@ -43,24 +42,15 @@ class Session {
 public:
     Session(const ConsoleOptions& options, std::string directory)
         : options_(options),
-          directory_(std::move(directory)),
-          system_(settings_, operator_, clock_) {}
+          system_(settings_, operator_, clock_),
+          workstation_(system_, settings_, operator_,
+                       {std::move(directory), options.demo, options.port}) {}
 
     void start_up() {
-        system_.set_work_directory(directory_);
-        system_.load_all();
-        settings::load_settings_at_startup(settings_, directory_);
-        session_.apply(settings_);
-        system_.link().reserve_samples(static_cast<std::size_t>(
-            std::max(0, settings_.samples_per_second) * std::max(0, settings_.screen_seconds)));
-        settings::create_data_directory(settings_, directory_);
+        workstation_.start_up();
         if (options_.mode) {
             system_.set_work_mode(*options_.mode);
         }
-        system_.set_remote_source(std::make_unique<link::RemoteControl>());
-        system_.fetch_station_value = [this](const std::string& name) {
-            return station_client_.fetch_station_value(settings_.reg_computer_name, name);
-        };
         system_.calculation().results_notification.connect(
             [this](const std::vector<analysis::GazResult>& results, float) {
                 print_results(results);
@@ -73,6 +63,7 @@ public:
                             ", points " + std::to_string(system_.link().sample_count()));
             });
         }
+        workstation_.start_devices();
     }
 
     void run() {
@@ -99,14 +90,11 @@ public:
     }
 
     void shut_down() {
-        system_.station().send_closing();
-        system_.link().stop_acquisition();
-        system_.save_all();
-        session_.restore(settings_);
-        settings_.first_start = false;
-        if (!settings_.save()) {
-            print_error("Не удалось сохранить настройки: " + settings_.settings_path);
+        std::string error;
+        if (!workstation_.shut_down(error)) {
+            print_error(error);
         }
+        workstation_.finish();
     }
 
 private:
@@ -152,13 +140,11 @@ private:
     }
 
     const ConsoleOptions& options_;
-    std::string directory_;
     settings::GlobalSettings settings_;
     library::ConsoleOperator operator_;
     library::SystemClock clock_;
     control::VetraSystem system_;
-    link::TDataModule1 station_client_;
-    settings::SessionOverrides session_{options_.demo, options_.port};
+    Workstation workstation_;
     long finished_ = 0;
 };
 

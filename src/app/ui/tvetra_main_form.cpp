@@ -34,7 +34,6 @@
 #include "display/ui/chromatogram_painter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
-#include "link/remote_control.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
@@ -98,7 +97,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
       settings_(settings),
       operator_(op),
       options_(std::move(options)),
-      session_(options_.demo, options_.port) {
+      workstation_(system_, settings_, operator_,
+                   {options_.program_dir, options_.demo, options_.port}) {
     setObjectName("TVetraMainForm");
     build_menus();
     build_tool_bar();
@@ -131,6 +131,7 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
 TVetraMainForm::~TVetraMainForm() {
     MainTimer->stop();
     system_.mode_changed = nullptr;
+    workstation_.finish();
     save_placement();
 }
 
@@ -433,31 +434,15 @@ QWidget* TVetraMainForm::build_history_page() {
 // --- start-up and shut-down ---------------------------------------------------------------
 
 void TVetraMainForm::start_up() {
-    const std::string& dir = options_.program_dir;
-    system_.set_work_directory(dir);
-    system_.load_all();
-    settings::load_settings_at_startup(settings_, dir);
-    session_.apply(settings_);
-
-    const auto points = static_cast<std::size_t>(std::max(0, settings_.samples_per_second) *
-                                                 std::max(0, settings_.screen_seconds));
-    system_.link().reserve_samples(points);
-    system_.view().points.reserve(points);
-    system_.view().results = &system_.calculation().results();
+    workstation_.start_up();
     set_panel_visibility();
-
-    settings::create_data_directory(settings_, dir);
     show_mode();
     load_placement();
-
-    system_.set_remote_source(std::make_unique<link::RemoteControl>());
-    system_.fetch_station_value = [this](const std::string& name) {
-        return station_client_.fetch_station_value(settings_.reg_computer_name, name);
-    };
 
     plot_->set_plot(
         &system_.view(), [this] { return system_.gases().count(); },
         [this] { return display::ui::PlotStyle::from(settings_); });
+    workstation_.start_devices();
     if (options_.start_timer) {
         MainTimer->start();
     }
@@ -516,15 +501,9 @@ void TVetraMainForm::closeEvent(QCloseEvent* event) {
 
 void TVetraMainForm::shut_down() {
     MainTimer->stop();
-    system_.station().send_closing();
-    // A totalizer stream may still be reading between cycles.
-    system_.link().stop_acquisition();
-    system_.save_all();
-    settings_.first_start = false;
-    session_.restore(settings_);
-    if (!settings_.save()) {
-        operator_.show_message("Не удалось сохранить настройки: " + settings_.settings_path,
-                               "  ОШИБКА", library::MessageIcon::error);
+    std::string error;
+    if (!workstation_.shut_down(error)) {
+        operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
     }
 }
 
@@ -569,7 +548,8 @@ void TVetraMainForm::MainTimerTimer() {
     if (settings_.totalizer_show && settings_.totalizer_use.load()) {
         indiSumm->SetCaption(fixed_text(system_.link().current_average(), settings_.gaz_summ_prec));
     } else if (settings_.totalizer_show && settings_.porog_from_station) {
-        indiSumm->SetCaption(fixed_text(station_client_.last_value(), settings_.gaz_summ_prec));
+        indiSumm->SetCaption(
+            fixed_text(workstation_.station_client().last_value(), settings_.gaz_summ_prec));
     }
 
     if (settings_.show_adc) {

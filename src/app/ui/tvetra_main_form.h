@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "link/station_client.h"
-#include "settings/session_overrides.h"
+#include "app/workstation.h"
 
 class QAction;
 class QLabel;
@@ -109,8 +108,7 @@ private:
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
     MainFormOptions options_;
-    link::TDataModule1 station_client_;
-    settings::SessionOverrides session_;
+    Workstation workstation_;
 
     int blink_ = 0;
     std::pair<double, double> drag_start_range_{0, 1};
