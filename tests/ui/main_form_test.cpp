@@ -25,6 +25,7 @@ app::ui::MainFormOptions options(const test::TempDir& dir, bool demo) {
     o.program_dir = dir.dir();
     o.demo = demo;
     o.start_timer = false;  // the test steps the timer itself
+    o.setup_wizard = false;
     return o;
 }
 
