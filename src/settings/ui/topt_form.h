@@ -97,6 +97,7 @@ private:
     bool checking_ = false;
     bool use_toggled_ = false;
     int zero_counter_ = 0;
+    QString shown_font_;
     QTimer* zero_timer_ = nullptr;
 
     QTabWidget* PageControl1 = nullptr;

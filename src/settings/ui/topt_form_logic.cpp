@@ -98,6 +98,7 @@ void TOptForm::fill() {
     select_text(cbVertGrid, QString::number(settings_.vertical_grid));
     edScreen->setText(QString::number(settings_.screen_seconds));
     cbFont->setCurrentFont(QFont(q(settings_.font_name)));
+    shown_font_ = cbFont->currentFont().family();
     seFontSize->setValue(settings_.font_size);
     seTableFontSize->setValue(settings_.table_font_size);
 
@@ -375,7 +376,10 @@ void TOptForm::accept() {
     settings_.curve_width = seWidth->value();
     settings_.horizontal_grid = int_or(cbHorGrid, settings_.horizontal_grid);
     settings_.vertical_grid = int_or(cbVertGrid, settings_.vertical_grid);
-    settings_.font_name = cbFont->currentFont().family().toStdString();
+    // A font this computer lacks shows as a substitute; it stays stored unless another is chosen.
+    if (cbFont->currentFont().family() != shown_font_) {
+        settings_.font_name = cbFont->currentFont().family().toStdString();
+    }
     settings_.font_size = seFontSize->value();
     settings_.table_font_size = seTableFontSize->value();
 
