@@ -7,6 +7,7 @@
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
+#include "settings/ui/tcomp_form.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/topt_master_form.h"
 #include "settings/ui/tporog_form.h"
@@ -57,6 +58,11 @@ void SettingsMenus::N7Click() {
     if (form.execute()) {
         after_settings();
     }
+}
+
+void SettingsMenus::station_computer() {
+    settings::ui::TCompForm form(settings_, services_, window_);
+    (void)form.execute();
 }
 
 void SettingsMenus::after_settings() {

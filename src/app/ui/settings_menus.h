@@ -32,6 +32,8 @@ public:
     bool MenuProgrammConf();
     // "Порог срабатывания...".
     void N7Click();
+    // The registration station's computer, also reached from the threshold dialog.
+    void station_computer();
 
     // The gas totalizer as the dialogs see it; `on_reconnect` reopens the totalizer reader.
     settings::ui::SettingsTotalizerControl& totalizer() { return totalizer_; }

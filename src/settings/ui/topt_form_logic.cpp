@@ -317,11 +317,12 @@ void TOptForm::finish_zero_shift() {
     zero_timer_->stop();
     totalizer_.end_zero_shift();
     btnZero->setEnabled(true);
-    edNull->setText(fixed_text(settings_.totalizer_null.load(), 3));
+    const auto [null1, null2] = totalizer_.zero_shift();
+    edNull->setText(fixed_text(null1, 3));
     if (!edNull10->isHidden()) {
-        edNull10->setText(fixed_text(settings_.totalizer_null10.load(), 3));
+        edNull10->setText(fixed_text(null2, 3));
     } else {
-        settings_.totalizer_null10 = settings_.totalizer_null.load();
+        settings_.totalizer_null10 = null1;
         edNull10->setText(edNull->text());
     }
     btnZero->setText("Автоматическая установка сдвига нуля");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include "settings/global_settings.h"
 
@@ -14,6 +15,8 @@ public:
     // While the measurement runs the acquisition side writes "null" and "null10".
     virtual void begin_zero_shift() = 0;
     virtual void end_zero_shift() = 0;
+    // The measured zero shifts of channels 1 and 2, V.
+    virtual std::pair<float, float> zero_shift() const = 0;
     virtual void reconnect() = 0;
 };
 
@@ -30,6 +33,9 @@ public:
         settings_.zero_setting_running = true;
     }
     void end_zero_shift() override { settings_.zero_setting_running = false; }
+    std::pair<float, float> zero_shift() const override {
+        return {settings_.totalizer_null.load(), settings_.totalizer_null10.load()};
+    }
     void reconnect() override {
         if (on_reconnect) {
             on_reconnect();
