@@ -469,9 +469,7 @@ void TOptForm::apply_gases() {
 }
 
 void TOptForm::apply_totalizer() {
-    if (chkUse->isChecked() != settings_.totalizer_use.load()) {
-        settings_.totalizer_use = chkUse->isChecked();
-    }
+    settings_.totalizer_use = chkUse->isChecked();
     if (use_toggled_) {
         settings_.totalizer_present = 0;
     }

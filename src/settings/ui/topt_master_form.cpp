@@ -345,9 +345,7 @@ void TOptMasterForm::accept() {
         }
     }
     gases_.changed();
-    if (cbUse->isChecked() != settings_.totalizer_use.load()) {
-        settings_.totalizer_use = cbUse->isChecked();
-    }
+    settings_.totalizer_use = cbUse->isChecked();
     settings_.totalizer_show = cbShow->isChecked();
     QDialog::accept();
 }
