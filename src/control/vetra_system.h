@@ -74,6 +74,10 @@ public:
     std::int32_t time_mode_period() const { return time_mode_period_; }
     void set_time_mode_period(std::int32_t seconds) { time_mode_period_ = seconds; }
     std::int32_t max_depth_counter() const { return max_depth_counter_; }
+    // The work settings dialog's edits of the controller's own section.
+    void set_max_depth_counter(std::int32_t count) { max_depth_counter_ = count; }
+    void set_save_all_values(bool on) { save_all_values_ = on; }
+    void set_save_science_values(bool on) { save_science_values_ = on; }
     bool start_pending() const { return start_pending_; }
     int warmup_cycles_left() const { return warmup_left_; }
     int depth_cycles_left() const { return depth_left_; }

@@ -9,9 +9,11 @@
 #include "app/ui/tvetra_main_form.h"
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
+#include "dialog_rig.h"
 #include "library/clock.h"
 #include "library/cp1251.h"
 #include "settings/global_settings.h"
+#include "settings/ui/topt_master_form.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
 
@@ -25,17 +27,20 @@ app::ui::MainFormOptions options(const test::TempDir& dir, bool demo) {
     o.program_dir = dir.dir();
     o.demo = demo;
     o.start_timer = false;  // the test steps the timer itself
+    o.setup_wizard = false;
     return o;
 }
 
 // Everything the window needs, as the program's main() builds it, over a fresh program
 // directory whose settings file holds `ini` (UTF-8 here, cp1251 on disk).
 struct Workstation {
-    explicit Workstation(const std::string& ini = {}) {
+    explicit Workstation(const std::string& ini = {}, bool wizard = false) {
         if (!ini.empty()) {
             test::write_bytes(dir / settings::kSettingsFileName, library::utf8_to_cp1251(ini));
         }
-        form = std::make_unique<app::ui::TVetraMainForm>(system, settings, op, options(dir, true));
+        auto o = options(dir, true);
+        o.setup_wizard = wizard;
+        form = std::make_unique<app::ui::TVetraMainForm>(system, settings, op, o);
     }
     ~Workstation() {
         system.link().stop_acquisition();
@@ -76,6 +81,21 @@ class MainFormTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void a_first_start_runs_the_wizard_before_the_window_shows() {
+        bool wizard = false;
+        bool window_hidden = false;
+        test::on_modal([&](QDialog* dialog) {
+            wizard = qobject_cast<settings::ui::TOptMasterForm*>(dialog) != nullptr;
+            window_hidden = !dialog->parentWidget()->isVisible();
+            dialog->reject();
+        });
+        Workstation w({}, true);
+        QVERIFY(wizard);
+        QVERIFY(window_hidden);
+        QVERIFY(w.settings.first_start);
+        QCOMPARE(w.form->windowTitle(), QString("Хроматограф ТД-5ЛК"));
+    }
+
     void a_demonstration_cycle_shows_work_time_and_points() {
         Workstation w(kFastDemo);
         QCOMPARE(w.form->state_text(), QString("Г О Т О В"));

@@ -27,13 +27,14 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <cstdio>
 
 #include "analysis/ui/tgaz_time_form.h"
+#include "app/ui/settings_menus.h"
 #include "control/vetra_system.h"
 #include "display/ui/chromatogram_painter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
+#include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
@@ -52,22 +53,8 @@ const QColor kWorkBottom = QColor(128, 0, 0);    // 128
 const QColor kReadyTop = QColor(128, 128, 128);  // 8421504
 const QColor kReadyBottom = QColor(78, 78, 78);  // 5131854
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// A number with a fixed count of decimals and the system's separator.
-QString fixed_text(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 10), value);
-    std::string text = buffer;
-    for (char& c : text) {
-        if (c == '.') {
-            c = library::decimal_separator();
-        }
-    }
-    return q(text);
-}
+using library::ui::fixed_text;
+using library::ui::q;
 
 // Hint on the control, and " " + hint in the status bar while the mouse is over it.
 void set_hint(QWidget* widget, const QString& hint) {
@@ -100,6 +87,11 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
       workstation_(system_, settings_, operator_,
                    {options_.program_dir, options_.demo, options_.port}) {
     setObjectName("TVetraMainForm");
+    settings_menus_ = new SettingsMenus(system_, settings_, operator_, this, [this] {
+        show_mode();
+        set_panel_visibility();
+        refresh_chromatogram(true);
+    });
     build_menus();
     build_tool_bar();
 
@@ -159,8 +151,8 @@ void TVetraMainForm::build_menus() {
     mProgrev = chromatograph->addAction("Запуск прогрева колонок...", this,
                                         &TVetraMainForm::mProgrevClick);
     mProgrev->setObjectName("mProgrev");
-    QAction* porog = chromatograph->addAction("Порог срабатывания...");
-    porog->setVisible(false);
+    chromatograph->addAction("Порог срабатывания...", settings_menus_, &SettingsMenus::N7Click)
+        ->setVisible(false);
     chromatograph->addSeparator();
     QAction* exit = chromatograph->addAction("Выход из программы", this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
@@ -175,10 +167,9 @@ void TVetraMainForm::build_menus() {
     connect(f5, &QShortcut::activated, this, &TVetraMainForm::MenuStart);
 
     QMenu* setup = menuBar()->addMenu("Настройка");
-    setup->addAction("Общие настройки...")->setEnabled(false);
-    QAction* work = setup->addAction("Рабочие настройки...");
-    work->setShortcut(QKeySequence(Qt::Key_F11));
-    work->setEnabled(false);
+    setup->addAction("Общие настройки...", settings_menus_, &SettingsMenus::MenuProgrammConf);
+    setup->addAction("Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
+        ->setShortcut(QKeySequence(Qt::Key_F11));
     setup->addAction("Время выхода газов", this, &TVetraMainForm::N13Click);
     setup->addAction("Калибровка хроматографа...")->setEnabled(false);
 
@@ -437,6 +428,9 @@ void TVetraMainForm::start_up() {
     workstation_.start_up();
     set_panel_visibility();
     show_mode();
+    if (options_.setup_wizard && settings_.first_start) {
+        settings_menus_->MenuProgrammConf();
+    }
     load_placement();
 
     plot_->set_plot(

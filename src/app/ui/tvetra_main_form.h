@@ -41,11 +41,14 @@ class TextIndicator;
 
 namespace vetra::app::ui {
 
+class SettingsMenus;
+
 struct MainFormOptions {
     std::string program_dir;          // with a trailing separator
     bool demo = false;                // demonstration mode for this session only
     std::optional<std::string> port;  // the chromatograph's port for this session only
     bool start_timer = true;          // tests drive the timer themselves
+    bool setup_wizard = true;         // the wizard of the first start; tests go without
 };
 
 // The only main window: starts the program up and shuts it down, drives the controller
@@ -137,6 +140,7 @@ private:
     QToolButton* zoom_auto_ = nullptr;
     QToolButton* print_button_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
+    SettingsMenus* settings_menus_ = nullptr;
     std::vector<boost::signals2::scoped_connection> connections_;
 };
 

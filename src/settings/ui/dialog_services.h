@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/ui/network_computers.h"
+#include "widgets/ui/colour_select_form.h"
+
+namespace vetra::library {
+class Operator;
+}
+
+namespace vetra::settings::ui {
+
+// What the settings dialogs use beyond the settings themselves: the operator's message
+// boxes, the network list, the colour chooser and the help viewer. Tests replace them.
+struct DialogServices {
+    library::Operator* op = nullptr;
+    std::function<std::unique_ptr<NetworkComputers>()> network = &make_network_computers;
+    widgets::ui::ColourChooser choose_colour = &widgets::ui::choose_colour;
+    // Opens a help topic; the "Справка" buttons do nothing while it is empty.
+    std::function<void(const std::string& topic)> show_help;
+};
+
+}  // namespace vetra::settings::ui
