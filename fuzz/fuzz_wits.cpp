@@ -1,4 +1,5 @@
 // The WITS level 0 reader takes whatever the rig's network sends: pieces of any size.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -91,7 +91,7 @@ std::string fluid_character_hint(const GasRatios& r) {
 }
 
 const std::vector<std::string>& ratio_titles() {
-    static const std::vector<std::string> kTitles{"Wh,%",  "Bh",    "Ch",    "C1/C2",
+    static const std::vector<std::string> kTitles{"Wh,%",  "Bh",    "Ch",   "C1/C2",
                                                   "C1/C3", "C1/C4", "C1/C5"};
     return kTitles;
 }

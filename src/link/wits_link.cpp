@@ -35,8 +35,7 @@ std::optional<HostPort> parse_host_port(const std::string& text) {
     }
     unsigned value = 0;
     const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || error != std::errc() || end != port.data() + port.size() ||
-        value > 65535) {
+    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value > 65535) {
         return std::nullopt;
     }
     result.port = static_cast<std::uint16_t>(value);
@@ -157,16 +156,16 @@ struct WitsOutput::Impl {
                     retry_later();
                     return;
                 }
-                asio::async_connect(
-                    *socket, endpoints,
-                    [this, socket, timer](const boost::system::error_code& ce, const tcp::endpoint&) {
-                        timer->cancel();
-                        if (ce || !socket->is_open()) {
-                            retry_later();
-                            return;
-                        }
-                        add_receiver(std::move(*socket));
-                    });
+                asio::async_connect(*socket, endpoints,
+                                    [this, socket, timer](const boost::system::error_code& ce,
+                                                          const tcp::endpoint&) {
+                                        timer->cancel();
+                                        if (ce || !socket->is_open()) {
+                                            retry_later();
+                                            return;
+                                        }
+                                        add_receiver(std::move(*socket));
+                                    });
             });
     }
 
@@ -176,8 +175,8 @@ struct WitsOutput::Impl {
             return;
         }
         boost::system::error_code e;
-        const auto address =
-            target->host.empty() ? asio::ip::address_v4::any() : asio::ip::make_address(target->host, e);
+        const auto address = target->host.empty() ? asio::ip::address_v4::any()
+                                                  : asio::ip::make_address(target->host, e);
         if (!e) {
             acceptor.open(tcp::v4(), e);
         }
@@ -396,16 +395,16 @@ struct WitsInput::Impl {
                     retry_later();
                     return;
                 }
-                asio::async_connect(socket, endpoints,
-                                    [this, timer](const boost::system::error_code& ce,
-                                                  const tcp::endpoint&) {
-                                        timer->cancel();
-                                        if (ce || !socket.is_open()) {
-                                            retry_later();
-                                        } else {
-                                            read();
-                                        }
-                                    });
+                asio::async_connect(
+                    socket, endpoints,
+                    [this, timer](const boost::system::error_code& ce, const tcp::endpoint&) {
+                        timer->cancel();
+                        if (ce || !socket.is_open()) {
+                            retry_later();
+                        } else {
+                            read();
+                        }
+                    });
             });
     }
 

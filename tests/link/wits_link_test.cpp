@@ -86,7 +86,9 @@ TEST(WitsOutput, a_serial_receiver_gets_the_packet_bytes) {
 TEST(WitsInput, the_chosen_depth_item_is_good_for_ten_seconds) {
     asio::io_context io;
     tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
-    WitsInput in({WitsTransport::tcp_client, {}, {},
+    WitsInput in({WitsTransport::tcp_client,
+                  {},
+                  {},
                   "127.0.0.1:" + std::to_string(acceptor.local_endpoint().port())},
                  reports::WitsDepthItem::bit);
     tcp::socket s(io);

@@ -14,8 +14,14 @@ namespace {
 const library::LocalTime kTime{2026, 12, 8, 9, 5, 7, 0};
 
 TEST(WitsPackets, a_cycle_packet_carries_the_known_gases_in_ppm_and_skips_the_others) {
-    const std::vector<WitsGas> gases{{"C1", 1.25},    {"C2", 0.0123}, {"C3", 0},
-                                     {"C4i", 0.0005}, {"C7", 0.4},    {"\xD0\xA1" "6", 0.001},
+    const std::vector<WitsGas> gases{{"C1", 1.25},
+                                     {"C2", 0.0123},
+                                     {"C3", 0},
+                                     {"C4i", 0.0005},
+                                     {"C7", 0.4},
+                                     {"\xD0\xA1"
+                                      "6",
+                                      0.001},
                                      {"c5I", 0.5}};
     EXPECT_EQ(wits_cycle_packet(kTime, 1234.5, gases),
               "&&\r\n1205261208\r\n1206090507\r\n12081234.5\r\n121212500\r\n1213123\r\n"
@@ -44,12 +50,14 @@ TEST(WitsParser, takes_items_only_inside_packets_whatever_the_pieces) {
         seen.push_back(std::to_string(i.record * 100 + i.item) + "=" + i.value);
     });
     const std::string stream =
-        "0110999.0\r\n"                          // before any packet: ignored
+        "0110999.0\r\n"  // before any packet: ignored
         "garbage \x01\xff\r\n&&\r\n0110  1500.25\r\n"
-        "01x8 12\r\n"                            // not four digits: skipped
-        "0108\r\n"                               // empty value is still an item
-        "!!\n&&\n0110" + std::string(500, '7') + "\n"  // overlong: dropped whole
-        "0108 1499\n!!\n0110 7\n";               // after the end: ignored
+        "01x8 12\r\n"  // not four digits: skipped
+        "0108\r\n"     // empty value is still an item
+        "!!\n&&\n0110" +
+        std::string(500, '7') +
+        "\n"                        // overlong: dropped whole
+        "0108 1499\n!!\n0110 7\n";  // after the end: ignored
     for (const char c : stream) {
         parser.feed(std::string_view(&c, 1));
     }
@@ -76,7 +84,7 @@ TEST(GasRatios, hand_worked_values_and_zero_denominators) {
                                           {"C5", 1.5},
                                           {"C6", 9}});
     const auto r = analysis::gas_ratios(g);
-    EXPECT_NEAR(*r.wetness, 20.0, 1e-12);      // 20 / 100
+    EXPECT_NEAR(*r.wetness, 20.0, 1e-12);  // 20 / 100
     EXPECT_NEAR(*r.balance, 90.0 / 10.0, 1e-12);
     EXPECT_NEAR(*r.character, 5.0 / 5.0, 1e-12);
     EXPECT_NEAR(*r.c1_c2, 8.0, 1e-12);
