@@ -6,6 +6,8 @@
 #include "control/vetra_system.h"
 #include "library/operator.h"
 #include "link/remote_control.h"
+#include "link/wits_link.h"
+#include "reports/wits0.h"
 #include "settings/global_settings.h"
 
 namespace vetra::app {
@@ -18,7 +20,9 @@ Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings&
       options_(std::move(options)),
       session_(options_.demo, options_.port) {}
 
-Workstation::~Workstation() = default;
+Workstation::~Workstation() {
+    system_.rig_depth = nullptr;
+}
 
 void Workstation::start_up() {
     const std::string& dir = options_.program_dir;
@@ -36,13 +40,46 @@ void Workstation::start_up() {
 
     data_dir_ = settings::create_data_directory(settings_, dir);
 
+    rig_.load(settings_.settings_path);
     system_.set_remote_source(std::make_unique<link::RemoteControl>());
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
     };
 }
 
-void Workstation::start_devices() {}
+void Workstation::start_devices() {
+    restart_wits();
+}
+
+void Workstation::restart_wits() {
+    wits_results_.disconnect();
+    system_.rig_depth = nullptr;
+    wits_in_.reset();
+    wits_out_.reset();
+    if (rig_.wits_out != 0) {
+        wits_out_ = std::make_unique<link::WitsOutput>(
+            link::WitsEndpoint{static_cast<link::WitsTransport>(rig_.wits_out), rig_.wits_out_port,
+                               rig_.wits_out_mode, rig_.wits_out_address});
+        wits_results_ = system_.calculation().results_notification.connect(
+            [this](const std::vector<analysis::GazResult>& results, float depth) {
+                std::vector<reports::WitsGas> gases;
+                for (const auto& r : results) {
+                    if (!r.derived) {
+                        gases.push_back({r.code, r.concentration});
+                    }
+                }
+                const auto time = library::from_day_number(system_.calculation().resultsTime());
+                wits_out_->send(reports::wits_cycle_packet(time, depth, gases));
+            });
+    }
+    if (rig_.wits_in != 0) {
+        wits_in_ = std::make_unique<link::WitsInput>(
+            link::WitsEndpoint{static_cast<link::WitsTransport>(rig_.wits_in), rig_.wits_in_port,
+                               rig_.wits_in_mode, rig_.wits_in_address},
+            static_cast<reports::WitsDepthItem>(rig_.wits_in_depth_item));
+        system_.rig_depth = [this] { return wits_in_->depth(); };
+    }
+}
 
 bool Workstation::shut_down(std::string& error) {
     if (shut_down_) {
@@ -50,12 +87,16 @@ bool Workstation::shut_down(std::string& error) {
     }
     shut_down_ = true;
     system_.station().send_closing();
+    wits_results_.disconnect();
+    system_.rig_depth = nullptr;
+    wits_in_.reset();
+    wits_out_.reset();
     // A totalizer stream may still be reading between cycles.
     system_.link().stop_acquisition();
     system_.save_all();
     settings_.first_start = false;
     session_.restore(settings_);
-    if (!settings_.save()) {
+    if (!settings_.save() || !rig_.save(settings_.settings_path)) {
         error = "Не удалось сохранить настройки: " + settings_.settings_path;
         return false;
     }

@@ -4,7 +4,11 @@
 #include <optional>
 #include <string>
 
+#include <boost/signals2/connection.hpp>
+#include <memory>
+
 #include "link/station_client.h"
+#include "settings/rig_settings.h"
 #include "settings/session_overrides.h"
 
 namespace vetra::control {
@@ -16,6 +20,10 @@ class GlobalSettings;
 namespace vetra::library {
 class Operator;
 }
+namespace vetra::link {
+class WitsOutput;
+class WitsInput;
+}  // namespace vetra::link
 
 namespace vetra::app {
 
@@ -51,6 +59,9 @@ public:
     const std::string& program_dir() const { return options_.program_dir; }
     const std::filesystem::path& data_directory() const { return data_dir_; }
     link::TDataModule1& station_client() { return station_client_; }
+    settings::RigSettings& rig_settings() { return rig_; }
+    // After the rig settings changed: the WITS links start again with them.
+    void restart_wits();
 
 private:
     control::VetraSystem& system_;
@@ -60,6 +71,10 @@ private:
     settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
     std::filesystem::path data_dir_;
+    settings::RigSettings rig_;
+    std::unique_ptr<link::WitsOutput> wits_out_;
+    std::unique_ptr<link::WitsInput> wits_in_;
+    boost::signals2::scoped_connection wits_results_;
     bool shut_down_ = false;
 };
 

@@ -112,7 +112,7 @@ bool VetraSystem::calculating() const {
 void VetraSystem::running_step() {
     if (!link_.idle()) {
         if (calculating()) {
-            calculation_.process(depth_, save_all_values_);
+            calculation_.process(depth(), save_all_values_);
         }
         return;
     }
@@ -120,7 +120,7 @@ void VetraSystem::running_step() {
     if (status == link::kStatusNoError || status == link::kStatusClosingFrame) {
         // Points that arrived after the last tick complete the cycle's last gases.
         if (calculating()) {
-            calculation_.process(depth_, save_all_values_);
+            calculation_.process(depth(), save_all_values_);
         }
         link_.set_display_offset(calculation_.zeroLevel());
         if (warmup_left_ != 0) {
@@ -324,11 +324,20 @@ void VetraSystem::seconds_count() {
     }
 }
 
+float VetraSystem::depth() const {
+    if (depth_ != 0.0f || !rig_depth) {
+        return depth_;
+    }
+    const auto rig = rig_depth();
+    return rig ? static_cast<float>(*rig) : 0.0f;
+}
+
 double VetraSystem::depth_for_log() const {
-    if (depth_ == 0.0f) {
+    const float d = depth();
+    if (d == 0.0f) {
         return 0.0;
     }
-    return std::floor(static_cast<double>(depth_) * 100.0) / 100.0;
+    return std::floor(static_cast<double>(d) * 100.0) / 100.0;
 }
 
 std::string VetraSystem::status_text() const {

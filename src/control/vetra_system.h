@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -82,7 +83,8 @@ public:
     int warmup_cycles_left() const { return warmup_left_; }
     int depth_cycles_left() const { return depth_left_; }
     std::int32_t seconds_counter() const { return seconds_counter_; }
-    float depth() const { return depth_; }
+    // The station's depth while it is valid, else the rig's own depth stream's.
+    float depth() const;
     double depth_for_log() const;
     std::string status_text() const;
 
@@ -105,6 +107,8 @@ public:
     void set_remote_source(std::unique_ptr<RemoteSource> source) { remote_ = std::move(source); }
     // Fetches a named value from the station for the totalizer mode; none until one is set.
     std::function<double(const std::string&)> fetch_station_value;
+    // The rig's own depth (its WITS stream), asked only while the station sends none.
+    std::function<std::optional<double>()> rig_depth;
 
     std::function<void()> mode_changed;
     boost::signals2::signal<void()> cycle_started;

@@ -359,5 +359,56 @@ TEST(SimulatorLine, a_bad_checksum_gets_no_answer_and_a_good_frame_a_whole_cycle
     EXPECT_EQ(port.read(answer, 1).count, 0u);
 }
 
+// --- the rig's WITS network -----------------------------------------------------------------
+
+TEST(RigWits, the_receiver_gets_the_printed_list_in_ppm_with_the_rig_depth) {
+    Bench bench(0);
+    test::TempDir rig_dir;
+    ProgramRun rig(rig_dir, "wits", kSim, {"wits", "--port", "0", "--depth", "1500.5"});
+    std::string address;
+    ASSERT_TRUE(wait_until(
+        [&] {
+            const std::string err = rig.err_so_far();
+            const auto at = err.find("listening on ");
+            const auto end = err.find('\n', at);
+            if (at == std::string::npos || end == std::string::npos) {
+                return false;
+            }
+            address = err.substr(at + 13, end - at - 13);
+            return true;
+        },
+        kStartLimit))
+        << rig.err_so_far();
+    // The workstation sends to the rig and reads the depth from the same rig, on two links.
+    bench.write_settings("[wits]\r\nout=2\r\nout_address=" + address +
+                         "\r\nin=2\r\nin_address=" + address + "\r\n");
+    ASSERT_TRUE(bench.start_sim()) << bench.sim_log();
+    ASSERT_NO_FATAL_FAILURE(bench.write_calibration());
+    const Outcome r = bench.run_console(1);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lists = result_lists(r.out);
+    ASSERT_EQ(lists.size(), 1u) << r.out;
+
+    std::map<std::string, std::string> items;
+    ASSERT_TRUE(wait_until(
+        [&] {
+            std::istringstream in(rig.out_so_far());
+            for (std::string line; std::getline(in, line);) {
+                items[line.substr(0, 4)] = line.size() > 5 ? line.substr(5) : "";
+            }
+            return items.count("1221") == 1;
+        },
+        kStartLimit))
+        << rig.out_so_far();
+    EXPECT_EQ(items["1208"], "1500.5");
+    const char* codes[] = {"1212", "1213", "1214", "1216", "1218", "1221"};
+    const auto gases = analysis::GazList::default_gases();
+    for (std::size_t g = 0; g < gases.size(); ++g) {
+        const double percent = lists[0].at(gases[g].name + "_абс");
+        EXPECT_NEAR(library::parse_number(items[codes[g]]).value_or(-1), percent * 10000.0, 0.1)
+            << gases[g].name;
+    }
+}
+
 }  // namespace
 }  // namespace vetra::e2e

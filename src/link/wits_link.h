@@ -1,0 +1,88 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "reports/wits0.h"
+
+namespace vetra::link {
+
+// Where the rig's WITS level 0 stream goes to or comes from.
+enum class WitsTransport : std::int32_t { off = 0, serial = 1, tcp_client = 2, tcp_server = 3 };
+
+struct WitsEndpoint {
+    WitsTransport transport = WitsTransport::off;
+    std::string port_name = "COM2";   // serial
+    std::string mode = "9600,n,8,1";  // serial
+    std::string address;              // "host:port" to connect to, or the port to listen on
+};
+
+// Sends WITS packets on a thread of its own, so a receiver that is slow, gone or never there
+// costs the caller nothing. A port or connection that fails is tried again every two
+// seconds without a word; packets that find no receiver are dropped, and a receiver that
+// falls behind by more than a bounded amount loses packets rather than growing a queue.
+class WitsOutput {
+public:
+    explicit WitsOutput(WitsEndpoint endpoint);
+    ~WitsOutput();
+    WitsOutput(const WitsOutput&) = delete;
+    WitsOutput& operator=(const WitsOutput&) = delete;
+
+    // Never blocks.
+    void send(std::string packet);
+    // Receivers connected now (1 for an open serial port).
+    [[nodiscard]] int receivers() const { return receivers_.load(); }
+    // The port actually listened on (useful when 0 asked for any free one); 0 otherwise.
+    [[nodiscard]] std::uint16_t listening_port() const { return listening_port_.load(); }
+
+    static constexpr std::size_t kMaxBacklogBytes = 64 * 1024;
+    static constexpr int kMaxQueuedPackets = 64;
+    static constexpr int kMaxReceivers = 16;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::atomic<int> receivers_{0};
+    std::atomic<std::uint16_t> listening_port_{0};
+};
+
+// Reads the rig's WITS level 0 stream (serial, or a TCP connection it keeps trying) on a
+// thread of its own and keeps the last depth of the chosen item.
+class WitsInput {
+public:
+    WitsInput(WitsEndpoint endpoint, reports::WitsDepthItem item);
+    ~WitsInput();
+    WitsInput(const WitsInput&) = delete;
+    WitsInput& operator=(const WitsInput&) = delete;
+
+    // The depth last received, while it is younger than the 10 s a station's depth is good for.
+    [[nodiscard]] std::optional<double> depth(
+        std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) const;
+
+    static constexpr std::chrono::seconds kValidity{10};
+
+private:
+    struct Impl;
+    void take(const reports::WitsItem& item);
+
+    reports::WitsDepthItem item_;
+    mutable std::mutex mutex_;
+    std::optional<double> depth_;
+    std::chrono::steady_clock::time_point depth_time_{};
+    std::unique_ptr<Impl> impl_;
+};
+
+// "host:port" or a bare port (host then empty); nullopt when the port is missing or bad.
+struct HostPort {
+    std::string host;
+    std::uint16_t port = 0;
+};
+std::optional<HostPort> parse_host_port(const std::string& text);
+
+}  // namespace vetra::link
