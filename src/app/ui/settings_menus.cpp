@@ -7,6 +7,7 @@
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
+#include "settings/rig_settings.h"
 #include "settings/ui/tcomp_form.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/topt_master_form.h"
@@ -33,6 +34,12 @@ bool SettingsMenus::MenuVetraOpt() {
     }
     after_settings();
     totalizer_.reconnect();
+    if (services_.rig) {
+        (void)services_.rig->save(settings_.settings_path);
+        if (rig_changed) {
+            rig_changed();
+        }
+    }
     return true;
 }
 

@@ -39,6 +39,8 @@ public:
     settings::ui::SettingsTotalizerControl& totalizer() { return totalizer_; }
     // The dialogs' services; `show_help` opens the help viewer's topic.
     settings::ui::DialogServices& services() { return services_; }
+    // After the work settings changed the rig settings (services().rig).
+    std::function<void()> rig_changed;
 
 private:
     void after_settings();

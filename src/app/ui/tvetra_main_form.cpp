@@ -92,6 +92,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
         set_panel_visibility();
         refresh_chromatogram(true);
     });
+    settings_menus_->services().rig = &workstation_.rig_settings();
+    settings_menus_->rig_changed = [this] { workstation_.restart_wits(); };
     build_menus();
     build_tool_bar();
 

@@ -11,6 +11,10 @@ namespace vetra::library {
 class Operator;
 }
 
+namespace vetra::settings {
+class RigSettings;
+}
+
 namespace vetra::settings::ui {
 
 // What the settings dialogs use beyond the settings themselves: the operator's message
@@ -21,6 +25,8 @@ struct DialogServices {
     widgets::ui::ColourChooser choose_colour = &widgets::ui::choose_colour;
     // Opens a help topic; the "Справка" buttons do nothing while it is empty.
     std::function<void(const std::string& topic)> show_help;
+    // The rig's own formats; the work settings dialog shows its page "WITS" only with them.
+    RigSettings* rig = nullptr;
 };
 
 }  // namespace vetra::settings::ui

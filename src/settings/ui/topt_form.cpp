@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "settings/ui/totalizer_control.h"
+#include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
 
 namespace vetra::settings::ui {
@@ -107,6 +108,11 @@ TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
     maker_page_ = build_maker_page();
     PageControl1->addTab(maker_page_, "Настройки производителя");
     PageControl1->setTabVisible(5, false);
+    if (services_.rig) {
+        wits_page_ = new WitsPage(this);
+        PageControl1->addTab(wits_page_, "WITS");
+        wits_page_->fill(*services_.rig);
+    }
     layout->addWidget(PageControl1, 1);
     layout->addWidget(build_buttons());
 

@@ -31,6 +31,7 @@ class ColourSelector;
 namespace vetra::settings::ui {
 
 class TotalizerControl;
+class WitsPage;
 
 // The work settings: work mode, timing program, gas list, display, gas totalizer and ports,
 // and a manufacturer page reached by double clicks on two unmarked areas. Nothing but the
@@ -102,6 +103,7 @@ private:
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* maker_page_ = nullptr;
+    WitsPage* wits_page_ = nullptr;
     // "Режим"
     QRadioButton* rbMode[5] = {};
     QComboBox* cbPeriod = nullptr;

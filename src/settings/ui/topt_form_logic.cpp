@@ -23,6 +23,7 @@
 #include "settings/ui/topt_master_form.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/tporog_form.h"
+#include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
 
 namespace vetra::settings::ui {
@@ -385,6 +386,9 @@ void TOptForm::accept() {
     settings_.table_font_size = seTableFontSize->value();
 
     apply_totalizer();
+    if (wits_page_ && services_.rig) {
+        wits_page_->apply(*services_.rig);
+    }
     const QString port = cbPort->currentText().trimmed();
     if (!port.isEmpty()) {
         settings_.port_name = port.toStdString();

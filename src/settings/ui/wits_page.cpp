@@ -1,0 +1,118 @@
+#include "settings/ui/wits_page.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "settings/rig_settings.h"
+
+namespace vetra::settings::ui {
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string text_of(const QLineEdit* edit, const std::string& old) {
+    const QString text = edit->text().trimmed();
+    return text.isEmpty() ? old : text.toStdString();
+}
+
+}  // namespace
+
+WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("WitsPage");
+    auto* layout = new QVBoxLayout(this);
+
+    auto* out = new QGroupBox("Передача данных WITS", this);
+    auto* out_form = new QFormLayout(out);
+    cbOut = new QComboBox(out);
+    cbOut->addItems({"Нет", "Последовательный порт", "Подключение к приёмнику (адрес:порт)",
+                     "Приём подключений (порт)"});
+    edOutPort = new QLineEdit(out);
+    edOutMode = new QLineEdit(out);
+    edOutAddress = new QLineEdit(out);
+    out_form->addRow("Куда:", cbOut);
+    out_form->addRow("Порт:", edOutPort);
+    out_form->addRow("Параметры порта:", edOutMode);
+    out_form->addRow("Адрес:", edOutAddress);
+    layout->addWidget(out);
+
+    auto* in = new QGroupBox("Глубина из потока WITS буровой", this);
+    auto* in_form = new QFormLayout(in);
+    cbIn = new QComboBox(in);
+    cbIn->addItems({"Нет", "Последовательный порт", "Подключение к серверу (адрес:порт)"});
+    edInPort = new QLineEdit(in);
+    edInMode = new QLineEdit(in);
+    edInAddress = new QLineEdit(in);
+    cbDepthItem = new QComboBox(in);
+    cbDepthItem->addItems({"Глубина забоя (0110)", "Глубина долота (0108)"});
+    in_form->addRow("Откуда:", cbIn);
+    in_form->addRow("Порт:", edInPort);
+    in_form->addRow("Параметры порта:", edInMode);
+    in_form->addRow("Адрес:", edInAddress);
+    in_form->addRow("Глубина:", cbDepthItem);
+    layout->addWidget(in);
+
+    auto* las = new QGroupBox("Заголовок файла LAS", this);
+    auto* las_form = new QFormLayout(las);
+    edCompany = new QLineEdit(las);
+    edService = new QLineEdit(las);
+    edLocation = new QLineEdit(las);
+    las_form->addRow("Компания:", edCompany);
+    las_form->addRow("Сервисная компания:", edService);
+    las_form->addRow("Местоположение:", edLocation);
+    layout->addWidget(las);
+    layout->addStretch(1);
+
+    connect(cbOut, &QComboBox::currentIndexChanged, this, &WitsPage::enable_fields);
+    connect(cbIn, &QComboBox::currentIndexChanged, this, &WitsPage::enable_fields);
+}
+
+void WitsPage::fill(const RigSettings& rig) {
+    cbOut->setCurrentIndex(rig.wits_out);
+    edOutPort->setText(q(rig.wits_out_port));
+    edOutMode->setText(q(rig.wits_out_mode));
+    edOutAddress->setText(q(rig.wits_out_address));
+    cbIn->setCurrentIndex(rig.wits_in);
+    edInPort->setText(q(rig.wits_in_port));
+    edInMode->setText(q(rig.wits_in_mode));
+    edInAddress->setText(q(rig.wits_in_address));
+    cbDepthItem->setCurrentIndex(rig.wits_in_depth_item == 108 ? 1 : 0);
+    edCompany->setText(q(rig.las_company));
+    edService->setText(q(rig.las_service));
+    edLocation->setText(q(rig.las_location));
+    enable_fields();
+}
+
+void WitsPage::apply(RigSettings& rig) const {
+    rig.wits_out = cbOut->currentIndex();
+    rig.wits_out_port = text_of(edOutPort, rig.wits_out_port);
+    rig.wits_out_mode = text_of(edOutMode, rig.wits_out_mode);
+    rig.wits_out_address = edOutAddress->text().trimmed().toStdString();
+    rig.wits_in = cbIn->currentIndex();
+    rig.wits_in_port = text_of(edInPort, rig.wits_in_port);
+    rig.wits_in_mode = text_of(edInMode, rig.wits_in_mode);
+    rig.wits_in_address = edInAddress->text().trimmed().toStdString();
+    rig.wits_in_depth_item = cbDepthItem->currentIndex() == 1 ? 108 : 110;
+    rig.las_company = edCompany->text().trimmed().toStdString();
+    rig.las_service = edService->text().trimmed().toStdString();
+    rig.las_location = edLocation->text().trimmed().toStdString();
+    rig.normalize();
+}
+
+void WitsPage::enable_fields() {
+    const int out = cbOut->currentIndex();
+    edOutPort->setEnabled(out == 1);
+    edOutMode->setEnabled(out == 1);
+    edOutAddress->setEnabled(out >= 2);
+    const int in = cbIn->currentIndex();
+    edInPort->setEnabled(in == 1);
+    edInMode->setEnabled(in == 1);
+    edInAddress->setEnabled(in == 2);
+    cbDepthItem->setEnabled(in != 0);
+}
+
+}  // namespace vetra::settings::ui
