@@ -15,6 +15,7 @@
 #include "control/vetra_system.h"
 #include "library/clock.h"
 #include "library/cp1251.h"
+#include "library/number_text.h"
 #include "settings/global_settings.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
@@ -338,6 +339,24 @@ private Q_SLOTS:
         w.system.link().publish_display(code, 2);
         w.form->MainTimerTimer();
         QCOMPARE(w.form->adc_text(), text);
+    }
+
+    // The window runs under the operator's locale (its own ctest run uses ru_RU): only the
+    // injected separator may reach a number text.
+    void number_texts_follow_only_the_injected_separator_data() {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("point") << QChar('.');
+        QTest::newRow("comma") << QChar(',');
+    }
+    void number_texts_follow_only_the_injected_separator() {
+        QFETCH(QChar, separator);
+        const char saved = library::decimal_separator();
+        library::set_decimal_separator(separator.toLatin1());
+        Workstation w("[порог]\r\nporog_po_summe_value=1,25\r\n");
+        const QString threshold = w.form->findChild<QToolButton*>("ToolButton8")->toolTip();
+        library::set_decimal_separator(saved);
+        QCOMPARE(threshold, QString("Режим запуска при показаниях газосумматора более чем: 1") +
+                                separator + "250%");
     }
 
     void zooming_stops_at_its_limits() {
