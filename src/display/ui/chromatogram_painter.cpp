@@ -235,7 +235,14 @@ void PlotPainter::grid() {
             break;
         }
         if (x == drawn) {
-            continue;  // lines closer than a pixel: a long span would draw millions
+            // Lines closer than a pixel: go on with the first one in the next column, or a
+            // long span would walk through millions of them.
+            const int width = std::max(1, area_.right() - area_.left());
+            const double next_index = std::ceil(static_cast<double>(x + 1 - area_.left()) *
+                                                static_cast<double>(span_) / width);
+            const double next_t = std::ceil(next_index * thinning / rate / step) * step;
+            t = std::max<std::int64_t>(t, static_cast<std::int64_t>(next_t) - step);
+            continue;
         }
         drawn = x;
         p_.setPen(pen(foreground_, 1, Qt::DotLine));
