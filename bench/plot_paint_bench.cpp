@@ -44,6 +44,24 @@ BENCHMARK(paint_plot)
     ->Args({60000, 1})
     ->Unit(benchmark::kMillisecond);
 
+// A screen of a million seconds at one sample a second: 200 000 time lines every 5 s fall
+// on some 1 000 pixel columns, and each column is drawn once.
+void paint_long_span(benchmark::State& state) {
+    PlotStyle style;
+    style.font_name = "TAHOMA";
+    style.curve_colour = Qt::black;
+    style.screen_seconds = static_cast<int>(state.range(0));
+    style.samples_per_second = 1;
+    ChromatogramPlot plot;
+    plot.points.assign(960, 1.0);
+    QImage image(1100, 560, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter p(&image);
+        vetra::display::ui::paint_chromatogram(p, image.rect(), plot, 0, style, {});
+    }
+}
+BENCHMARK(paint_long_span)->Arg(120)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -25,8 +25,8 @@ void write_raw(std::ostream& out, T value) {
 }  // namespace
 
 std::optional<std::int64_t> sample_index(float seconds, int rate) {
-    const float product = seconds * static_cast<float>(rate);
-    if (!std::isfinite(product) || std::fabs(product) > 1e12f) {
+    const double product = seconds_in_samples(seconds, rate);
+    if (!std::isfinite(product) || std::fabs(product) > 1e12) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(std::trunc(product));
@@ -156,10 +156,14 @@ void GazCalculator::compute_gas(int g, int rate) {
 
     const double b = (value(s) + value(s + 1) + value(e - 2) + value(e - 1) + value(e)) / 5;
     current_baseline_ = b;
-    double peak_max = value(s);
-    for (std::int64_t i = s + 1; i < e; ++i) {
-        if (value(i) > peak_max) {
+    // A broken frame's NaN or infinity would become the label height and the run file's
+    // value: only finite samples compete, and a window without one has maximum 0.
+    double peak_max = 0;
+    bool found = false;
+    for (std::int64_t i = s; i < e; ++i) {
+        if (std::isfinite(value(i)) && (!found || value(i) > peak_max)) {
             peak_max = value(i);
+            found = true;
         }
     }
     double p = 0;
@@ -205,14 +209,14 @@ void GazCalculator::correct_window(GazOption& gas, int rate) const {
         return;
     }
     const double d = 0.002 * (largest - smallest);
-    const int limit = 4 * rate;
+    const std::int64_t limit = 4 * static_cast<std::int64_t>(rate);
     const int half = rate / 2;
 
     if (a + half >= n) {
         return;
     }
     if (value(a) < value(a + half)) {
-        int k = 1;
+        std::int64_t k = 1;
         for (; k <= limit; ++k) {
             if (a < 1) {
                 return;
@@ -228,7 +232,7 @@ void GazCalculator::correct_window(GazOption& gas, int rate) const {
             return;
         }
     } else {
-        for (int k = 1; k <= limit; ++k) {
+        for (std::int64_t k = 1; k <= limit; ++k) {
             if (a + 1 >= n) {
                 return;
             }
@@ -243,7 +247,7 @@ void GazCalculator::correct_window(GazOption& gas, int rate) const {
         return;
     }
     if (value(c - half) > value(c)) {
-        for (int k = 1; k <= limit; ++k) {
+        for (std::int64_t k = 1; k <= limit; ++k) {
             if (c + 1 >= n) {
                 return;
             }
@@ -253,7 +257,7 @@ void GazCalculator::correct_window(GazOption& gas, int rate) const {
             ++c;
         }
     } else {
-        int k = 1;
+        std::int64_t k = 1;
         for (; k <= limit; ++k) {
             if (c < 1) {
                 return;

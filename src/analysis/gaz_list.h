@@ -25,6 +25,14 @@ struct GazOption {
     std::int32_t colour = 0;  // 0x00BBGGRR
 };
 
+// A window time in samples: seconds x rate, in double. The calculation truncates it to a
+// sample index and the plot rounds it to its window bounds; both start from this product,
+// so a window edge is the same sample everywhere (17.3 s at 10 a second is 172.99..., not
+// the 173 that single precision gives).
+inline double seconds_in_samples(float seconds, int rate) {
+    return static_cast<double>(seconds) * static_cast<double>(rate);
+}
+
 // The gases in result order, kept in section "газ". Item text:
 // name code start end colour spare1 spare2. The working window is not stored.
 class GazList : public settings::IniList {

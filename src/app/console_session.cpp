@@ -31,6 +31,7 @@ void install_signal_handlers() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // the terminal or the session went away
 }
 
 void print_error(const std::string& text) {

@@ -1,9 +1,7 @@
 #include "app/workstation.h"
 
-#include <algorithm>
-#include <cstdint>
-
 #include "control/vetra_system.h"
+#include "display/chromatogram_plot.h"
 #include "library/operator.h"
 #include "link/remote_control.h"
 #include "link/wits_link.h"
@@ -32,8 +30,7 @@ void Workstation::start_up() {
     session_.apply(settings_);
 
     const auto points = static_cast<std::size_t>(
-        static_cast<std::int64_t>(std::max(0, settings_.samples_per_second)) *
-        std::max(0, settings_.screen_seconds));
+        display::screen_points(settings_.samples_per_second, settings_.screen_seconds));
     system_.link().reserve_samples(points);
     system_.view().points.reserve(points);
     system_.view().results = &system_.calculation().results();

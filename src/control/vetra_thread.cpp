@@ -77,8 +77,8 @@ void TVetraThread::join() {
 
 void TVetraThread::Execute(std::stop_token stop) {
     raise_priority();
-    const double scale = full_scale(settings_.decode.adc_bits, settings_.decode.range_factor,
-                                    settings_.adc_ranges);
+    const double scale =
+        full_scale(settings_.decode.adc_bits, settings_.decode.range_factor, settings_.adc_ranges);
     SampleReducer reducer(settings_.samples_per_second);
     demo_period_ = random_below(800) + 250;
     {
@@ -175,7 +175,8 @@ void TVetraThread::process(const link::SampleFrame& frame, SampleReducer& reduce
     });
     link_.publish_elapsed(reducer.seconds());
     if (velon && presence_.load() != 1 && totalizer_mode_ &&
-        reducer.total_ticks() > (SampleReducer::kTicksPerPoint * settings_.samples_per_second) / 2) {
+        reducer.total_ticks() >
+            (std::int64_t{SampleReducer::kTicksPerPoint} * settings_.samples_per_second) / 2) {
         presence_.store(2);
     }
 }

@@ -64,8 +64,8 @@ void ChromatogramPlot::rebuild_windows(const analysis::GazList& gases,
         GasWindow w;
         w.colour = gas.colour;
         w.code = gas.code;
-        w.start = round_index(static_cast<double>(gas.work_start) * rate - 1);
-        w.end = round_index(static_cast<double>(rate) * gas.work_end + 1);
+        w.start = round_index(analysis::seconds_in_samples(gas.work_start, rate) - 1);
+        w.end = round_index(analysis::seconds_in_samples(gas.work_end, rate) + 1);
         if (const analysis::GazResult* r = record_of(list, i, gas.name)) {
             w.has_result = true;
             w.value_text = r->value_text;
@@ -87,6 +87,12 @@ std::pair<double, double> ChromatogramPlot::range() const {
 void ChromatogramPlot::set_range(double new_bottom, double new_top) {
     bottom = new_bottom;
     fixed_top = new_top;
+}
+
+std::int64_t screen_points(std::int32_t samples_per_second, std::int32_t screen_seconds) {
+    const std::int64_t product =
+        std::int64_t{std::max(0, samples_per_second)} * std::int64_t{std::max(0, screen_seconds)};
+    return std::clamp<std::int64_t>(product, 1, kMaxScreenPoints);
 }
 
 Colour contrast_colour(Colour background) {

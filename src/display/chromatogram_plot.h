@@ -63,6 +63,13 @@ public:
     void set_range(double new_bottom, double new_top);
 };
 
+// The screen span in samples, "размер_экрана" x "посылок_в_секунду": the plot's time axis
+// and the size the sample buffer is prepared for. Formed in 64 bits and capped, so absurd
+// settings neither overflow nor ask for terabytes at start-up; 2^20 samples is 100 a
+// second for almost three hours, far beyond any screen. Never below 1.
+inline constexpr std::int64_t kMaxScreenPoints = std::int64_t{1} << 20;
+std::int64_t screen_points(std::int32_t samples_per_second, std::int32_t screen_seconds);
+
 // Black on a light background, white on a dark one.
 Colour contrast_colour(Colour background);
 

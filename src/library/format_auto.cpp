@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "library/number_text.h"
 
@@ -31,25 +30,8 @@ int decimals_for(double magnitude) {
     return 2;
 }
 
-// Rounds half away from zero, as the pattern formatting of the original display does;
-// printf alone would round exact binary ties to even.
-std::string fixed_text(double v, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    double rounded = v;
-    if (std::fabs(v * scale) < 1e15) {
-        rounded = std::round(v * scale) / scale;
-    }
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
-    std::string text(buf);
-    if (text.find_first_not_of("-0.") == std::string::npos && text.front() == '-') {
-        text.erase(0, 1);  // no "-0.00" for a value that rounds to zero
-    }
-    return text;
-}
-
-void trim_decimals(std::string& text) {
-    const auto point = text.find('.');
+void trim_decimals(std::string& text, char separator) {
+    const auto point = text.find(separator);
     if (point == std::string::npos) {
         return;
     }
@@ -60,18 +42,18 @@ void trim_decimals(std::string& text) {
 }  // namespace
 
 std::string formatAuto(double v, int decimals, int min_width) {
+    const char separator = decimal_separator();
     std::string text;
     if (v == 0.0) {
         text = "0";
     } else if (!std::isfinite(v)) {
-        text = float_to_text(v);
+        text = float_to_text(v, separator);
     } else if (decimals >= 0) {
-        text = fixed_text(v, std::min(decimals, 30));
+        text = fixed_to_text(v, decimals, separator);
     } else {
-        text = fixed_text(v, decimals_for(std::fabs(v)));
-        trim_decimals(text);
+        text = fixed_to_text(v, decimals_for(std::fabs(v)), separator);
+        trim_decimals(text, separator);
     }
-    std::replace(text.begin(), text.end(), '.', decimal_separator());
     const auto width = static_cast<std::size_t>(std::max(min_width, 1));
     if (text.size() < width) {
         text = std::string(width - text.size(), ' ') + text;

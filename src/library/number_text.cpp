@@ -1,12 +1,14 @@
 #include "library/number_text.h"
 
+#include <locale.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 
 #include "library/cp1251.h"
 
@@ -24,7 +26,9 @@ locale_t c_locale() {
 
 }  // namespace
 
-char decimal_separator() { return g_separator.load(std::memory_order_relaxed); }
+char decimal_separator() {
+    return g_separator.load(std::memory_order_relaxed);
+}
 
 void set_decimal_separator(char separator) {
     g_separator.store(separator, std::memory_order_relaxed);
@@ -45,7 +49,9 @@ void init_decimal_separator_from_locale() {
     set_decimal_separator(separator);
 }
 
-std::string float_to_text(double value) { return float_to_text(value, decimal_separator()); }
+std::string float_to_text(double value) {
+    return float_to_text(value, decimal_separator());
+}
 
 std::string float_to_text(double value, char separator) {
     if (std::isnan(value)) {
@@ -57,9 +63,11 @@ std::string float_to_text(double value, char separator) {
     if (value == 0.0) {
         return "0";
     }
+    // to_chars, unlike printf, never takes the decimal comma of a desktop locale.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);  // 15 significant digits
-    std::string text(buf);
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    std::string text(buf, written.ptr);  // 15 significant digits
     const auto e_pos = text.find('e');
     std::string mantissa = text.substr(0, e_pos);
     const int exponent = std::atoi(text.c_str() + e_pos + 1);
@@ -104,6 +112,33 @@ std::string float_to_text(double value, char separator) {
         out += digits.substr(int_len);
     }
     return out;
+}
+
+std::string fixed_to_text(double value, int decimals) {
+    return fixed_to_text(value, decimals, decimal_separator());
+}
+
+std::string fixed_to_text(double value, int decimals, char separator) {
+    if (!std::isfinite(value)) {
+        return float_to_text(value, separator);
+    }
+    decimals = std::clamp(decimals, 0, 30);
+    // Halves away from zero, as the pattern formatting of the original display does;
+    // to_chars alone would round exact binary ties to even.
+    const double scale = std::pow(10.0, decimals);
+    double rounded = value;
+    if (std::fabs(value * scale) < 1e15) {
+        rounded = std::round(value * scale) / scale;
+    }
+    char buf[400];
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
+    std::string text(buf, written.ptr);
+    if (text.find_first_not_of("-0.") == std::string::npos && text.front() == '-') {
+        text.erase(0, 1);
+    }
+    std::replace(text.begin(), text.end(), '.', separator);
+    return text;
 }
 
 double c_atof(std::string_view text) {

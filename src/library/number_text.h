@@ -18,6 +18,11 @@ void init_decimal_separator_from_locale();
 std::string float_to_text(double value);
 std::string float_to_text(double value, char separator);
 
+// Exactly `decimals` decimals (0..30), halves rounded away from zero, never "-0.00".
+// Like every text here it ignores the process locale: only the separator decides.
+std::string fixed_to_text(double value, int decimals);
+std::string fixed_to_text(double value, int decimals, char separator);
+
 // C `atof`: the longest leading number (after blanks), 0 when there is none.
 // Only '.' is a decimal point here; callers that accept ',' replace it first.
 double c_atof(std::string_view text);

@@ -187,6 +187,36 @@ TEST(GasArea, samples_that_are_not_numbers_never_reach_the_concentration) {
     }
 }
 
+// A window edge is trunc(t x R) of the exact product: 17.3 s at 10 a second is sample 172,
+// though 17.3f x 10 rounds to 173 in single precision. Sample 173 must take no part.
+TEST(GasGate, a_window_edge_is_the_truncated_exact_product) {
+    CalculatorRig rig(10);
+    rig.use_windows({{10, 17.3f}});
+    rig.fill(300, [](int i) { return i == 173 ? 50.0 : 1.0; });
+    rig.calc.process(0, true);
+    ASSERT_FALSE(rig.calc.results().empty());
+    EXPECT_DOUBLE_EQ(rig.calc.current_baseline(), 1.0);
+    EXPECT_EQ(rig.calc.results()[0].area, 0.0);
+    EXPECT_EQ(sample_index(17.3f, 10), 172);
+}
+
+// Whatever a broken frame put into the window, the peak maximum (the label height and the
+// run file's value) is the largest real sample.
+TEST(GasArea, a_sample_that_is_not_finite_never_becomes_the_peak_maximum) {
+    for (const int index : {80, 100, 119}) {
+        for (const double broken : {std::nan(""), double{INFINITY}, -double{INFINITY}}) {
+            CalculatorRig rig(8);
+            rig.use_windows({{10, 15}});
+            rig.fill(160, dipped_peak);
+            rig.set(index, broken);
+            rig.calc.process(0, true);
+            ASSERT_FALSE(rig.calc.results().empty());
+            const double expected = index == 100 ? 6.0 : 10.0;  // 100 holds the top
+            EXPECT_EQ(rig.calc.results()[0].peak_max, expected) << index << " " << broken;
+        }
+    }
+}
+
 // --- window correction ------------------------------------------------------------------
 
 struct CorrectionCase {

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include "library/cp1251.h"
 #include "program_run.h"
 #include "support/temp_dir.h"
 
@@ -38,6 +40,22 @@ TEST(WindowInstances, a_second_window_leaves_silently_unless_told_d) {
     ProgramRun third = window(sandbox, "third", {"-d"});
     EXPECT_FALSE(wait_until([&] { return !third.running(); }, 1500ms)) << third.err_so_far();
     EXPECT_TRUE(first.running());
+}
+
+// A logout sends SIGHUP and SIGTERM: the window closes in order, as after its question.
+TEST(WindowSession, a_terminating_signal_closes_the_window_in_order) {
+    test::TempDir sandbox;
+    ProgramRun run = window(sandbox, "window", {});
+    ASSERT_TRUE(wait_until(
+        [&] { return std::filesystem::is_directory(sandbox / "program" / "default"); }, 30s));
+    std::this_thread::sleep_for(500ms);  // past start-up, into the event loop
+    run.signal(SIGTERM);
+    const Outcome ended = run.wait(30s);
+    EXPECT_EQ(ended.status, 0) << ended.err;
+    const std::string ini =
+        library::cp1251_to_utf8(test::read_bytes(sandbox / "program" / "хроматограф.ini"));
+    EXPECT_NE(ini.find("FirstStart=0"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("[главное_окно]"), std::string::npos);
 }
 
 }  // namespace

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <limits>
+#include <ostream>
+#include <string>
+
+#include "library/format_auto.h"
 
 namespace vetra::library {
 namespace {
@@ -26,8 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                       GeneralCase{0.1, "0,1"}, GeneralCase{1.0 / 3.0, "0,333333333333333"},
                       GeneralCase{2.0 / 3.0, "0,666666666666667"}, GeneralCase{0.0001, "0,0001"},
                       GeneralCase{0.00001, "0,00001"}, GeneralCase{0.0000015, "1,5E-6"},
-                      GeneralCase{123456789012345.0, "123456789012345"},
-                      GeneralCase{1e15, "1E15"}, GeneralCase{0.95f, "0,949999988079071"}));
+                      GeneralCase{123456789012345.0, "123456789012345"}, GeneralCase{1e15, "1E15"},
+                      GeneralCase{0.95f, "0,949999988079071"}));
 
 TEST(NumberText, default_separator_is_injectable) {
     const char saved = decimal_separator();
@@ -75,6 +81,54 @@ TEST(NumberText, parse_int_accepts_decimal_and_both_hex_forms) {
     EXPECT_FALSE(parse_int("-"));
     EXPECT_FALSE(parse_int("99999999999999999999"));
 }
+
+// A desktop locale with a decimal comma must not leak into number texts: only the injected
+// separator decides, whatever LC_NUMERIC says.
+struct LocaleCase {
+    const char* what;
+    std::string (*text)();
+    const char* point;
+};
+void PrintTo(const LocaleCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class UnderCommaLocale : public ::testing::TestWithParam<LocaleCase> {
+protected:
+    void SetUp() override {
+        if (std::setlocale(LC_ALL, "ru_RU.UTF-8") == nullptr) {
+            GTEST_SKIP() << "ru_RU.UTF-8 is not generated (scripts/install-deps.sh does it)";
+        }
+    }
+    void TearDown() override {
+        std::setlocale(LC_ALL, "C");
+        set_decimal_separator('.');
+    }
+};
+
+TEST_P(UnderCommaLocale, only_the_injected_separator_decides) {
+    set_decimal_separator('.');
+    EXPECT_EQ(GetParam().text(), GetParam().point);
+    set_decimal_separator(',');
+    std::string comma = GetParam().point;
+    std::replace(comma.begin(), comma.end(), '.', ',');
+    EXPECT_EQ(GetParam().text(), comma);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UnderCommaLocale,
+    ::testing::Values(
+        LocaleCase{"half", [] { return formatAuto(0.5); }, "0.5"},
+        LocaleCase{"whole", [] { return formatAuto(1.0); }, "1"},
+        LocaleCase{"fifty", [] { return formatAuto(50.0); }, "50"},
+        LocaleCase{"value_text", [] { return " " + formatAuto(0.5) + "% "; }, " 0.5% "},
+        LocaleCase{"fixed_decimals", [] { return formatAuto(0.5, 2, 6); }, "  0.50"},
+        LocaleCase{"general", [] { return float_to_text(2.5); }, "2.5"},
+        LocaleCase{"general_small", [] { return float_to_text(1.5e-7); }, "1.5E-7"},
+        LocaleCase{"fixed_zero", [] { return fixed_to_text(0.0, 2); }, "0.00"},
+        LocaleCase{"fixed_half_up", [] { return fixed_to_text(2.675, 2); }, "2.68"},
+        LocaleCase{"fixed_negative_zero", [] { return fixed_to_text(-0.0004, 3); }, "0.000"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace vetra::library

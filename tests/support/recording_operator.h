@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,8 +32,13 @@ public:
         messages.push_back({text, caption, icon});
     }
     bool ask_yes_no(const std::string& text, const std::string& caption) override {
-        std::lock_guard lock(mutex_);
-        questions.push_back({text, caption, library::MessageIcon::question});
+        {
+            std::lock_guard lock(mutex_);
+            questions.push_back({text, caption, library::MessageIcon::question});
+        }
+        if (while_asking) {
+            while_asking();  // what a question box's event loop may run meanwhile
+        }
         return answer;
     }
 
@@ -40,6 +46,7 @@ public:
     std::vector<Message> messages;
     std::vector<Message> questions;
     bool answer = true;
+    std::function<void()> while_asking;
 
 private:
     std::mutex mutex_;

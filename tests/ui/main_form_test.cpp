@@ -1,17 +1,22 @@
 // The main window on the offscreen platform, started in a program directory of its own.
 #include <QApplication>
+#include <QScreen>
 #include <QToolButton>
 #include <QtTest>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <memory>
 #include <string>
 
+#include "app/ui/session_end_notifier.h"
 #include "app/ui/tvetra_main_form.h"
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
 #include "dialog_rig.h"
 #include "library/clock.h"
 #include "library/cp1251.h"
+#include "library/number_text.h"
 #include "settings/global_settings.h"
 #include "settings/ui/topt_master_form.h"
 #include "support/recording_operator.h"
@@ -117,6 +122,17 @@ private Q_SLOTS:
         QVERIFY(w.form->time_text().isEmpty());
         QVERIFY(w.system.view().point_count() > 100);
         QCOMPARE(w.system.view().point_count(), w.system.link().sample_count());
+        // The whole cycle is drawn with one offset: the points that arrive as it ends, when
+        // the new zero level is stored, must not drop below the axis.
+        const std::vector<double>& points = w.system.view().points;
+        const double offset = w.system.link().sample_at(0).value - points[0];
+        int shifted = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const double v = w.system.link().sample_at(static_cast<int>(i)).value;
+            shifted += std::abs(v - points[i] - offset) > 1e-9 ? 1 : 0;
+        }
+        QCOMPARE(shifted, 0);
+        QVERIFY(w.system.link().display_offset() != 0);  // else nothing was at stake
     }
 
     // At the laptop size the operators use: the plot fills the page, and with
@@ -201,6 +217,111 @@ private Q_SLOTS:
         QVERIFY(w.form->close());
     }
 
+    // A question box runs an event loop in which the timer may start a cycle: the answer
+    // must then neither stop the cycle nor print.
+    void a_cycle_started_during_a_question_is_not_disturbed() {
+        Workstation w(kFastDemo);
+        w.form->show();
+        w.op.while_asking = [&] { w.form->MenuStart(); };
+        QVERIFY(!w.form->close());
+        QCOMPARE(w.system.state(), 0);
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(QString::fromStdString(w.op.messages.back().text),
+                 QString("Для закрытия программы дождитесь завершения работы хроматографа"));
+
+        QVERIFY(w.tick_until([&] { return w.system.state() == 1; }));
+        w.op.messages.clear();
+        w.form->findChild<QToolButton*>("printButton")->click();
+        QCOMPARE(QString::fromStdString(w.op.questions.back().text),
+                 QString("Распечатать хроматограмму ?"));
+        QCOMPARE(w.system.state(), 0);
+        QCOMPARE(w.op.messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(w.op.messages[0].text),
+                 QString("Невозможно выполнить печать. Дождитесь окончания цикла хроматографа"));
+    }
+
+    // A logout or shutdown sends these: the window closes in order without its question,
+    // even in the middle of a cycle.
+    void a_session_end_signal_closes_in_order_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void a_session_end_signal_closes_in_order() {
+        QFETCH(int, signal);
+        Workstation w(kFastDemo);
+        app::ui::SessionEndNotifier ender;  // wired as main() wires it
+        connect(&ender, &app::ui::SessionEndNotifier::ended, w.form.get(),
+                &app::ui::TVetraMainForm::end_session);
+        w.form->show();
+        w.form->MenuStart();
+        QCOMPARE(w.system.state(), 0);
+        QVERIFY(::raise(signal) == 0);
+        QTRY_VERIFY(!w.form->isVisible());
+        QVERIFY(w.op.questions.empty());
+        QVERIFY(w.op.messages.empty());
+        QVERIFY(w.system.link().idle());
+        settings::GlobalSettings reread;
+        reread.load_from(w.dir.dir());
+        QVERIFY(!reread.first_start);
+        const std::string ini =
+            library::cp1251_to_utf8(test::read_bytes(w.dir / settings::kSettingsFileName));
+        QVERIFY(ini.find("[VetraSystem]") != std::string::npos);
+    }
+
+    // Absurd buffer settings must not stop the program at start-up nor freeze the paint.
+    void a_huge_screen_span_still_starts() {
+        Workstation w(
+            "[время]\r\nпосылок_в_секунду=2000000000\r\n[режим_работы]\r\nразмер_экрана="
+            "2000000000\r\n");
+        w.form->resize(900, 600);
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        w.form->MainTimerTimer();
+        QVERIFY(!w.form->grab().isNull());
+    }
+
+    // A first start opens large enough to use the plot at once; a stored placement, also a
+    // maximised one, comes back as it was left and is stored again as it was.
+    void the_window_opens_where_it_was_left_data() {
+        QTest::addColumn<QString>("placement");
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("first start") << "" << false;
+        QTest::newRow("stored") << "top=40\r\nleft=30\r\nwidth=900\r\nheight=550\r\nstate=0"
+                                << false;
+        QTest::newRow("maximised")
+            << "top=40\r\nleft=30\r\nwidth=900\r\nheight=550\r\nstate=2" << true;
+    }
+    void the_window_opens_where_it_was_left() {
+        QFETCH(QString, placement);
+        QFETCH(bool, maximised);
+        Workstation w(placement.isEmpty()
+                          ? std::string()
+                          : "[главное_окно]\r\n" + placement.toStdString() + "\r\n");
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QCOMPARE(w.form->isMaximized(), maximised);
+        const QRect screen = w.form->screen()->availableGeometry();
+        if (placement.isEmpty()) {
+            QVERIFY2(w.form->width() >= screen.width() * 9 / 10 &&
+                         w.form->height() >= screen.height() * 9 / 10,
+                     qPrintable(QString("%1x%2 on %3x%4")
+                                    .arg(w.form->width())
+                                    .arg(w.form->height())
+                                    .arg(screen.width())
+                                    .arg(screen.height())));
+            return;
+        }
+        if (!maximised) {
+            QCOMPARE(w.form->geometry(), QRect(30, 40, 900, 550));
+        }
+        w.form.reset();
+        const std::string ini =
+            library::cp1251_to_utf8(test::read_bytes(w.dir / settings::kSettingsFileName));
+        QVERIFY(ini.find(placement.toStdString()) != std::string::npos);
+    }
+
     void an_orderly_close_saves_the_settings_and_the_controller_files() {
         Workstation w;
         QVERIFY(w.settings.first_start);
@@ -238,6 +359,24 @@ private Q_SLOTS:
         w.system.link().publish_display(code, 2);
         w.form->MainTimerTimer();
         QCOMPARE(w.form->adc_text(), text);
+    }
+
+    // The window runs under the operator's locale (its own ctest run uses ru_RU): only the
+    // injected separator may reach a number text.
+    void number_texts_follow_only_the_injected_separator_data() {
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("point") << QChar('.');
+        QTest::newRow("comma") << QChar(',');
+    }
+    void number_texts_follow_only_the_injected_separator() {
+        QFETCH(QChar, separator);
+        const char saved = library::decimal_separator();
+        library::set_decimal_separator(separator.toLatin1());
+        Workstation w("[порог]\r\nporog_po_summe_value=1,25\r\n");
+        const QString threshold = w.form->findChild<QToolButton*>("ToolButton8")->toolTip();
+        library::set_decimal_separator(saved);
+        QCOMPARE(threshold, QString("Режим запуска при показаниях газосумматора более чем: 1") +
+                                separator + "250%");
     }
 
     void zooming_stops_at_its_limits() {

@@ -40,6 +40,22 @@ int pixels_of(const QImage& image, QRgb colour) {
     return n;
 }
 
+// Columns of the plot's left or right half that hold a vertical grid line (dotted: many
+// pixels of the foreground colour) away from the axes.
+int grid_columns(const QImage& image, const QRect& area, bool right_half) {
+    int columns = 0;
+    const int from = right_half ? area.center().x() : area.left() + 3;
+    const int to = right_half ? area.right() - 2 : area.center().x();
+    for (int x = from; x < to; ++x) {
+        int dots = 0;
+        for (int y = area.top() + area.height() / 4; y < area.bottom() - area.height() / 4; ++y) {
+            dots += (image.pixel(x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+        }
+        columns += dots > area.height() / 8 ? 1 : 0;
+    }
+    return columns;
+}
+
 }  // namespace
 
 class PlotUiTest : public QObject {
@@ -128,6 +144,59 @@ private Q_SLOTS:
         QVERIFY2(hatched > marks + 200, qPrintable(QString("%1 vs %2").arg(hatched).arg(marks)));
         sample.plot.windows[1].has_result = false;
         QCOMPARE(pixels_of(render(sample.plot, 6, sample.style(), fill), blue), marks);
+    }
+
+    // The picture variant is drawn from the history's thinned copy (R div 2 samples a point),
+    // so only it spaces the time lines that way; the compact cell on screen does not.
+    void the_time_grid_follows_the_picture_variant() {
+        PlotStyle style = vetra::test::SamplePlot::style();  // 8 a second, lines every 5 s
+        style.vertical_grid = 2;
+        for (const bool compact : {false, true}) {
+            ChromatogramPlot plot;
+            plot.compact = compact;
+            plot.fixed_top = 10;
+            plot.points.assign(compact ? 480 : 0, 0.0);  // a compact axis spans its points
+            QImage probe(1, 1, QImage::Format_RGB32);
+            QPainter p(&probe);
+            p.setFont(compact ? p.font() : plot_font(style));
+            const QRect area = plot_rect(p.fontMetrics(), QRect(0, 0, 1100, 560), compact);
+            PaintOptions options;
+            const int plain = grid_columns(render(plot, 0, style, options), area, !compact);
+            options.picture = true;
+            const int picture = grid_columns(render(plot, 0, style, options), area, !compact);
+            if (compact) {
+                // Every 40 points on screen, every 10 in the picture (to 120 s at point 240).
+                QVERIFY2(picture >= 3 * plain && plain >= 4,
+                         qPrintable(QString("%1 vs %2").arg(picture).arg(plain)));
+            } else {
+                // 120 s thinned end a quarter of the way along the 960 samples of the axis.
+                QVERIFY2(plain >= 10 && picture == 0,
+                         qPrintable(QString("%1 vs %2").arg(picture).arg(plain)));
+            }
+        }
+    }
+
+    // Only the window marks depend on the windows matching the gas list.
+    void labels_and_the_compact_legend_do_not_need_the_gas_count() {
+        vetra::test::SamplePlot sample;
+        const QRgb methane_tint = qRgb(255, 210, 210);
+        QVERIFY(pixels_of(render(sample.plot, 5, sample.style()), methane_tint) > 50);
+        sample.plot.compact = true;
+        const PaintOptions picture{false, false, true, true};
+        QCOMPARE(render(sample.plot, 5, sample.style(), picture),
+                 render(sample.plot, 6, sample.style(), picture));
+    }
+
+    // The hatched peak's outline is 2 pixels whatever the curve's width.
+    void the_hatch_outline_is_two_pixels_wide() {
+        vetra::test::SamplePlot sample;
+        PaintOptions options;
+        options.show_results = false;
+        const QRgb blue = qRgb(0, 0, 255);  // ethane
+        PlotStyle thick = sample.style();
+        thick.curve_width = 4;
+        QCOMPARE(pixels_of(render(sample.plot, 6, thick, options), blue),
+                 pixels_of(render(sample.plot, 6, sample.style(), options), blue));
     }
 
     void results_and_legend_hide_while_calibrating() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/ui/session_end_notifier.h"
 #include "app/ui/tvetra_main_form.h"
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
@@ -76,6 +77,13 @@ int run(QApplication& app) {
     form_options.port = options->port;
     vetra::app::ui::TVetraMainForm form(system, settings, op, form_options);
     op.set_parent(&form);
+    // A logout or shutdown closes the window in order; exit() also ends a question box
+    // that may be open, so the program does not wait for an answer nobody gives.
+    vetra::app::ui::SessionEndNotifier session_end;
+    QObject::connect(&session_end, &vetra::app::ui::SessionEndNotifier::ended, &form, [&form] {
+        form.end_session();
+        QCoreApplication::exit(0);
+    });
     form.show();
     const int status = app.exec();
     system.calls().shut_down();

@@ -4,21 +4,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -29,16 +24,16 @@
 #include <QVBoxLayout>
 
 #include "analysis/ui/tgaz_time_form.h"
+#include "app/ui/chromatogram_page.h"
+#include "app/ui/form_helpers.h"
 #include "app/ui/settings_menus.h"
 #include "control/vetra_system.h"
-#include "display/ui/chromatogram_painter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
-#include "widgets/ui/drag_handle.h"
 #include "widgets/ui/text_indicator.h"
 
 namespace vetra::app::ui {
@@ -55,21 +50,6 @@ const QColor kReadyBottom = QColor(78, 78, 78);  // 5131854
 
 using library::ui::fixed_text;
 using library::ui::q;
-
-// Hint on the control, and " " + hint in the status bar while the mouse is over it.
-void set_hint(QWidget* widget, const QString& hint) {
-    widget->setToolTip(hint.trimmed());
-    widget->setStatusTip(" " + hint);
-}
-
-QToolButton* tool_button(const QString& text, const QString& hint, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setText(text);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setMinimumSize(34, 30);
-    set_hint(b, hint);
-    return b;
-}
 
 QString work_mode_button_hint(int period) {
     return " Режим работы по времени с интервалом " + QString::number(period) + " сек";
@@ -104,7 +84,9 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     layout->addWidget(build_totalizer_panel());
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName("PageControl1");
-    PageControl1->addTab(build_chromatogram_page(), "Хроматограмма");
+    chromatogram_page_ = new ChromatogramPage(system_, settings_, operator_, this);
+    indiAdc = chromatogram_page_->adc_indicator();
+    PageControl1->addTab(chromatogram_page_, "Хроматограмма");
     PageControl1->addTab(build_log_page(), "Журнал");
     PageControl1->addTab(build_table_page(), "Таблица");
     PageControl1->addTab(build_history_page(), "История");
@@ -268,100 +250,6 @@ QWidget* TVetraMainForm::build_totalizer_panel() {
     return Panel1;
 }
 
-QWidget* TVetraMainForm::build_chromatogram_page() {
-    auto* page = new QWidget(this);
-    auto* outer = new QHBoxLayout(page);
-    outer->setContentsMargins(2, 2, 2, 2);
-    outer->setSpacing(2);
-
-    // Zoom, range handles and printing at the left of the value axis.
-    auto* strip = new QVBoxLayout();
-    strip->setSpacing(2);
-    const auto zoom = [&](const QString& text, const QString& hint, double factor) {
-        auto* b = tool_button(text, hint, page);
-        b->setMinimumSize(24, 24);
-        connect(b, &QToolButton::clicked, this, [this, factor] { ChangeGraphicsRange(factor); });
-        strip->addWidget(b);
-        return b;
-    };
-    zoom("+", " Увеличить график ", 0.1)->setObjectName("zoomIn");
-    zoom("−", " Уменьшить график ", 10)->setObjectName("zoomOut");
-    zoom_auto_ = zoom("A", " Автоматическое масштабирование ", 0);
-    zoom_auto_->setObjectName("zoomAuto");
-    zoom_auto_->setCheckable(true);
-    zoom_auto_->setChecked(true);
-    strip->addSpacing(8);
-    const auto handle = [&](widgets::ui::DragHandle::Shape shape, const char* name, int which,
-                            const QString& hint) {
-        auto* h = new widgets::ui::DragHandle(shape, page);
-        h->setObjectName(name);
-        set_hint(h, hint);
-        connect(h, &widgets::ui::DragHandle::dragStarted, this,
-                [this] { drag_start_range_ = system_.view().range(); });
-        connect(h, &widgets::ui::DragHandle::dragged, this,
-                [this, which](int rows) { drag_range(which, rows); });
-        return h;
-    };
-    strip->addWidget(
-        handle(widgets::ui::DragHandle::Shape::up, "Image1", 0, " Верхняя граница шкалы "), 0,
-        Qt::AlignHCenter);
-    strip->addStretch(1);
-    strip->addWidget(handle(widgets::ui::DragHandle::Shape::both, "Image3", 1, " Сдвиг шкалы "), 0,
-                     Qt::AlignHCenter);
-    strip->addStretch(1);
-    strip->addWidget(
-        handle(widgets::ui::DragHandle::Shape::down, "Image2", 2, " Нижняя граница шкалы "), 0,
-        Qt::AlignHCenter);
-    strip->addSpacing(8);
-    print_button_ = tool_button("Печ.", " Печать хроматограммы ", page);
-    print_button_->setObjectName("printButton");
-    connect(print_button_, &QToolButton::clicked, this, &TVetraMainForm::MenuPrint);
-    strip->addWidget(print_button_);
-    outer->addLayout(strip);
-
-    auto* splitter = new QSplitter(Qt::Horizontal, page);
-    auto* plot_column = new QWidget(splitter);
-    auto* column = new QVBoxLayout(plot_column);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(2);
-    plot_ = new display::ui::ChromatogramWidget(plot_column);
-    plot_->setObjectName("chromatogram");
-    column->addWidget(plot_, 1);
-
-    adc_row_ = new QWidget(plot_column);
-    auto* adc = new QHBoxLayout(adc_row_);
-    adc->setContentsMargins(2, 0, 2, 0);
-    adc->addWidget(new QLabel("Сигнал детектора:", adc_row_));
-    indiAdc = new widgets::ui::TextIndicator(adc_row_);
-    indiAdc->setObjectName("indiAdc");
-    indiAdc->SetSampleText("АЦП=FFFFFFFFh ДИАП=3[1]");
-    indiAdc->SetCaption("АЦП=0000h ДИАП=0");
-    adc->addWidget(indiAdc);
-    adc->addWidget(new QLabel("(код АЦП, диапазон, [состояние])", adc_row_));
-    adc->addStretch(1);
-    column->addWidget(adc_row_);
-    splitter->addWidget(plot_column);
-
-    // The totalizer strip chart comes with the built-in totalizer; its frame is here.
-    totalizer_chart_ = new QGroupBox("Газосумматор", splitter);
-    auto* chart = new QVBoxLayout(totalizer_chart_);
-    ComboBox1 = new QComboBox(totalizer_chart_);
-    ComboBox1->addItems({"10 сек.", "30 сек.", "1 минута", "3 минуты", "5 минут", "10 минут",
-                         "15 минут", "20 минут", "30 минут", "1 час", "2 часа", "3 часа"});
-    chart->addWidget(ComboBox1);
-    auto* area = new QHBoxLayout();
-    auto* chart_box = new QWidget(totalizer_chart_);
-    chart_box->setMinimumWidth(120);
-    area->addWidget(chart_box, 1);
-    area->addWidget(new QScrollBar(Qt::Vertical, totalizer_chart_));
-    chart->addLayout(area, 1);
-    totalizer_chart_->setEnabled(false);
-    splitter->addWidget(totalizer_chart_);
-    splitter->setStretchFactor(0, 1);
-    outer->addWidget(splitter, 1);
-    return page;
-}
-
 QWidget* TVetraMainForm::build_log_page() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
@@ -435,9 +323,7 @@ void TVetraMainForm::start_up() {
     }
     load_placement();
 
-    plot_->set_plot(
-        &system_.view(), [this] { return system_.gases().count(); },
-        [this] { return display::ui::PlotStyle::from(settings_); });
+    chromatogram_page_->attach();
     workstation_.start_devices();
     if (options_.start_timer) {
         MainTimer->start();
@@ -480,14 +366,36 @@ void TVetraMainForm::set_title() {
     }
 }
 
-void TVetraMainForm::closeEvent(QCloseEvent* event) {
-    if (system_.state() == 0) {
+void TVetraMainForm::end_session() {
+    ending_session_ = true;
+    close();
+}
+
+// Closing is refused while a cycle runs; otherwise the operator is asked. The question's
+// event loop runs the timer, which may start a cycle meanwhile: look again after the
+// answer. A session end during the question closes whatever the answer.
+bool TVetraMainForm::confirm_close() {
+    const auto refuse_while_working = [this] {
+        if (system_.state() != 0) {
+            return false;
+        }
         operator_.show_message("Для закрытия программы дождитесь завершения работы хроматографа",
                                kCloseCaption, library::MessageIcon::stop);
-        event->ignore();
-        return;
+        return true;
+    };
+    if (refuse_while_working()) {
+        return false;
     }
-    if (!operator_.ask_yes_no("Вы действительно хотите выйти из программы ?", kCloseCaption)) {
+    const bool yes =
+        operator_.ask_yes_no("Вы действительно хотите выйти из программы ?", kCloseCaption);
+    if (ending_session_) {
+        return true;
+    }
+    return yes && !refuse_while_working();
+}
+
+void TVetraMainForm::closeEvent(QCloseEvent* event) {
+    if (!ending_session_ && !confirm_close()) {
         event->ignore();
         return;
     }
@@ -508,14 +416,18 @@ void TVetraMainForm::load_placement() {
     if (!file.open(system_.settings_path())) {
         return;
     }
-    const QRect g = geometry();
-    const settings::WindowPlacement current{g.top(), g.left(), g.width(), g.height(), 0};
+    // A first start (nothing stored) opens at 90 % of the screen, so the plot is usable.
+    const QRect screen_area = screen()->availableGeometry();
+    const QRect first = QRect(QPoint(), screen_area.size() * 0.9)
+                            .translated(screen_area.topLeft() + QPoint(screen_area.width() / 20,
+                                                                       screen_area.height() / 20));
+    const settings::WindowPlacement current{first.top(), first.left(), first.width(),
+                                            first.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
-    if (p.width > 200 && p.height > 150) {
-        setGeometry(p.left, p.top, p.width, p.height);
-    }
+    restored_ = p.width > 200 && p.height > 150 ? QRect(p.left, p.top, p.width, p.height) : first;
+    setGeometry(restored_);
     if (p.state == 2) {
-        setWindowState(Qt::WindowMaximized);
+        setWindowState(windowState() | Qt::WindowMaximized);
     }
 }
 
@@ -524,7 +436,8 @@ void TVetraMainForm::save_placement() {
     if (!file.open(system_.settings_path())) {
         return;
     }
-    const QRect g = normalGeometry();
+    // A window that was never shown restored has no normal geometry of its own yet.
+    const QRect g = normalGeometry().isValid() ? normalGeometry() : restored_;
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     settings::save_placement(file, kPlacementSection,
                              {g.top(), g.left(), g.width(), g.height(), state});
@@ -537,7 +450,7 @@ void TVetraMainForm::MainTimerTimer() {
     try {
         system_.on_timer_tick();
     } catch (const control::VetraError& e) {
-        show_error(e.what(), true);
+        chromatogram_page_->show_error(e.what(), true);
         return;
     }
 
@@ -615,29 +528,12 @@ void TVetraMainForm::show_mode() {
 void TVetraMainForm::set_panel_visibility() {
     BitBtn1->setEnabled(!system_.save_all_values());
     Panel1->setVisible(settings_.totalizer_show && settings_.totalizer_use.load());
-    totalizer_chart_->setVisible(settings_.totalizer_show_win && settings_.totalizer_use.load());
-    adc_row_->setVisible(settings_.show_adc);
+    chromatogram_page_->set_panels(settings_.show_adc,
+                                   settings_.totalizer_show_win && settings_.totalizer_use.load());
 }
 
 void TVetraMainForm::refresh_chromatogram(bool force) {
-    display::ChromatogramPlot& view = system_.view();
-    if (system_.link().sample_count() == view.point_count() && !force) {
-        return;
-    }
-    system_.link().copy_new_samples(view.points);
-    view.set_background(settings_.background_colour);
-    view.rebuild_windows(system_.gases(), system_.calculation().results(),
-                         settings_.samples_per_second);
-    plot_->update();
-}
-
-void TVetraMainForm::show_error(const std::string& text, bool beep) {
-    if (beep) {
-        operator_.beep(1000, 20);
-    }
-    system_.view().message = text;
-    refresh_chromatogram(true);
-    plot_->repaint();
+    chromatogram_page_->refresh(force);
 }
 
 // --- commands -----------------------------------------------------------------------------
@@ -646,7 +542,7 @@ void TVetraMainForm::MenuStart() {
     try {
         system_.start_analysis();
     } catch (const control::VetraError& e) {
-        show_error(e.what(), false);
+        chromatogram_page_->show_error(e.what(), false);
     }
 }
 
@@ -676,44 +572,7 @@ void TVetraMainForm::ButtonSaveValues() {
 }
 
 void TVetraMainForm::ChangeGraphicsRange(double factor) {
-    display::ChromatogramPlot& view = system_.view();
-    const auto top = display::zoomed_top(view.range().second, factor);
-    if (!top) {
-        return;
-    }
-    view.set_range(0, *top);
-    zoom_auto_->setChecked(*top == 0);
-    refresh_chromatogram(true);
-}
-
-// Handles: 0 the upper limit, 1 the whole range, 2 the lower limit.
-void TVetraMainForm::drag_range(int handle, int rows) {
-    const display::DragHandle which = handle == 0   ? display::DragHandle::upper
-                                      : handle == 1 ? display::DragHandle::whole
-                                                    : display::DragHandle::lower;
-    const auto [bottom, top] =
-        display::dragged_range(which, drag_start_range_, rows, plot_->current_plot_rect().height());
-    system_.view().set_range(bottom, top);
-    zoom_auto_->setChecked(false);
-    refresh_chromatogram(true);
-}
-
-void TVetraMainForm::MenuPrint() {
-    if (system_.state() == 0) {
-        operator_.show_message(
-            "Невозможно выполнить печать. Дождитесь окончания цикла хроматографа", "  ОШИБКА",
-            library::MessageIcon::stop);
-        return;
-    }
-    if (!operator_.ask_yes_no("Распечатать хроматограмму ?", "  Печать")) {
-        return;
-    }
-    print_button_->setEnabled(false);
-    QPrinter printer(QPrinter::HighResolution);
-    (void)display::ui::print_chromatogram(system_.view(), system_.gases().count(),
-                                          display::ui::PlotStyle::from(settings_), printer,
-                                          &operator_);
-    print_button_->setEnabled(true);
+    chromatogram_page_->ChangeGraphicsRange(factor);
 }
 
 void TVetraMainForm::MenuAbout() {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <boost/signals2/connection.hpp>
 #include <optional>
 #include <string>
@@ -16,9 +17,6 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
-class QGroupBox;
-class QComboBox;
-class QPushButton;
 
 namespace vetra::control {
 class VetraSystem;
@@ -29,9 +27,6 @@ class GlobalSettings;
 namespace vetra::library {
 class Operator;
 }
-namespace vetra::display::ui {
-class ChromatogramWidget;
-}
 namespace vetra::analysis::ui {
 class TGazTimeForm;
 }
@@ -41,6 +36,7 @@ class TextIndicator;
 
 namespace vetra::app::ui {
 
+class ChromatogramPage;
 class SettingsMenus;
 
 struct MainFormOptions {
@@ -66,6 +62,8 @@ public:
     void ChangeGraphicsRange(double factor);
     void MenuStart();
     void MenuSelectWorkMode(int mode);
+    // The session ends (SIGTERM, SIGINT, SIGHUP): close in order without the question.
+    void end_session();
 
     // The texts of the indicators, as shown.
     QString work_mode_text() const;
@@ -84,7 +82,6 @@ private:
     void build_menus();
     void build_tool_bar();
     QWidget* build_totalizer_panel();
-    QWidget* build_chromatogram_page();
     QWidget* build_log_page();
     QWidget* build_table_page();
     QWidget* build_history_page();
@@ -97,14 +94,12 @@ private:
     void show_state();
     void set_panel_visibility();
     void refresh_chromatogram(bool force);
-    void show_error(const std::string& text, bool beep);
-    void drag_range(int handle, int rows);
+    bool confirm_close();
     void set_title();
 
     void mProgrevClick();
     void N13Click();
     void ButtonSaveValues();
-    void MenuPrint();
     void MenuAbout();
 
     control::VetraSystem& system_;
@@ -114,7 +109,8 @@ private:
     Workstation workstation_;
 
     int blink_ = 0;
-    std::pair<double, double> drag_start_range_{0, 1};
+    bool ending_session_ = false;
+    QRect restored_;  // the placement's normal rectangle, for a window shown maximised
 
     QTimer* MainTimer = nullptr;
     QAction* mProgrev = nullptr;
@@ -132,13 +128,8 @@ private:
     widgets::ui::TextIndicator* indiSumm = nullptr;
     widgets::ui::TextIndicator* indiAdc = nullptr;
     QWidget* Panel1 = nullptr;
-    QWidget* adc_row_ = nullptr;
-    QGroupBox* totalizer_chart_ = nullptr;
-    QComboBox* ComboBox1 = nullptr;
     QTabWidget* PageControl1 = nullptr;
-    display::ui::ChromatogramWidget* plot_ = nullptr;
-    QToolButton* zoom_auto_ = nullptr;
-    QToolButton* print_button_ = nullptr;
+    ChromatogramPage* chromatogram_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
     std::vector<boost::signals2::scoped_connection> connections_;

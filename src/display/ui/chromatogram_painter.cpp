@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -102,6 +103,8 @@ private:
         return plot_.point_count() > 0 && static_cast<int>(plot_.windows.size()) == gas_count_;
     }
     int x_of(std::int64_t index) const {
+        // Window bounds of a stored plot may lie anywhere; keep them off the int limits.
+        index = std::clamp<std::int64_t>(index, -span_ * 4, span_ * 4);
         return area_.left() + static_cast<int>(index * (area_.right() - area_.left()) / span_);
     }
     int y_of(double v) const {
@@ -115,6 +118,12 @@ private:
         QPen pen(colour, width * scale_, style);
         pen.setCapStyle(Qt::FlatCap);
         return pen;
+    }
+    void title_at(int x, int y, const QString& text) {
+        const QRect box(x, y, p_.fontMetrics().horizontalAdvance(text) + 1,
+                        p_.fontMetrics().height());
+        p_.fillRect(box, background_);
+        text_at(x, y, text, foreground_);
     }
     void text_at(int x, int y, const QString& text, const QColor& colour) {
         p_.setPen(colour);
@@ -160,8 +169,7 @@ double PlotPainter::paint() {
     if (plot_.compact) {
         span_ = std::max(1, plot_.point_count());
     } else {
-        span_ = std::max<std::int64_t>(
-            1, std::int64_t{style_.screen_seconds} * style_.samples_per_second);
+        span_ = screen_points(style_.samples_per_second, style_.screen_seconds);
     }
 
     p_.setRenderHint(QPainter::Antialiasing, false);
@@ -214,19 +222,33 @@ void PlotPainter::grid() {
 
     const int step = std::max(1, style_.horizontal_grid);
     const int rate = std::max(1, style_.samples_per_second);
-    // A compact plot holds the history's thinned copy: R div 2 samples make one of its points.
-    const int thinning = plot_.compact ? std::max(1, rate / 2) : 1;
-    for (int t = 0; t <= style_.screen_seconds; t += step) {
-        const auto index =
-            static_cast<std::int64_t>(std::llround(static_cast<double>(t) * rate / thinning));
-        const int x = x_of(index);
+    // The picture is saved from the history's thinned copy: R div 2 samples make one point.
+    const int thinning = options_.picture ? std::max(1, rate / 2) : 1;
+    int drawn = std::numeric_limits<int>::min();
+    for (std::int64_t t = 0; t <= style_.screen_seconds; t += step) {
+        const double index = std::round(static_cast<double>(t) * rate / thinning);
+        if (index > static_cast<double>(span_)) {
+            break;
+        }
+        const int x = x_of(static_cast<std::int64_t>(index));
         if (x > area_.right()) {
             break;
         }
+        if (x == drawn) {
+            // Lines closer than a pixel: go on with the first one in the next column, or a
+            // long span would walk through millions of them.
+            const int width = std::max(1, area_.right() - area_.left());
+            const double next_index = std::ceil(static_cast<double>(x + 1 - area_.left()) *
+                                                static_cast<double>(span_) / width);
+            const double next_t = std::ceil(next_index * thinning / rate / step) * step;
+            t = std::max<std::int64_t>(t, static_cast<std::int64_t>(next_t) - step);
+            continue;
+        }
+        drawn = x;
         p_.setPen(pen(foreground_, 1, Qt::DotLine));
         p_.drawLine(x, area_.top(), x, area_.bottom());
         if (!plot_.compact && t != 0 && t != style_.screen_seconds) {
-            const QString label = QString::number(t);
+            const QString label = QString::number(static_cast<qint64>(t));
             text_at(x - p_.fontMetrics().horizontalAdvance(label) / 2, area_.bottom() + h_ / 2,
                     label, foreground_);
         }
@@ -253,10 +275,12 @@ void PlotPainter::axes() {
                 foreground_);
         return;
     }
+    // The titles sit on the background, clear of the arrow heads, so neither the grid nor
+    // an arrow runs through them; the curve is drawn later and stays on top.
     const QString time_label = QStringLiteral("Время, с ");
     const int width = p_.fontMetrics().horizontalAdvance(time_label);
-    text_at(r - width, b - half - line_, time_label, foreground_);
-    text_at(l + h_, t, QStringLiteral("U, мВ"), foreground_);
+    title_at(r - width, b - half - line_ - 1, time_label);
+    title_at(l + half + h_, t + 1, QStringLiteral("U, мВ"));
 }
 
 void PlotPainter::curve() {
@@ -356,8 +380,8 @@ void PlotPainter::hatch(const GasWindow& w, const QColor& colour) {
             area.append(point);
         }
     }
-    const int width = std::max(1, style_.curve_width);
-    p_.setPen(pen(colour, width <= 1 ? 2 * width : width));
+    // The curve's pen is back at width 1 here, doubled for the outline.
+    p_.setPen(pen(colour, 2));
     p_.setBrush(hatch_brush(colour, background_, scale_));
     p_.setBackgroundMode(Qt::OpaqueMode);
     p_.setBackground(background_);
@@ -366,10 +390,8 @@ void PlotPainter::hatch(const GasWindow& w, const QColor& colour) {
     p_.setBrush(Qt::NoBrush);
 }
 
+// Labels and the compact legend need no match with the gas list: only the window marks do.
 void PlotPainter::result_labels() {
-    if (!windows_shown()) {
-        return;
-    }
     const QFontMetrics fm = p_.fontMetrics();
     for (const GasWindow& w : plot_.windows) {
         if (!w.has_result || w.start >= w.end) {
@@ -416,9 +438,6 @@ void PlotPainter::legend() {
 }
 
 void PlotPainter::compact_legend() {
-    if (!windows_shown()) {
-        return;
-    }
     std::vector<std::pair<QString, QColor>> lines;
     for (const GasWindow& w : plot_.windows) {
         if (!w.has_result) {

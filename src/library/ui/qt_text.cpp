@@ -2,18 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "library/number_text.h"
 
 namespace vetra::library::ui {
 
 QString fixed_text(double value, int decimals) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 10), value);
-    std::string text = buffer;
-    std::replace(text.begin(), text.end(), '.', decimal_separator());
-    return q(text);
+    return q(fixed_to_text(value, std::clamp(decimals, 0, 10)));
 }
 
 std::optional<double> number_of(const QString& text) {
