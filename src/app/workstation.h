@@ -6,6 +6,7 @@
 
 #include "link/station_client.h"
 #include "settings/session_overrides.h"
+#include "storage/event_log.h"
 
 namespace vetra::control {
 class VetraSystem;
@@ -45,12 +46,14 @@ public:
     // controller's files and the settings saved. False when the settings could not be
     // saved; `error` then holds the operator's text.
     [[nodiscard]] bool shut_down(std::string& error);
-    // The very last step, after the window is gone.
+    // The very last step, after the window is gone: the journal's closing line.
     void finish();
 
     const std::string& program_dir() const { return options_.program_dir; }
     const std::filesystem::path& data_directory() const { return data_dir_; }
     link::TDataModule1& station_client() { return station_client_; }
+    // The process's journal; whoever writes a line adds it here.
+    storage::EventLog& event_log() { return event_log_; }
 
 private:
     control::VetraSystem& system_;
@@ -59,8 +62,10 @@ private:
     WorkstationOptions options_;
     settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
+    storage::EventLog event_log_;
     std::filesystem::path data_dir_;
     bool shut_down_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace vetra::app

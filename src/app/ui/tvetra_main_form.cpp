@@ -9,13 +9,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -37,6 +35,8 @@
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
+#include "storage/ui/history_page.h"
+#include "storage/ui/journal_page.h"
 #include "widgets/ui/drag_handle.h"
 #include "widgets/ui/text_indicator.h"
 
@@ -111,9 +111,14 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(build_chromatogram_page(), "Хроматограмма");
-    PageControl1->addTab(build_log_page(), "Журнал");
+    PageControl1->addTab(new storage::ui::JournalPage(workstation_.event_log(), operator_, this),
+                         "Журнал");
     PageControl1->addTab(build_table_page(), "Таблица");
-    PageControl1->addTab(build_history_page(), "История");
+    PageControl1->addTab(
+        new storage::ui::HistoryPage(
+            system_.history(), operator_, [this] { return display::ui::PlotStyle::from(settings_); },
+            [this] { return system_.gases().count(); }, this),
+        "История");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
@@ -369,23 +374,6 @@ QWidget* TVetraMainForm::build_chromatogram_page() {
     return page;
 }
 
-QWidget* TVetraMainForm::build_log_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Добавить запись...", "Очистить..."}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    auto* log = new QListWidget(page);
-    log->setObjectName("lbLog");
-    layout->addWidget(log, 1);
-    return page;
-}
-
 QWidget* TVetraMainForm::build_table_page() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
@@ -408,26 +396,6 @@ QWidget* TVetraMainForm::build_table_page() {
     table->setObjectName("grTextValues");
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(table, 1);
-    return page;
-}
-
-QWidget* TVetraMainForm::build_history_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Печать...", "Сохранить..."}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    auto* scroll = new QScrollArea(page);
-    auto* history = new QWidget(scroll);
-    history->setObjectName("pboxHistory");
-    scroll->setWidget(history);
-    scroll->setWidgetResizable(true);
-    layout->addWidget(scroll, 1);
     return page;
 }
 
@@ -624,15 +592,9 @@ void TVetraMainForm::set_panel_visibility() {
 }
 
 void TVetraMainForm::refresh_chromatogram(bool force) {
-    display::ChromatogramPlot& view = system_.view();
-    if (system_.link().sample_count() == view.point_count() && !force) {
-        return;
+    if (system_.refresh_view(force)) {
+        plot_->update();
     }
-    system_.link().copy_new_samples(view.points);
-    view.set_background(settings_.background_colour);
-    view.rebuild_windows(system_.gases(), system_.calculation().results(),
-                         settings_.samples_per_second);
-    plot_->update();
 }
 
 void TVetraMainForm::show_error(const std::string& text, bool beep) {
