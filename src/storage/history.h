@@ -65,7 +65,9 @@ public:
         return entries_[static_cast<std::size_t>(index)];
     }
     // Painting stores the top in use in the entry.
-    display::ChromatogramPlot& entry(int index) { return entries_[static_cast<std::size_t>(index)]; }
+    display::ChromatogramPlot& entry(int index) {
+        return entries_[static_cast<std::size_t>(index)];
+    }
     // -1 while nothing was ever selected.
     int selected() const { return selected_; }
     // The selected entry, or nothing when there is none or it holds no points.

@@ -132,8 +132,8 @@ void write_plot(const display::ChromatogramPlot& plot, std::ostream& out) {
 
 void read_plot(display::ChromatogramPlot& plot, std::istream& in) {
     std::int32_t count = 0;
-    if (!get_text(in, plot.message) || !get(in, plot.background) ||
-        !get(in, plot.foreground) || !get(in, count) || !count_fits(count)) {
+    if (!get_text(in, plot.message) || !get(in, plot.background) || !get(in, plot.foreground) ||
+        !get(in, count) || !count_fits(count)) {
         return;
     }
     read_points(plot, in, count);

@@ -50,8 +50,8 @@ TEST_P(HistoryThinning, takes_whole_groups_of_r_starting_below_count_minus_r) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, HistoryThinning,
                          testing::Values(Thinning{8, 960, 239}, Thinning{1, 960, 959},
-                                         Thinning{3, 10, 9}, Thinning{8, 4, 0},
-                                         Thinning{8, 0, 0}, Thinning{0, 5, 4}));
+                                         Thinning{3, 10, 9}, Thinning{8, 4, 0}, Thinning{8, 0, 0},
+                                         Thinning{0, 5, 4}));
 
 TEST(History, an_entry_is_dated_coloured_and_windowed_at_the_thinned_rate) {
     analysis::GazList gases;
@@ -124,15 +124,15 @@ const std::string kGood = "VetraHistory" + std::string(1, '\1');
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HistoryBadFile,
-    testing::Values(BadFile{"foreign_header", "VetraHistorx" + std::string(1, '\1') + i32(1), 0},
-                    BadFile{"version_2", "VetraHistory" + std::string(1, '\2') + i32(1), 0},
-                    BadFile{"empty", "", 0}, BadFile{"no_count", kGood, 0},
-                    BadFile{"negative_count", kGood + i32(-3), 0},
-                    BadFile{"count_2_pow_31_minus_1",
-                            kGood + i32(std::numeric_limits<std::int32_t>::max()), 24},
-                    BadFile{"count_3_one_record", kGood + i32(3) + std::string(1, '\0') +
-                                                      i32(0) + i32(0) + i32(0) + i32(0),
-                            3}),
+    testing::Values(
+        BadFile{"foreign_header", "VetraHistorx" + std::string(1, '\1') + i32(1), 0},
+        BadFile{"version_2", "VetraHistory" + std::string(1, '\2') + i32(1), 0},
+        BadFile{"empty", "", 0}, BadFile{"no_count", kGood, 0},
+        BadFile{"negative_count", kGood + i32(-3), 0},
+        BadFile{"count_2_pow_31_minus_1", kGood + i32(std::numeric_limits<std::int32_t>::max()),
+                24},
+        BadFile{"count_3_one_record",
+                kGood + i32(3) + std::string(1, '\0') + i32(0) + i32(0) + i32(0) + i32(0), 3}),
     [](const testing::TestParamInfo<BadFile>& info) { return std::string(info.param.name); });
 
 TEST(History, a_missing_file_loads_empty) {

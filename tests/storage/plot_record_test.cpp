@@ -3,12 +3,12 @@
 #include <limits>
 #include <sstream>
 
+#include "../analysis/calculator_rig.h"
 #include "analysis/gaz_list.h"
 #include "library/cp1251.h"
+#include "storage/bytes.h"
 #include "storage/plot_record.h"
 #include "storage/run_file.h"
-#include "storage/bytes.h"
-#include "../analysis/calculator_rig.h"
 #include "support/temp_dir.h"
 
 namespace vetra::storage {
@@ -55,8 +55,8 @@ TEST(PlotRecord, an_empty_message_without_windows_has_the_hand_built_layout) {
     plot.foreground = 0x00FFFFFF;
     plot.points = {0.5, 7.0};
     plot.seconds = {3, 4};
-    const std::string expected = std::string(1, '\0') + i32(0x00C0FFEE) + i32(0x00FFFFFF) +
-                                 i32(2) + point_record(0.5, 3) + point_record(7.0, 4) + i32(0);
+    const std::string expected = std::string(1, '\0') + i32(0x00C0FFEE) + i32(0x00FFFFFF) + i32(2) +
+                                 point_record(0.5, 3) + point_record(7.0, 4) + i32(0);
     EXPECT_EQ(written(plot), expected);
 }
 
@@ -64,9 +64,9 @@ TEST(PlotRecord, a_window_record_is_colour_bounds_level_flag_and_two_cp1251_text
     ChromatogramPlot plot;
     plot.message = "Ошибка";
     plot.windows = {GasWindow{0x123456, -1, 2001, 9.75, true, "iC4", "Ж%"}};
-    const std::string expected = text0(library::utf8_to_cp1251("Ошибка")) + i32(0xFFFFFF) +
-                                 i32(0) + i32(0) + i32(1) + i32(0x123456) + i32(-1) + i32(2001) +
-                                 le(9.75) + std::string(1, '\1') + text0("iC4") +
+    const std::string expected = text0(library::utf8_to_cp1251("Ошибка")) + i32(0xFFFFFF) + i32(0) +
+                                 i32(0) + i32(1) + i32(0x123456) + i32(-1) + i32(2001) + le(9.75) +
+                                 std::string(1, '\1') + text0("iC4") +
                                  text0(library::utf8_to_cp1251("Ж%"));
     EXPECT_EQ(written(plot), expected);
 }
@@ -158,7 +158,9 @@ struct RunRig : analysis::test::CalculatorRig {
     bool write(int status, bool science = true) {
         return write_run_file(status, science, plot, calc, dir.dir(), at);
     }
-    std::filesystem::path file() const { return dir.path() / "Analiz" / "2011-03-05" / "14-07.rzg"; }
+    std::filesystem::path file() const {
+        return dir.path() / "Analiz" / "2011-03-05" / "14-07.rzg";
+    }
 };
 
 TEST(RunFile, is_named_by_day_and_minute_and_holds_header_plot_and_calculation_block) {

@@ -114,11 +114,11 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     PageControl1->addTab(new storage::ui::JournalPage(workstation_.event_log(), operator_, this),
                          "Журнал");
     PageControl1->addTab(build_table_page(), "Таблица");
-    PageControl1->addTab(
-        new storage::ui::HistoryPage(
-            system_.history(), operator_, [this] { return display::ui::PlotStyle::from(settings_); },
-            [this] { return system_.gases().count(); }, this),
-        "История");
+    PageControl1->addTab(new storage::ui::HistoryPage(
+                             system_.history(), operator_,
+                             [this] { return display::ui::PlotStyle::from(settings_); },
+                             [this] { return system_.gases().count(); }, this),
+                         "История");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
