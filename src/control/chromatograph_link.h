@@ -54,9 +54,7 @@ public:
     void on_acquisition_end(const TVetraThread* thread);
 
     int sample_count() const { return static_cast<int>(samples_.size()); }
-    const SampleRecord& sample_at(int index) const {
-        return samples_[static_cast<std::size_t>(index)];
-    }
+    const SampleRecord& sample_at(int index) const { return samples_[static_cast<std::size_t>(index)]; }
     const std::vector<SampleRecord>& samples() const { return samples_; }
     // Appends to `points` the samples it does not hold yet, less the display offset.
     void copy_new_samples(std::vector<double>& points) const;
