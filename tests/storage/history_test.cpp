@@ -135,32 +135,21 @@ INSTANTIATE_TEST_SUITE_P(
                 kGood + i32(3) + std::string(1, '\0') + i32(0) + i32(0) + i32(0) + i32(0), 3}),
     [](const testing::TestParamInfo<BadFile>& info) { return std::string(info.param.name); });
 
-TEST(History, a_missing_file_loads_empty) {
-    History history;
-    history.add(ramp(10), analysis::GazList{}, {}, 2, 0xFFFFFF, kAt);
-    history.load("/nonexistent/vetra2.history");
-    EXPECT_EQ(history.count(), 0);
-    EXPECT_EQ(history.selected_entry(), nullptr);
-}
-
-TEST(HistoryLayout, cells_follow_the_three_by_eight_grid_and_a_click_selects_inside_one) {
-    // W = 304, H = 804, m = 4: columns of 100, rows of 100.
-    const HistoryCell c4 = history_cell(4, 304, 804, 4);
-    EXPECT_EQ(c4.left, 4 + 300 * 1 / 3);
-    EXPECT_EQ(c4.top, 4 + 800 * 1 / 8);
-    EXPECT_EQ(c4.right, 300 * 2 / 3);
-    EXPECT_EQ(c4.bottom, 800 * 2 / 8);
-
+TEST(HistoryLayout, a_click_selects_the_entry_whose_cell_of_the_3_by_8_grid_holds_it) {
+    // W = 304, H = 804, m = 4: entry 4 lies in column 1, row 1, from (104, 104) to (200, 200).
     History history;
     for (int i = 0; i < 5; ++i) {
         history.add(ramp(10), analysis::GazList{}, {}, 2, 0xFFFFFF, kAt);
     }
-    EXPECT_TRUE(history.select_at(150, 150, 304, 804, 4));
+    EXPECT_TRUE(history.select_at(104, 104, 304, 804, 4));
     EXPECT_EQ(history.selected(), 4);
     EXPECT_FALSE(history.select_at(2, 2, 304, 804, 4));      // in the margin
     EXPECT_FALSE(history.select_at(150, 250, 304, 804, 4));  // the cell of an entry not held
     EXPECT_FALSE(history.select_at(200, 150, 304, 804, 4));  // right edge is outside
     EXPECT_EQ(history.selected(), 4);
+    history.load("/nonexistent/vetra2.history");
+    EXPECT_EQ(history.count(), 0);
+    EXPECT_EQ(history.selected_entry(), nullptr);
 }
 
 }  // namespace
