@@ -74,8 +74,10 @@ HistoryView::HistoryView(History& history, std::function<HistoryPaint()> how, QW
     setMinimumHeight(kHistoryRows * kMinCellHeight);
 }
 
+// A twentieth of an inch, but never so little that the selection's frame would cover the
+// value label of the entry below it.
 int HistoryView::margin() const {
-    return std::max(1, logicalDpiX() / 20);
+    return std::max(logicalDpiX() / 20, kFrameGap + kFrameWidth + 1);
 }
 
 void HistoryView::paintEvent(QPaintEvent* event) {

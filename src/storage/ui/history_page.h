@@ -30,7 +30,7 @@ struct HistoryPaint {
     display::ui::PlotStyle style;
     int gas_count = 0;
     QFont font;
-    int margin = 4;  // pixels per inch / 20
+    int margin = 8;  // pixels per inch / 20, at least 8
 };
 
 // Paints the entries whose cells meet `clip` in the compact layout with a 1-pixel curve,
