@@ -132,6 +132,26 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath("none.jpeg")));
     }
 
+    // A damaged file may hold windows far outside the points: painting clamps or drops them.
+    void an_entry_with_windows_outside_its_points_paints_and_prints() {
+        HistoryRig rig(0);
+        const auto i32 = [](std::int32_t v) { return std::string(reinterpret_cast<char*>(&v), 4); };
+        std::string entry = std::string(1, '\0') + i32(0xFFFFFF) + i32(0) + i32(3);
+        for (double v : {1.0, 5.0, 2.0}) {
+            entry += std::string(8, '\0') + std::string(reinterpret_cast<char*>(&v), 8) +
+                     std::string(8, '\0');
+        }
+        entry += i32(6);
+        for (std::int32_t start : {-5, 1, 2, 0, 2000000000, -2000000000}) {
+            entry += i32(0xFF) + i32(start) + i32(2147483647) + std::string(8, '\0') + "\1C\0x\0";
+        }
+        rig.history.from_bytes("VetraHistory\1" + i32(1) + entry);
+        QCOMPARE(rig.history.count(), 1);
+        QVERIFY(!rig.page.view()->grab().isNull());
+        QTemporaryDir dir;
+        QVERIFY(rig.page.save_selected(dir.filePath("damaged.jpeg")));
+    }
+
     void the_journal_page_adds_typed_lines_and_clears_after_asking() {
         test::TempDir dir;
         library::ManualClock clock(kAt);
