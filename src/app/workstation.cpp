@@ -16,7 +16,8 @@ Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings&
       settings_(settings),
       operator_(op),
       options_(std::move(options)),
-      session_(options_.demo, options_.port) {}
+      session_(options_.demo, options_.port),
+      event_log_(system.clock()) {}
 
 Workstation::~Workstation() {
     system_.rig_depth = nullptr;
@@ -28,6 +29,8 @@ void Workstation::start_up() {
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
     session_.apply(settings_);
+    event_log_.attach(dir + storage::kEventLogFileName);
+    event_log_.add("Запуск программы");
 
     const auto points = static_cast<std::size_t>(
         display::screen_points(settings_.samples_per_second, settings_.screen_seconds));
@@ -100,6 +103,14 @@ bool Workstation::shut_down(std::string& error) {
     return true;
 }
 
-void Workstation::finish() {}
+void Workstation::finish() {
+    if (finished_ || event_log_.path().empty()) {
+        return;
+    }
+    finished_ = true;
+    event_log_.add("Закрытие программы");
+    event_log_.add("");  // sessions stay apart in the file
+    (void)event_log_.save();
+}
 
 }  // namespace vetra::app

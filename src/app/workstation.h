@@ -10,6 +10,7 @@
 #include "link/station_client.h"
 #include "settings/rig_settings.h"
 #include "settings/session_overrides.h"
+#include "storage/event_log.h"
 
 namespace vetra::control {
 class VetraSystem;
@@ -53,7 +54,7 @@ public:
     // controller's files and the settings saved. False when the settings could not be
     // saved; `error` then holds the operator's text.
     [[nodiscard]] bool shut_down(std::string& error);
-    // The very last step, after the window is gone.
+    // The very last step, after the window is gone: the journal's closing line.
     void finish();
 
     const std::string& program_dir() const { return options_.program_dir; }
@@ -62,6 +63,8 @@ public:
     settings::RigSettings& rig_settings() { return rig_; }
     // After the rig settings changed: the WITS links start again with them.
     void restart_wits();
+    // The process's journal; whoever writes a line adds it here.
+    storage::EventLog& event_log() { return event_log_; }
 
 private:
     control::VetraSystem& system_;
@@ -70,12 +73,14 @@ private:
     WorkstationOptions options_;
     settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
+    storage::EventLog event_log_;
     std::filesystem::path data_dir_;
     settings::RigSettings rig_;
     std::unique_ptr<link::WitsOutput> wits_out_;
     std::unique_ptr<link::WitsInput> wits_in_;
     boost::signals2::scoped_connection wits_results_;
     bool shut_down_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace vetra::app

@@ -162,6 +162,15 @@ void ChromatographLink::copy_new_samples(std::vector<double>& points) const {
     }
 }
 
+void ChromatographLink::copy_new_samples(std::vector<double>& points,
+                                         std::vector<std::int32_t>& seconds) const {
+    seconds.resize(points.size());
+    for (std::size_t i = points.size(); i < samples_.size(); ++i) {
+        points.push_back(samples_[i].value - display_offset_);
+        seconds.push_back(samples_[i].seconds);
+    }
+}
+
 library::DayNumber ChromatographLink::acquisition_start_time() const {
     library::ScopedLock lock(data_lock_);
     return acquisition_start_;

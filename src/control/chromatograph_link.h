@@ -58,6 +58,8 @@ public:
     const std::vector<SampleRecord>& samples() const { return samples_; }
     // Appends to `points` the samples it does not hold yet, less the display offset.
     void copy_new_samples(std::vector<double>& points) const;
+    // The same, with each point's seconds appended to `seconds` alongside.
+    void copy_new_samples(std::vector<double>& points, std::vector<std::int32_t>& seconds) const;
     void set_display_offset(double offset) { display_offset_ = offset; }
     double display_offset() const { return display_offset_; }
     void reserve_samples(std::size_t count) { samples_.reserve(count); }

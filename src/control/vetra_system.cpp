@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "link/chromatograph_port.h"
+#include "storage/run_file.h"
 
 namespace vetra::control {
 namespace {
@@ -56,6 +57,10 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
                                   calculation_.resultsTime());
         });
     gases_.changed.connect([this] { calibration_.fitToGasCount(); });
+    cycle_finished.connect([this](int status) {
+        (void)storage::write_run_file(status, save_science_values_, view_, calculation_, base_dir_,
+                                      clock_.local_now());
+    });
 }
 
 VetraSystem::~VetraSystem() = default;
@@ -80,6 +85,7 @@ void VetraSystem::set_work_directory(std::string directory) {
 
 void VetraSystem::load_all() {
     calibration_.load(calibration_path_);
+    history_.load(history_path_);
     gases_.load(settings_path_);
     load(settings_path_);
     if (mode_changed) {
@@ -89,6 +95,7 @@ void VetraSystem::load_all() {
 
 void VetraSystem::save_all() {
     calibration_.save(calibration_path_);
+    (void)history_.save(history_path_);  // a failure keeps the previous file whole
     gases_.save(settings_path_);
     save(settings_path_);
 }
@@ -122,6 +129,10 @@ void VetraSystem::running_step() {
         if (calculating()) {
             calculation_.process(depth(), save_all_values_);
         }
+        // The last points and results, as shown, for the history and the run file.
+        refresh_view(true);
+        history_.add(view_, gases_, calculation_.results(), settings_.samples_per_second,
+                     settings_.background_colour, clock_.local_now());
         link_.set_display_offset(calculation_.zeroLevel());
         if (warmup_left_ != 0) {
             --warmup_left_;
@@ -138,6 +149,16 @@ void VetraSystem::running_step() {
         throw VetraError(kLostConnectionMessage);
     }
     cycle_finished(status);
+}
+
+bool VetraSystem::refresh_view(bool force) {
+    if (link_.sample_count() == view_.point_count() && !force) {
+        return false;
+    }
+    link_.copy_new_samples(view_.points, view_.seconds);
+    view_.set_background(settings_.background_colour);
+    view_.rebuild_windows(gases_, calculation_.results(), settings_.samples_per_second);
+    return true;
 }
 
 void VetraSystem::idle_step() {

@@ -23,6 +23,7 @@
 #include "link/station_sender.h"
 #include "settings/global_settings.h"
 #include "settings/ini_options.h"
+#include "storage/history.h"
 
 namespace vetra::control {
 
@@ -98,7 +99,12 @@ public:
     MessCaller& calls() { return calls_; }
     library::LockObject& data_lock() { return data_lock_; }
     analysis::GazCalculator& calculation() { return calculation_; }
+    storage::History& history() { return history_; }
     display::ChromatogramPlot& view() { return view_; }
+    // Brings the displayed chromatogram up to date with the link's samples, the gas windows
+    // and the results; only when points arrived unless forced. True when it changed.
+    bool refresh_view(bool force);
+    const library::Clock& clock() const { return clock_; }
     analysis::EtalonStorage& calibration() { return calibration_; }
     analysis::GazList& gases() { return gases_; }
     link::StationSender& station() { return station_; }
@@ -154,6 +160,7 @@ private:
     library::LockObject data_lock_;
     ChromatographLink link_;
     analysis::GazCalculator calculation_;
+    storage::History history_;
     display::ChromatogramPlot view_;
     analysis::EtalonStorage calibration_;
     analysis::GazList gases_;

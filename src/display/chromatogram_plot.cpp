@@ -54,6 +54,7 @@ const analysis::GazResult* record_of(const std::vector<analysis::GazResult>& lis
 void ChromatogramPlot::clear_for_cycle() {
     message.clear();
     points.clear();
+    seconds.clear();
 }
 
 void ChromatogramPlot::rebuild_windows(const analysis::GazList& gases,

@@ -40,6 +40,9 @@ public:
     double top = 1;        // in use at the last paint
     double bottom = 0;
     std::vector<double> points;  // mV
+    // Seconds since the acquisition began, point by point where known; the stored records
+    // carry them (0 for a point without one).
+    std::vector<std::int32_t> seconds;
     std::vector<GasWindow> windows;
     bool compact = false;
     // The legend's source: the live plot points at the calculator's list, a stored plot at

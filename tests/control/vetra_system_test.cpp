@@ -218,6 +218,10 @@ TEST_F(VetraSystemTest, a_demonstration_cycle_runs_until_its_end_reaches_the_mai
     tick();
     EXPECT_EQ(system.state(), 1);
     EXPECT_EQ(finished, std::vector<int>{link::kStatusNoError});
+    // The finished chromatogram, complete, went to the history before cycle-finished.
+    EXPECT_EQ(system.view().point_count(), system.link().sample_count());
+    ASSERT_EQ(system.history().count(), 1);
+    EXPECT_EQ(system.history().entry(0).point_count(), system.link().sample_count() - 1);  // R 1
     tick();
     EXPECT_EQ(started, 1);  // manual mode starts nothing by itself
 }
@@ -631,6 +635,7 @@ TEST_F(WarmupTest, a_lost_connection_repeats_the_interrupted_warmup_cycle) {
     EXPECT_EQ(system.warmup_cycles_left(), 2);
     EXPECT_EQ(system.status_text(), "Прогрев колонок 2 из 3");
     EXPECT_EQ(finished.size(), 1u);
+    EXPECT_EQ(system.history().count(), 1);  // the lost cycle adds nothing
 
     EXPECT_EQ(run_warmup(),
               (std::vector<std::string>{"Прогрев колонок 2 из 3", "Прогрев колонок 3 из 3"}));

@@ -20,6 +20,8 @@
 #include "link/serial_port.h"
 #include "link/wire_protocol.h"
 #include "program_run.h"
+#include "storage/history.h"
+#include "storage/plot_record.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -164,6 +166,7 @@ public:
         return library::cp1251_to_utf8(test::read_bytes(program_dir_ / "хроматограф.ini"));
     }
     const std::string& port() const { return port_; }
+    const fs::path& program_dir() const { return program_dir_; }
 
 private:
     test::TempDir sandbox_;
@@ -322,6 +325,62 @@ TEST(SimulatedTotalizer, streams_between_cycles_and_the_due_cycle_follows) {
     const std::string ini = bench.settings_text();
     EXPECT_NE(ini.find("present=1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("use=1"), std::string::npos) << ini;
+}
+
+// --- what a session leaves on disk ------------------------------------------------------------
+
+// A headless workstation leaves what the window leaves: a run file per minute, the history
+// of both cycles and the journal of the session.
+TEST(SimulatedStorage, two_cycles_leave_run_files_the_history_and_the_journal) {
+    Bench bench(0);
+    bench.write_settings("[VetraSystem]\r\nsave_science_values=1\r\n");
+    fs::create_directory(bench.program_dir() / "Analiz");
+    ASSERT_TRUE(bench.start_sim()) << bench.sim_log();
+    ASSERT_NO_FATAL_FAILURE(bench.write_calibration());
+
+    const Outcome r = bench.run_console(2);
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(count_of(r.err, points_line()), 2u) << r.err;
+
+    int run_files = 0;
+    for (const auto& day : fs::directory_iterator(bench.program_dir() / "Analiz")) {
+        for (const auto& file : fs::directory_iterator(day.path())) {
+            ++run_files;
+            EXPECT_EQ(file.path().extension(), ".rzg");
+            std::istringstream in(test::read_bytes(file.path()), std::ios::binary);
+            std::string head(14, '\0');
+            in.read(head.data(), 14);
+            EXPECT_EQ(head, "VetraGazCurve" + std::string(1, '\1'));
+            display::ChromatogramPlot plot;
+            storage::read_plot(plot, in);
+            EXPECT_EQ(plot.point_count(), kCycleSeconds * kRate);
+            EXPECT_NEAR(plot.seconds.back(), kCycleSeconds, 1);  // the seconds came along
+            std::string calc(9, '\0');
+            in.read(calc.data(), 9);
+            EXPECT_EQ(calc, std::string("CALC\0\6\0\0\0", 9));
+        }
+    }
+    EXPECT_GE(run_files, 1);  // both cycles may end within one minute
+    EXPECT_LE(run_files, 2);
+
+    storage::History history;
+    history.load((bench.program_dir() / "vetra2.history").string());
+    ASSERT_EQ(history.count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const auto& entry = history.entry(i);
+        EXPECT_EQ(entry.point_count(), kCycleSeconds * kRate / 4 - 1);
+        EXPECT_EQ(entry.message.rfind("Дата: ", 0), 0u) << entry.message;
+        ASSERT_EQ(entry.windows.size(), 6u);
+        EXPECT_TRUE(entry.windows[5].has_result);
+    }
+
+    const std::string journal =
+        library::cp1251_to_utf8(test::read_bytes(bench.program_dir() / "события.txt"));
+    EXPECT_EQ(count_of(journal, "]     Запуск программы\r\n"), 1u) << journal;
+    EXPECT_EQ(journal.find("["), 0u) << journal;
+    const std::string end = "]     Закрытие программы\r\n\r\n";
+    ASSERT_GE(journal.size(), end.size());
+    EXPECT_EQ(journal.substr(journal.size() - end.size()), end) << journal;
 }
 
 // --- the simulator's own side of the line ---------------------------------------------------

@@ -138,21 +138,9 @@ void ChromatogramPage::set_panels(bool adc, bool totalizer_chart) {
 }
 
 void ChromatogramPage::refresh(bool force) {
-    display::ChromatogramPlot& view = system_.view();
-    const control::ChromatographLink& link = system_.link();
-    if (link.sample_count() == view.point_count() && !force) {
-        return;
+    if (system_.refresh_view(force)) {
+        plot_->update();
     }
-    if (view.points.empty()) {
-        copy_offset_ = link.display_offset();
-    }
-    for (int i = view.point_count(); i < link.sample_count(); ++i) {
-        view.points.push_back(link.sample_at(i).value - copy_offset_);
-    }
-    view.set_background(settings_.background_colour);
-    view.rebuild_windows(system_.gases(), system_.calculation().results(),
-                         settings_.samples_per_second);
-    plot_->update();
 }
 
 void ChromatogramPage::show_error(const std::string& text, bool beep) {

@@ -60,7 +60,6 @@ private:
 
     // The display offset the view's points were copied with: a cycle is drawn with one
     // offset, though the controller stores the new zero level before its last points land.
-    double copy_offset_ = 0;
     std::pair<double, double> drag_start_range_{0, 1};
     display::ui::ChromatogramWidget* plot_ = nullptr;
     widgets::ui::TextIndicator* indiAdc = nullptr;

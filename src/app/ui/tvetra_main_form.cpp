@@ -7,12 +7,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -34,6 +32,8 @@
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
+#include "storage/ui/history_page.h"
+#include "storage/ui/journal_page.h"
 #include "widgets/ui/text_indicator.h"
 
 namespace vetra::app::ui {
@@ -87,9 +87,14 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     chromatogram_page_ = new ChromatogramPage(system_, settings_, operator_, this);
     indiAdc = chromatogram_page_->adc_indicator();
     PageControl1->addTab(chromatogram_page_, "Хроматограмма");
-    PageControl1->addTab(build_log_page(), "Журнал");
+    PageControl1->addTab(new storage::ui::JournalPage(workstation_.event_log(), operator_, this),
+                         "Журнал");
     PageControl1->addTab(build_table_page(), "Таблица");
-    PageControl1->addTab(build_history_page(), "История");
+    PageControl1->addTab(new storage::ui::HistoryPage(
+                             system_.history(), operator_,
+                             [this] { return display::ui::PlotStyle::from(settings_); },
+                             [this] { return system_.gases().count(); }, this),
+                         "История");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
@@ -250,23 +255,6 @@ QWidget* TVetraMainForm::build_totalizer_panel() {
     return Panel1;
 }
 
-QWidget* TVetraMainForm::build_log_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Добавить запись...", "Очистить..."}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    auto* log = new QListWidget(page);
-    log->setObjectName("lbLog");
-    layout->addWidget(log, 1);
-    return page;
-}
-
 QWidget* TVetraMainForm::build_table_page() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
@@ -289,26 +277,6 @@ QWidget* TVetraMainForm::build_table_page() {
     table->setObjectName("grTextValues");
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(table, 1);
-    return page;
-}
-
-QWidget* TVetraMainForm::build_history_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Печать...", "Сохранить..."}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    auto* scroll = new QScrollArea(page);
-    auto* history = new QWidget(scroll);
-    history->setObjectName("pboxHistory");
-    scroll->setWidget(history);
-    scroll->setWidgetResizable(true);
-    layout->addWidget(scroll, 1);
     return page;
 }
 

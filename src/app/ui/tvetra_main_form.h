@@ -82,9 +82,7 @@ private:
     void build_menus();
     void build_tool_bar();
     QWidget* build_totalizer_panel();
-    QWidget* build_log_page();
     QWidget* build_table_page();
-    QWidget* build_history_page();
     void start_up();
     void shut_down();
     void save_placement();

@@ -1,0 +1,46 @@
+#include "storage/run_file.h"
+
+#include <cstdio>
+#include <sstream>
+#include <system_error>
+
+#include "analysis/gaz_calculator.h"
+#include "display/chromatogram_plot.h"
+#include "library/atomic_file.h"
+#include "link/chromatograph_port.h"
+#include "storage/plot_record.h"
+
+namespace vetra::storage {
+
+std::filesystem::path run_file_path(const std::string& program_dir, const library::LocalTime& t) {
+    char day[32];
+    char minute[16];
+    std::snprintf(day, sizeof day, "%04d-%02d-%02d", t.year, t.month, t.day);
+    std::snprintf(minute, sizeof minute, "%02d-%02d.rzg", t.hour, t.minute);
+    return std::filesystem::path(program_dir) / kRunFolder / day / minute;
+}
+
+std::string run_file_bytes(const display::ChromatogramPlot& plot,
+                           const analysis::GazCalculator& calculation) {
+    std::ostringstream out(std::ios::binary);
+    out.write(kRunFileHeader, sizeof kRunFileHeader - 1);
+    out.put(1);
+    write_plot(plot, out);
+    calculation.writeCalcBlock(out);
+    return std::move(out).str();
+}
+
+bool write_run_file(int status, bool save_science_values, const display::ChromatogramPlot& plot,
+                    const analysis::GazCalculator& calculation, const std::string& program_dir,
+                    const library::LocalTime& now) {
+    if ((status != link::kStatusNoError && status != link::kStatusClosingFrame) ||
+        !save_science_values || calculation.results().empty()) {
+        return false;
+    }
+    const std::filesystem::path path = run_file_path(program_dir, now);
+    std::error_code ec;
+    std::filesystem::create_directory(path.parent_path(), ec);  // fails without "Analiz"
+    return library::write_file_atomically(path, run_file_bytes(plot, calculation));
+}
+
+}  // namespace vetra::storage
