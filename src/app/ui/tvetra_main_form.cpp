@@ -13,7 +13,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -21,7 +20,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -37,6 +35,7 @@
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
+#include "storage/ui/ttable_page.h"
 #include "widgets/ui/drag_handle.h"
 #include "widgets/ui/text_indicator.h"
 
@@ -112,7 +111,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(build_chromatogram_page(), "Хроматограмма");
     PageControl1->addTab(build_log_page(), "Журнал");
-    PageControl1->addTab(build_table_page(), "Таблица");
+    table_page_ = new storage::ui::TTablePage(system_.results_text(), operator_, this);
+    PageControl1->addTab(table_page_, "Таблица");
     PageControl1->addTab(build_history_page(), "История");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
@@ -386,31 +386,6 @@ QWidget* TVetraMainForm::build_log_page() {
     return page;
 }
 
-QWidget* TVetraMainForm::build_table_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Реверс", "Распечатать...", "Редакт. >>", "Отмена"}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        b->setVisible(std::string_view(text) != "Отмена");
-        buttons->addWidget(b);
-    }
-    auto* progress = new QProgressBar(page);
-    progress->setVisible(false);
-    buttons->addWidget(progress);
-    buttons->addStretch(1);
-    auto* export_button = new QPushButton("Экспорт в Excel", page);
-    export_button->setEnabled(false);
-    buttons->addWidget(export_button);
-    layout->addLayout(buttons);
-    auto* table = new QTableWidget(page);
-    table->setObjectName("grTextValues");
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(table, 1);
-    return page;
-}
-
 QWidget* TVetraMainForm::build_history_page() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
@@ -435,6 +410,7 @@ QWidget* TVetraMainForm::build_history_page() {
 
 void TVetraMainForm::start_up() {
     workstation_.start_up();
+    table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
     set_panel_visibility();
     show_mode();
     load_placement();
@@ -515,6 +491,7 @@ void TVetraMainForm::load_placement() {
     const QRect g = geometry();
     const settings::WindowPlacement current{g.top(), g.left(), g.width(), g.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
+    table_page_->load_settings(file);
     if (p.width > 200 && p.height > 150) {
         setGeometry(p.left, p.top, p.width, p.height);
     }
@@ -532,6 +509,7 @@ void TVetraMainForm::save_placement() {
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     settings::save_placement(file, kPlacementSection,
                              {g.top(), g.left(), g.width(), g.height(), state});
+    table_page_->save_settings(file);
     (void)file.save();
 }
 

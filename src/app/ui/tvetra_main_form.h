@@ -35,6 +35,9 @@ class ChromatogramWidget;
 namespace vetra::analysis::ui {
 class TGazTimeForm;
 }
+namespace vetra::storage::ui {
+class TTablePage;
+}
 namespace vetra::widgets::ui {
 class TextIndicator;
 }
@@ -83,7 +86,6 @@ private:
     QWidget* build_totalizer_panel();
     QWidget* build_chromatogram_page();
     QWidget* build_log_page();
-    QWidget* build_table_page();
     QWidget* build_history_page();
     void start_up();
     void shut_down();
@@ -133,6 +135,7 @@ private:
     QGroupBox* totalizer_chart_ = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QTabWidget* PageControl1 = nullptr;
+    storage::ui::TTablePage* table_page_ = nullptr;
     display::ui::ChromatogramWidget* plot_ = nullptr;
     QToolButton* zoom_auto_ = nullptr;
     QToolButton* print_button_ = nullptr;
