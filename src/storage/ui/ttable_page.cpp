@@ -128,12 +128,11 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
         fit_columns();
         select_last_row();
     });
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { kept_selection_ = selected_rows(); });
     connect(model_, &ResultsTableModel::columns_changed, this, [this] {
-        const auto [first, last] = selected_rows();
         fit_columns();
-        if (first >= 0) {
-            grTextValues->selectRow(last);
-        }
+        restore_selection();
     });
     connect(model_, &ResultsTableModel::edit_refused, this, [this](const QString& typed) {
         operator_.show_message(
@@ -168,11 +167,17 @@ void TTablePage::save_settings(settings::IniFile& file) {
 
 void TTablePage::SpeedButton1Click(bool down) {
     text_.set_reverse_mode(down);
-    const auto [first, last] = selected_rows();
     model_->rebuild();
     fit_columns();
-    if (first >= 0) {
-        grTextValues->selectRow(last);
+    restore_selection();
+}
+
+void TTablePage::restore_selection() {
+    const auto [first, last] = kept_selection_;
+    if (first >= 0 && last < model_->rowCount()) {
+        grTextValues->selectionModel()->select(
+            QItemSelection(model_->index(first, 0), model_->index(last, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }
 

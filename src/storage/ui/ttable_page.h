@@ -69,12 +69,14 @@ private:
     void set_editing(bool on);
     void fit_columns();
     void select_last_row();
+    void restore_selection();
     void finish_removal();
     void set_busy(bool on);
 
     ResultsTableText& text_;
     library::Operator& operator_;
     ResultsTableModel* model_ = nullptr;
+    std::pair<int, int> kept_selection_{-1, -1};
     std::unique_ptr<RowRemoval> removal_;
     std::jthread worker_;
 };
