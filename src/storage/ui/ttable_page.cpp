@@ -181,15 +181,25 @@ void TTablePage::restore_selection() {
     }
 }
 
-// Widths from the header and the last row: measuring every row would cost the row count.
+// Widths from the header, the last row and the widest number a column holds (values are at
+// most 100 %): measuring every row would cost the row count.
 void TTablePage::fit_columns() {
     const QFontMetrics cells(grTextValues->font());
     const QFontMetrics header(grTextValues->horizontalHeader()->font());
     const auto last = text_.table().row(text_.data_rows() - 1);
     for (int c = 0; c < model_->columnCount(); ++c) {
-        int width = header.horizontalAdvance(QString::fromStdString(text_.header_text(c))) + 16;
-        const std::string sample = last ? text_.data_text(*last, c) : " 00000,00000 ";
-        width = std::max(width, cells.horizontalAdvance(QString::fromStdString(sample)) + 12);
+        const ValueColumn* v = text_.value_column(c);
+        const QString widest = c == 0 ? " 00000,0 "
+                               : v    ? " 100," + QString(v->decimals, '0') + " "
+                                      : QString::fromStdString(stamp_text(4102444800u));
+        int width =
+            std::max(header.horizontalAdvance(QString::fromStdString(text_.header_text(c))) + 16,
+                     cells.horizontalAdvance(widest) + 12);
+        if (last) {
+            width = std::max(
+                width,
+                cells.horizontalAdvance(QString::fromStdString(text_.data_text(*last, c))) + 12);
+        }
         grTextValues->setColumnWidth(c, width);
     }
 }
