@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -26,11 +27,28 @@ namespace {
 constexpr const char* kEditOn = "ВКЛЮЧИТЬ режим редактирования";
 constexpr const char* kEditOff = "ОТКЛЮЧИТЬ режим редактирования";
 
-// An edited cell is written only when the operator presses Enter; leaving it any other way
-// drops the text typed.
-class EnterOnlyDelegate : public QStyledItemDelegate {
+// Cells drawn plainly (background, text, selection), several times faster than the styled
+// item's text layout, so a screen repaints quickly after every append. An edited cell is
+// written only when the operator presses Enter; leaving it any other way drops the text typed.
+class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) {
+            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        } else if (const QVariant back = index.data(Qt::BackgroundRole); back.isValid()) {
+            painter->fillRect(option.rect, back.value<QColor>());
+        }
+        painter->setFont(option.font);
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -2, 0),
+                          index.data(Qt::TextAlignmentRole).toInt() | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+    }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -51,6 +69,38 @@ protected:
             return false;
         }
         return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+int row_height(const QFont& font) {
+    return QFontMetrics(font).height() + 4;
+}
+
+// A table view that takes a row added past the screen without repainting the screen: the
+// plain view lays out and repaints everything for every new row.
+class GridView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    void setModel(QAbstractItemModel* model) override {
+        QTableView::setModel(model);
+        // The view connects this by name, so only the same form takes it apart.
+        disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
+                   SLOT(rowCountChanged(int, int)));
+        connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, &GridView::on_row_count);
+    }
+
+private:
+    void on_row_count(int old_count, int new_count) {
+        if (new_count < old_count || old_count == 0 || !isVisible()) {
+            rowCountChanged(old_count, new_count);
+            return;
+        }
+        updateGeometries();
+        const int top = rowViewportPosition(old_count);
+        if (top >= 0 && top < viewport()->height()) {
+            viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
+        }
     }
 };
 
@@ -98,16 +148,18 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     N8 = PopupMenu1->addAction("Очистить всю таблицу...");
     N9 = PopupMenu1->addAction("Удалить выделенные строки...");
 
-    grTextValues = new QTableView(this);
+    grTextValues = new GridView(this);
     grTextValues->setObjectName("grTextValues");
-    model_ = new ResultsTableModel(text_, this);
-    grTextValues->setModel(model_);
-    grTextValues->setItemDelegate(new EnterOnlyDelegate(grTextValues));
-    // Uniform rows that are never measured, so a million rows cost nothing to lay out.
+    // Uniform rows that are never measured, so a million rows cost nothing to lay out. Set
+    // before the model comes: on a million existing rows each of these works row by row.
     grTextValues->verticalHeader()->setVisible(false);
     grTextValues->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grTextValues->verticalHeader()->setDefaultSectionSize(row_height(font()));
     grTextValues->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grTextValues->horizontalHeader()->setHighlightSections(false);
+    model_ = new ResultsTableModel(text_, this);
+    grTextValues->setModel(model_);
+    grTextValues->setItemDelegate(new GridDelegate(grTextValues));
     grTextValues->setSelectionBehavior(QAbstractItemView::SelectRows);
     grTextValues->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grTextValues->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -148,7 +200,13 @@ TTablePage::~TTablePage() = default;
 void TTablePage::apply_font(const QString& family, int point_size) {
     QFont f(family, point_size > 0 ? point_size : font().pointSize());
     grTextValues->setFont(f);
-    grTextValues->verticalHeader()->setDefaultSectionSize(QFontMetrics(f).height() + 4);
+    QHeaderView* rows = grTextValues->verticalHeader();
+    if (rows->defaultSectionSize() != row_height(f)) {
+        // The header reports every row it resizes; the view is laid out once instead.
+        const QSignalBlocker quiet(rows);
+        rows->setDefaultSectionSize(row_height(f));
+    }
+    grTextValues->doItemsLayout();
     fit_columns();
 }
 
