@@ -1,4 +1,5 @@
 // The "Таблица" page and its two dialogs on the offscreen platform.
+#include <unistd.h>
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -165,6 +166,16 @@ private Q_SLOTS:
         QVERIFY(rig.page->lblEditHint->isHidden());
         QVERIFY(rig.page->btnCancel->isHidden());
         QVERIFY(!(rig.model()->flags(depth) & Qt::ItemIsEditable));
+    }
+
+    void a_file_cut_short_elsewhere_empties_the_display_without_a_crash() {
+        PageRig rig(100);
+        QCOMPARE(::truncate((rig.dir / "data.tim").c_str(), 0), 0);
+        rig.page->grTextValues->scrollToTop();
+        (void)rig.page->grab();  // painting finds the rows gone
+        QTRY_COMPARE(rig.model()->rowCount(), 0);
+        rig.table.append(result_list(1), 1.f);
+        QCOMPARE(rig.model()->rowCount(), 1);
     }
 
     void deleting_selected_rows_data() {

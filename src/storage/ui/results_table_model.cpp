@@ -45,10 +45,9 @@ QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
                 // The file changed under us: look at it again once painting is over.
                 if (!check_queued_) {
                     check_queued_ = true;
-                    auto* self = const_cast<ResultsTableModel*>(this);
-                    QTimer::singleShot(0, self, [self] {
-                        self->check_queued_ = false;
-                        self->text_.table().check();
+                    QTimer::singleShot(0, this, [this] {
+                        check_queued_ = false;
+                        text_.table().check();
                     });
                 }
                 return {};
