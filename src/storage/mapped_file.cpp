@@ -157,6 +157,13 @@ void MappedFile::map_for(std::uint64_t size) {
     }
 }
 
+bool MappedFile::still_at(const std::filesystem::path& path) const {
+    struct stat open_file {};
+    struct stat named {};
+    return fd_ >= 0 && ::fstat(fd_, &open_file) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
 std::optional<std::uint64_t> MappedFile::current_size() const {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) {

@@ -30,6 +30,9 @@ public:
     bool writable() const { return writable_; }
     bool mapped() const { return map_ != nullptr; }
 
+    // Whether `path` still names the open file (another program may have replaced or
+    // removed it).
+    bool still_at(const std::filesystem::path& path) const;
     // The size as the system sees it now; nothing when the file cannot be asked.
     std::optional<std::uint64_t> current_size() const;
     // Reads or overwrites bytes that lie inside the file; false when they do not (any more).

@@ -204,8 +204,11 @@ void ResultsTable::write_columns() {
 }
 
 void ResultsTable::append(const std::vector<analysis::GazResult>& results, float depth) {
-    if (!file_.is_open() && !path_.empty() && !read_only_) {
+    // A row written to a file that another program has replaced or removed would be lost.
+    bool reopened = false;
+    if (!path_.empty() && !read_only_ && !file_.still_at(path_)) {
         file_.open(path_, true);
+        reopened = true;
     }
     if (!file_.writable()) {
         return;
@@ -231,7 +234,7 @@ void ResultsTable::append(const std::vector<analysis::GazResult>& results, float
     if (!file_.write_at_end(row_offset(at_rows), bytes, kRowSize)) {
         return;
     }
-    const bool known_rows = at_rows == rows_;
+    const bool known_rows = at_rows == rows_ && !reopened;
     rows_ = at_rows + 1;
     const bool new_columns = columns != columns_;
     if (new_columns) {

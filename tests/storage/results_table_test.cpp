@@ -208,6 +208,18 @@ TEST_F(Fixture, a_file_cut_short_by_another_process_reads_as_missing_rows_not_a_
     EXPECT_EQ(table.row_count(), 1);
 }
 
+TEST_F(Fixture, a_table_file_replaced_or_removed_elsewhere_gets_the_next_row) {
+    fill(3);
+    std::filesystem::remove(path);
+    fill(1);
+    EXPECT_EQ(std::filesystem::file_size(path), storage::kRowSize);
+    test::write_bytes(dir / "other", std::string(2 * storage::kRowSize, '\0'));
+    std::filesystem::rename(dir / "other", path);
+    fill(1);
+    EXPECT_EQ(table.row_count(), 3);
+    EXPECT_EQ(std::filesystem::file_size(path), 3 * storage::kRowSize);
+}
+
 TEST_F(Fixture, clear_leaves_an_empty_file_and_a_table_that_takes_rows_again) {
     fill(4);
     ASSERT_TRUE(table.clear());
