@@ -1,6 +1,7 @@
 #include "storage/mapped_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <setjmp.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -88,6 +89,12 @@ bool guarded_copy(void* destination, const void* source, std::size_t n) {
     sigjmp_buf env;
     if (sigsetjmp(env, 0) != 0) {
         t_guard = nullptr;
+        // Some runtimes (sanitizers) wrap the handler and leave SIGBUS blocked after the jump;
+        // a blocked SIGBUS at the next fault would end the process.
+        sigset_t bus;
+        sigemptyset(&bus);
+        sigaddset(&bus, SIGBUS);
+        pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
         return false;
     }
     t_guard = &env;
