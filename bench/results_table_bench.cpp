@@ -237,5 +237,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(fs::temp_directory_path() / "vetra_table_bench_million", ec);
     return 0;
 }
