@@ -7,6 +7,7 @@
 #include "link/wits_link.h"
 #include "reports/wits0.h"
 #include "settings/global_settings.h"
+#include "storage/results_table.h"
 
 namespace vetra::app {
 
@@ -39,6 +40,8 @@ void Workstation::start_up() {
     system_.view().results = &system_.calculation().results();
 
     data_dir_ = settings::create_data_directory(settings_, dir);
+    // A table that cannot be opened stays closed and empty; the cycles run all the same.
+    (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
 
     rig_.load(settings_.settings_path);
     system_.set_remote_source(std::make_unique<link::RemoteControl>());

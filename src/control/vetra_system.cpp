@@ -45,22 +45,34 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
     : settings_(settings),
       operator_(op),
       clock_(clock),
+      text_data_(clock),
       link_(settings, data_lock_, calls_, op, clock),
-      calculation_(settings, link_.samples(), gases_, data_lock_, op, clock) {
+      calculation_(settings, link_.samples(), gases_, data_lock_, op, clock),
+      results_table_(clock) {
     link_.on_totalizer_missing = [this] { on_totalizer_missing(); };
     calculation_.set_concentration_function(
         [this](int gas, double area) { return calibration_.concentration(gas, area); });
     calibration_.set_gas_count([this] { return gases_.count(); });
     calculation_.results_notification.connect(
+        [this](const std::vector<analysis::GazResult>& results, float depth) {
+            results_table_.append(results, depth);
+        });
+    calculation_.results_notification.connect(
         [this](const std::vector<analysis::GazResult>& results, float) {
             station_.send_results(result_lines(results), link_.acquisition_start_time(),
                                   calculation_.resultsTime());
         });
+    calculation_.results_notification.connect(
+        [this](const std::vector<analysis::GazResult>& results, float depth) {
+            (void)text_data_.write(results, depth);
+        });
+    text_data_.save_science_values = [this] { return save_science_values_; };
     gases_.changed.connect([this] { calibration_.fitToGasCount(); });
     cycle_finished.connect([this](int status) {
         (void)storage::write_run_file(status, save_science_values_, view_, calculation_, base_dir_,
                                       clock_.local_now());
     });
+    gases_.changed.connect([this] { text_data_.mark_header(); });
 }
 
 VetraSystem::~VetraSystem() = default;
@@ -81,6 +93,7 @@ void VetraSystem::set_work_directory(std::string directory) {
     calibration_path_ = base_dir_ + "calibr.ini";
     history_path_ = base_dir_ + "vetra2.history";
     settings_path_ = base_dir_ + settings::kSettingsFileName;
+    text_data_.set_directory(base_dir_ + "TextData");
 }
 
 void VetraSystem::load_all() {

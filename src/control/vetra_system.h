@@ -24,6 +24,9 @@
 #include "settings/global_settings.h"
 #include "settings/ini_options.h"
 #include "storage/history.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
+#include "storage/text_data_writer.h"
 
 namespace vetra::control {
 
@@ -108,6 +111,10 @@ public:
     analysis::EtalonStorage& calibration() { return calibration_; }
     analysis::GazList& gases() { return gases_; }
     link::StationSender& station() { return station_; }
+    storage::TextDataWriter& text_data() { return text_data_; }
+    storage::ResultsTable& results_table() { return results_table_; }
+    // The results table as the display shows it, for the window, printing, export and tools.
+    storage::ResultsTableText& results_text() { return results_text_; }
 
     // The station's remote-control messages; none until one is set.
     void set_remote_source(std::unique_ptr<RemoteSource> source) { remote_ = std::move(source); }
@@ -140,6 +147,7 @@ private:
     library::Operator& operator_;
     const library::Clock& clock_;
 
+    storage::TextDataWriter text_data_;
     int state_ = 1;
     std::int32_t seconds_counter_ = 0;
     int warmup_left_ = 0;
@@ -166,6 +174,8 @@ private:
     analysis::GazList gases_;
     std::unique_ptr<RemoteSource> remote_;
     link::StationSender station_{data_lock_};
+    storage::ResultsTable results_table_;
+    storage::ResultsTableText results_text_{results_table_};
     int last_second_ = -1;
 };
 

@@ -35,27 +35,59 @@ void sync_directory(const std::filesystem::path& dir) {
 
 }  // namespace
 
-bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
-    const std::filesystem::path dir = target.parent_path();
-    std::string pattern = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
+    const std::filesystem::path dir = target_.parent_path();
+    temp_ = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) {
+        temp_.clear();
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    fail();
+}
+
+bool AtomicFileWriter::write(std::string_view bytes) {
+    if (fd_ >= 0 && !write_all(fd_, bytes)) {
+        fail();
+    }
+    return ok();
+}
+
+void AtomicFileWriter::fail() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool AtomicFileWriter::commit() {
+    if (fd_ < 0) {
         return false;
     }
-    bool ok = write_all(fd, bytes) && ::fsync(fd) == 0;
+    bool synced = ::fsync(fd_) == 0;
     // mkstemp creates 0600; keep the mode of the file being replaced, or an ordinary one.
     struct stat st {};
-    ::fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(pattern.c_str());
+    ::fchmod(fd_, ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!synced || !closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        fail();
         return false;
     }
-    sync_directory(dir);
+    temp_.clear();
+    sync_directory(target_.parent_path());
     return true;
+}
+
+bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+    AtomicFileWriter writer(target);
+    return writer.write(bytes) && writer.commit();
 }
 
 std::optional<std::string> read_whole_file(const std::filesystem::path& path) {

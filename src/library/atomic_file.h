@@ -13,6 +13,31 @@ namespace vetra::library {
 [[nodiscard]] bool write_file_atomically(const std::filesystem::path& target,
                                          std::string_view bytes);
 
+// A whole file written piece by piece, for files too large to build in memory first: the
+// pieces go to a temporary file beside the target, and `commit` flushes it and renames it over
+// the target. Dropped without a successful commit, the temporary file is removed and the
+// target is untouched.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::filesystem::path target);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False once anything has failed; every later call then does nothing.
+    bool ok() const { return fd_ >= 0; }
+    bool write(std::string_view bytes);
+    // The open temporary file, for copies made by the kernel; report their failure with fail().
+    int fd() const { return fd_; }
+    void fail();
+    [[nodiscard]] bool commit();
+
+private:
+    std::filesystem::path target_;
+    std::string temp_;
+    int fd_ = -1;
+};
+
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> read_whole_file(const std::filesystem::path& path);
 

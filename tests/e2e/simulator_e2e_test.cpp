@@ -15,6 +15,7 @@
 
 #include "analysis/etalon_storage.h"
 #include "analysis/gaz_list.h"
+#include "library/clock.h"
 #include "library/cp1251.h"
 #include "library/number_text.h"
 #include "link/serial_port.h"
@@ -22,6 +23,7 @@
 #include "program_run.h"
 #include "storage/history.h"
 #include "storage/plot_record.h"
+#include "storage/results_table.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -32,6 +34,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSim = VETRA_SIM_PATH;
 constexpr const char* kConsole = VETRA_CONSOLE_PATH;
+constexpr const char* kTool = VETRA_TOOL_PATH;
 // Generous: CI runs these beside other tests on two cores. A cycle takes about 3 s.
 constexpr auto kRunLimit = 100s;
 constexpr auto kStartLimit = 20s;
@@ -219,6 +222,80 @@ INSTANTIATE_TEST_SUITE_P(
                               "program frame 1: 2 23 30 35 55 70 90 0\nvetra-sim: not answered\n"
                               "vetra-sim: program frame 2"}),
     [](const testing::TestParamInfo<CycleCase>& info) { return std::string(info.param.name); });
+
+// --- what the results leave on disk -------------------------------------------------
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) {
+        out.push_back(w);
+    }
+    return out;
+}
+
+TEST(SimulatedTable, every_published_list_is_a_row_of_the_table_and_a_line_of_text_data) {
+    Bench bench(0);
+    bench.write_settings();
+    ASSERT_TRUE(bench.start_sim()) << bench.sim_log();
+    ASSERT_NO_FATAL_FAILURE(bench.write_calibration());
+    const Outcome r = bench.run_console(2);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lists = result_lists(r.out);
+    ASSERT_EQ(lists.size(), 2u) << r.out;
+
+    library::SystemClock clock;
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(bench.program_dir() / "default" / "default" / "data.tim", true));
+    ASSERT_EQ(table.row_count(), 2);
+    const auto& columns = table.columns();
+    ASSERT_EQ(columns.size(), 13u);
+    EXPECT_EQ(columns[6].key, "сумм_газ");
+
+    std::vector<fs::path> files;
+    for (const auto& f : fs::directory_iterator(bench.program_dir() / "TextData")) {
+        files.push_back(f.path());
+    }
+    ASSERT_EQ(files.size(), 1u);
+    std::istringstream text(test::read_bytes(files[0]));
+    std::vector<std::vector<std::string>> lines;
+    for (std::string line; std::getline(text, line);) {
+        EXPECT_EQ(line.back(), '\r');
+        lines.push_back(words(line));
+    }
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].size(), 15u);
+    EXPECT_EQ(lines[0][0], "Time");
+    EXPECT_EQ(lines[0][2], "C1");
+
+    for (int row = 0; row < 2; ++row) {
+        const auto stored = table.row(row);
+        ASSERT_TRUE(stored);
+        ASSERT_EQ(lines[row + 1].size(), 15u);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const double published = lists[row].at(columns[i].key);
+            EXPECT_NEAR(stored->values[i], published, 1e-6 * std::max(1.0, published))
+                << columns[i].key;
+            const double written = library::parse_number(lines[row + 1][i + 2]).value_or(-1);
+            EXPECT_NEAR(written, published, 0.00006) << columns[i].key;
+        }
+        EXPECT_EQ(stored->values[13], 0.f);
+    }
+
+    // The tool shows the same table: the header row and one line per row.
+    test::TempDir sandbox;
+    ProgramRun tool(sandbox, "tool", kTool, {"table", "--dir", bench.program_dir().string()});
+    const Outcome shown = tool.wait(kStartLimit);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    std::istringstream out(shown.out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(out, line);) {
+        rows.push_back(line);
+    }
+    ASSERT_EQ(rows.size(), 3u) << shown.out;
+    EXPECT_EQ(rows[0].substr(0, rows[0].find('\t')), "Глубина, м");
+    EXPECT_EQ(words(rows[1]).size(), 1u + 2u + 13u);  // depth "-------", date, time, values
+}
 
 // --- faults ----------------------------------------------------------------------------
 

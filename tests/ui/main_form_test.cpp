@@ -1,6 +1,7 @@
 // The main window on the offscreen platform, started in a program directory of its own.
 #include <QApplication>
 #include <QScreen>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 #include <chrono>
@@ -133,6 +134,18 @@ private Q_SLOTS:
         }
         QCOMPARE(shifted, 0);
         QVERIFY(w.system.link().display_offset() != 0);  // else nothing was at stake
+        // A published list is a row of the table page, of the well's "data.tim" and a line of
+        // the day's text data.
+        analysis::GazResult methane;
+        methane.name = "метан";
+        methane.code = "C1";
+        methane.concentration = 0.25;
+        w.system.calculation().results_notification({methane}, 12.5f);
+        auto* table = w.form->findChild<QTableView*>("grTextValues");
+        QVERIFY(table != nullptr);
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(std::filesystem::file_size(w.dir / "default" / "default" / "data.tim"), 145u);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(w.dir / "TextData"), {}), 1);
     }
 
     // At the laptop size the operators use: the plot fills the page, and with

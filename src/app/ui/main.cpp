@@ -75,15 +75,32 @@ int run(QApplication& app) {
     form_options.program_dir = dir;
     form_options.demo = options->demo;
     form_options.port = options->port;
-    vetra::app::ui::TVetraMainForm form(system, settings, op, form_options);
-    op.set_parent(&form);
     // A logout or shutdown closes the window in order; exit() also ends a question box
-    // that may be open, so the program does not wait for an answer nobody gives.
+    // that may be open, so the program does not wait for an answer nobody gives. One that
+    // comes while the window is still being built (the first-start wizard) ends that
+    // dialog, and the window closes as soon as it exists.
     vetra::app::ui::SessionEndNotifier session_end;
-    QObject::connect(&session_end, &vetra::app::ui::SessionEndNotifier::ended, &form, [&form] {
-        form.end_session();
+    vetra::app::ui::TVetraMainForm* window = nullptr;
+    bool ended_early = false;
+    QObject::connect(&session_end, &vetra::app::ui::SessionEndNotifier::ended, &app, [&] {
+        if (window == nullptr) {
+            ended_early = true;
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+            return;
+        }
+        window->end_session();
         QCoreApplication::exit(0);
     });
+    vetra::app::ui::TVetraMainForm form(system, settings, op, form_options);
+    op.set_parent(&form);
+    window = &form;
+    if (ended_early) {
+        form.end_session();
+        system.calls().shut_down();
+        return 0;
+    }
     form.show();
     const int status = app.exec();
     system.calls().shut_down();

@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -34,6 +32,7 @@
 #include "settings/placement.h"
 #include "storage/ui/history_page.h"
 #include "storage/ui/journal_page.h"
+#include "storage/ui/ttable_page.h"
 #include "widgets/ui/text_indicator.h"
 
 namespace vetra::app::ui {
@@ -89,7 +88,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     PageControl1->addTab(chromatogram_page_, "Хроматограмма");
     PageControl1->addTab(new storage::ui::JournalPage(workstation_.event_log(), operator_, this),
                          "Журнал");
-    PageControl1->addTab(build_table_page(), "Таблица");
+    table_page_ = new storage::ui::TTablePage(system_.results_text(), operator_, this);
+    PageControl1->addTab(table_page_, "Таблица");
     PageControl1->addTab(new storage::ui::HistoryPage(
                              system_.history(), operator_,
                              [this] { return display::ui::PlotStyle::from(settings_); },
@@ -255,35 +255,11 @@ QWidget* TVetraMainForm::build_totalizer_panel() {
     return Panel1;
 }
 
-QWidget* TVetraMainForm::build_table_page() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    auto* buttons = new QHBoxLayout();
-    for (const char* text : {"Реверс", "Распечатать...", "Редакт. >>", "Отмена"}) {
-        auto* b = new QPushButton(text, page);
-        b->setEnabled(false);
-        b->setVisible(std::string_view(text) != "Отмена");
-        buttons->addWidget(b);
-    }
-    auto* progress = new QProgressBar(page);
-    progress->setVisible(false);
-    buttons->addWidget(progress);
-    buttons->addStretch(1);
-    auto* export_button = new QPushButton("Экспорт в Excel", page);
-    export_button->setEnabled(false);
-    buttons->addWidget(export_button);
-    layout->addLayout(buttons);
-    auto* table = new QTableWidget(page);
-    table->setObjectName("grTextValues");
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(table, 1);
-    return page;
-}
-
 // --- start-up and shut-down ---------------------------------------------------------------
 
 void TVetraMainForm::start_up() {
     workstation_.start_up();
+    table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
     set_panel_visibility();
     show_mode();
     if (options_.setup_wizard && settings_.first_start) {
@@ -392,6 +368,7 @@ void TVetraMainForm::load_placement() {
     const settings::WindowPlacement current{first.top(), first.left(), first.width(),
                                             first.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
+    table_page_->load_settings(file);
     restored_ = p.width > 200 && p.height > 150 ? QRect(p.left, p.top, p.width, p.height) : first;
     setGeometry(restored_);
     if (p.state == 2) {
@@ -409,6 +386,7 @@ void TVetraMainForm::save_placement() {
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     settings::save_placement(file, kPlacementSection,
                              {g.top(), g.left(), g.width(), g.height(), state});
+    table_page_->save_settings(file);
     (void)file.save();
 }
 

@@ -30,6 +30,9 @@ class Operator;
 namespace vetra::analysis::ui {
 class TGazTimeForm;
 }
+namespace vetra::storage::ui {
+class TTablePage;
+}
 namespace vetra::widgets::ui {
 class TextIndicator;
 }
@@ -82,7 +85,6 @@ private:
     void build_menus();
     void build_tool_bar();
     QWidget* build_totalizer_panel();
-    QWidget* build_table_page();
     void start_up();
     void shut_down();
     void save_placement();
@@ -128,6 +130,7 @@ private:
     QWidget* Panel1 = nullptr;
     QTabWidget* PageControl1 = nullptr;
     ChromatogramPage* chromatogram_page_ = nullptr;
+    storage::ui::TTablePage* table_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
     std::vector<boost::signals2::scoped_connection> connections_;

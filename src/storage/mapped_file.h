@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace vetra::storage {
+
+// Copies n bytes where either side may lie in a file mapping that another process has cut
+// short. False instead of the SIGBUS such an access raises; nothing else is caught.
+[[nodiscard]] bool guarded_copy(void* destination, const void* source, std::size_t n);
+
+// A file kept open and mapped shared into memory, with address space reserved beyond its end
+// so that a growing file needs no new mapping. The mapping only makes reads cheap: when it
+// cannot be made, reads and writes go through the file instead, and every access to it is
+// guarded, so a file shortened under us shows as a failed access, never as a crash.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Opens for reading and writing (falling back to reading only), creating the file when
+    // `create` is set.
+    bool open(const std::filesystem::path& path, bool create);
+    void close();
+    bool is_open() const { return fd_ >= 0; }
+    bool writable() const { return writable_; }
+    bool mapped() const { return map_ != nullptr; }
+
+    // Whether `path` still names the open file (another program may have replaced or
+    // removed it).
+    bool still_at(const std::filesystem::path& path) const;
+    // The size as the system sees it now; nothing when the file cannot be asked.
+    std::optional<std::uint64_t> current_size() const;
+    // Reads or overwrites bytes that lie inside the file; false when they do not (any more).
+    [[nodiscard]] bool read(std::uint64_t offset, void* out, std::size_t n) const;
+    [[nodiscard]] bool write(std::uint64_t offset, const void* bytes, std::size_t n);
+    // Writes at `offset`, first cutting the file to that size when it is longer, so what is
+    // written always starts exactly there.
+    [[nodiscard]] bool write_at_end(std::uint64_t offset, const void* bytes, std::size_t n);
+
+private:
+    void map_for(std::uint64_t size);
+
+    int fd_ = -1;
+    bool writable_ = false;
+    void* map_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace vetra::storage

@@ -1,0 +1,162 @@
+#include "storage/results_table_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "library/format_auto.h"
+#include "library/number_text.h"
+
+namespace vetra::storage {
+namespace {
+
+constexpr const char* kTotalName = "сумм_газ";
+constexpr const char* kDepthHeader = "Глубина, м";
+constexpr const char* kTimeHeader = "      Дата Время      ";
+constexpr const char* kNoDepth = "-------     ";
+
+std::string with_separator(std::string text) {
+    std::replace(text.begin(), text.end(), '.', library::decimal_separator());
+    return text;
+}
+
+}  // namespace
+
+std::vector<ValueColumn> value_columns(const std::vector<ColumnEntry>& columns, bool reverse) {
+    const int count = static_cast<int>(columns.size());
+    std::vector<ValueColumn> out;
+    out.reserve(columns.size());
+    if (!reverse) {
+        // Absolute values up to the total, then the total, then the relative values.
+        const auto total = std::find_if(columns.begin(), columns.end(),
+                                        [](const ColumnEntry& c) { return c.name == kTotalName; });
+        const int split = static_cast<int>(total - columns.begin());
+        for (int i = 0; i < count; ++i) {
+            if (i < split) {
+                out.push_back({i, kAbsoluteColour, 5});
+            } else {
+                out.push_back({i, kTotalColour, i == split ? 5 : 1});
+            }
+        }
+        return out;
+    }
+    // The total and the relative values first, then the absolute values.
+    const int split = count > 0 ? (count - 1) / 2 : 0;
+    for (int i = split; i < count; ++i) {
+        out.push_back(i == split ? ValueColumn{i, kTotalColour, 5}
+                                 : ValueColumn{i, kAbsoluteColour, 1});
+    }
+    for (int i = 0; i < split; ++i) {
+        out.push_back({i, kTotalColour, 5});
+    }
+    return out;
+}
+
+std::string stamp_text(std::uint32_t stamp) {
+    const library::LocalTime t = stamp_time(stamp);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%i.%02i.%i %i:%02i ", t.day, t.month, t.year, t.hour,
+                  t.minute);
+    return buffer;
+}
+
+std::string fixed_text(double value, int decimals) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc{}) {
+        return library::float_to_text(value);
+    }
+    return with_separator(std::string(buffer, result.ptr));
+}
+
+int ResultsTableText::row_count() const {
+    return std::max(table_.row_count() + 1, 2);
+}
+
+int ResultsTableText::column_count() const {
+    return static_cast<int>(layout().size()) + 2;
+}
+
+const std::vector<ValueColumn>& ResultsTableText::layout() const {
+    if (layout_version_ != table_.columns_version() || layout_reverse_ != reverse_mode_) {
+        layout_ = value_columns(table_.columns(), reverse_mode_);
+        layout_version_ = table_.columns_version();
+        layout_reverse_ = reverse_mode_;
+    }
+    return layout_;
+}
+
+const ValueColumn* ResultsTableText::value_column(int column) const {
+    const auto& columns = layout();
+    if (column < 2 || column - 2 >= static_cast<int>(columns.size())) {
+        return nullptr;
+    }
+    return &columns[static_cast<std::size_t>(column - 2)];
+}
+
+std::string ResultsTableText::header_text(int column) const {
+    if (column == 0) {
+        return kDepthHeader;
+    }
+    if (column == 1) {
+        return kTimeHeader;
+    }
+    const ValueColumn* v = value_column(column);
+    return v ? table_.columns()[static_cast<std::size_t>(v->field)].name + ",%" : std::string{};
+}
+
+std::string ResultsTableText::data_text(const TableRow& row, int column) const {
+    if (column == 0) {
+        return row.depth == 0 ? kNoDepth : " " + fixed_text(row.depth, 1) + " ";
+    }
+    if (column == 1) {
+        return stamp_text(row.stamp);
+    }
+    const ValueColumn* v = value_column(column);
+    if (v == nullptr) {
+        return {};
+    }
+    return " " + library::formatAuto(row.values[static_cast<std::size_t>(v->field)], v->decimals) +
+           " ";
+}
+
+std::string ResultsTableText::cell_text(int row, int column) const {
+    if (row == 0) {
+        return header_text(column);
+    }
+    const auto data = table_.row(row - 1);
+    return data ? data_text(*data, column) : std::string{};
+}
+
+std::string ResultsTableText::edit_text(const TableRow& row, int column) const {
+    const ValueColumn* v = value_column(column);
+    if (column != 0 && v == nullptr) {
+        return data_text(row, column);
+    }
+    const float value = column == 0 ? row.depth : row.values[static_cast<std::size_t>(v->field)];
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return with_separator(std::string(buffer, result.ptr));
+}
+
+EditResult ResultsTableText::set_cell(int row, int column, std::string_view text) {
+    const ValueColumn* v = value_column(column);
+    if (column != 0 && v == nullptr) {
+        return EditResult::not_editable;
+    }
+    // The grid once wrote 0 for a text that is not a number; refusing it loses nothing.
+    const auto value = library::parse_number(text);
+    if (!value || !std::isfinite(*value)) {
+        return EditResult::not_a_number;
+    }
+    return table_.set_field(row, column == 0 ? -1 : v->field, *value) ? EditResult::written
+                                                                      : EditResult::unchanged;
+}
+
+void ResultsTableText::register_bindings(settings::BindingList& list) {
+    list.add_bool(&reverse_mode_, "TextGrid", "reverse_mode");
+}
+
+}  // namespace vetra::storage

@@ -1,0 +1,139 @@
+#include "storage/ui/results_table_model.h"
+
+#include <QColor>
+#include <QTimer>
+
+namespace vetra::storage::ui {
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+ResultsTableModel::ResultsTableModel(ResultsTableText& text, QObject* parent)
+    : QAbstractTableModel(parent), text_(text) {
+    reset_counts();
+    connection_ = text_.table().changed.connect(
+        [this](TableChange change, int row) { on_table_changed(change, row); });
+}
+
+void ResultsTableModel::reset_counts() {
+    rows_ = text_.data_rows();
+    columns_ = text_.column_count();
+}
+
+int ResultsTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int ResultsTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_ || index.column() >= columns_) {
+        return {};
+    }
+    const int column = index.column();
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole: {
+            const auto row = text_.table().row(index.row());
+            if (!row) {
+                // The file changed under us: look at it again once painting is over.
+                if (!check_queued_) {
+                    check_queued_ = true;
+                    QTimer::singleShot(0, this, [this] {
+                        check_queued_ = false;
+                        text_.table().check();
+                    });
+                }
+                return {};
+            }
+            return q(role == Qt::EditRole ? text_.edit_text(*row, column)
+                                          : text_.data_text(*row, column));
+        }
+        case Qt::BackgroundRole:
+            if (const ValueColumn* v = text_.value_column(column)) {
+                return QColor(v->colour.r, v->colour.g, v->colour.b);
+            }
+            return {};
+        case Qt::TextAlignmentRole:
+            return column == 1 ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                               : int(Qt::AlignRight | Qt::AlignVCenter);
+        default:
+            return {};
+    }
+}
+
+QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Vertical) {
+        return section + 1;
+    }
+    return q(text_.header_text(section));
+}
+
+Qt::ItemFlags ResultsTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (editing_ && index.isValid() && index.column() != 1) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+bool ResultsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !editing_ || !index.isValid()) {
+        return false;
+    }
+    const QString text = value.toString();
+    switch (text_.set_cell(index.row(), index.column(), text.toStdString())) {
+        case EditResult::written:
+        case EditResult::unchanged:
+            return true;
+        case EditResult::not_a_number:
+            Q_EMIT edit_refused(text);
+            return false;
+        case EditResult::not_editable:
+            return false;
+    }
+    return false;
+}
+
+void ResultsTableModel::rebuild() {
+    beginResetModel();
+    reset_counts();
+    endResetModel();
+}
+
+void ResultsTableModel::on_table_changed(TableChange change, int row) {
+    switch (change) {
+        case TableChange::appended:
+            if (row == rows_ && text_.data_rows() == rows_ + 1) {
+                beginInsertRows({}, row, row);
+                rows_ = row + 1;
+                endInsertRows();
+                return;
+            }
+            rebuild();
+            Q_EMIT rebuilt();
+            return;
+        case TableChange::columns:
+            rebuild();
+            Q_EMIT columns_changed();
+            return;
+        case TableChange::edited:
+            Q_EMIT dataChanged(index(row, 0), index(row, columns_ - 1));
+            return;
+        case TableChange::reset:
+            rebuild();
+            Q_EMIT rebuilt();
+            return;
+    }
+}
+
+}  // namespace vetra::storage::ui

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <boost/signals2/connection.hpp>
+
+#include "storage/results_table_text.h"
+
+namespace vetra::storage::ui {
+
+// The results table for Qt's views. Holds nothing per row: every cell is read from the mapped
+// file and formatted when the view paints it, so a rebuild after an append or a deletion costs
+// the same at ten rows as at a million. An append tells the view about one new row.
+class ResultsTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ResultsTableModel(ResultsTableText& text, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    bool editing() const { return editing_; }
+    void set_editing(bool on) { editing_ = on; }
+    // After the column order or the font changed.
+    void rebuild();
+
+Q_SIGNALS:
+    // A reset that should select the last row (opened, cleared, rows deleted).
+    void rebuilt();
+    // A reset for a new column list: the selection is to be kept.
+    void columns_changed();
+    void edit_refused(const QString& text);
+
+private:
+    void on_table_changed(TableChange change, int row);
+    void reset_counts();
+
+    ResultsTableText& text_;
+    bool editing_ = false;
+    int rows_ = 0;
+    int columns_ = 2;
+    mutable bool check_queued_ = false;
+    boost::signals2::scoped_connection connection_;
+};
+
+}  // namespace vetra::storage::ui

@@ -1,0 +1,369 @@
+#include "storage/ui/ttable_page.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "library/operator.h"
+#include "settings/ini_file.h"
+#include "storage/ui/results_table_model.h"
+#include "storage/ui/tdel_table_form.h"
+#include "storage/ui/tdel_table_rows_form.h"
+
+namespace vetra::storage::ui {
+namespace {
+
+constexpr const char* kEditOn = "ВКЛЮЧИТЬ режим редактирования";
+constexpr const char* kEditOff = "ОТКЛЮЧИТЬ режим редактирования";
+
+// Cells drawn plainly (background, text, selection), several times faster than the styled
+// item's text layout, so a screen repaints quickly after every append. An edited cell is
+// written only when the operator presses Enter; leaving it any other way drops the text typed.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) {
+            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        } else if (const QVariant back = index.data(Qt::BackgroundRole); back.isValid()) {
+            painter->fillRect(option.rect, back.value<QColor>());
+        }
+        painter->setFont(option.font);
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -2, 0),
+                          index.data(Qt::TextAlignmentRole).toInt() | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor != nullptr && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+                return true;
+            }
+        }
+        if (editor != nullptr && event->type() == QEvent::FocusOut) {
+            const QWidget* to = QApplication::focusWidget();
+            if (QApplication::activePopupWidget() == nullptr &&
+                (to == nullptr || !editor->isAncestorOf(to))) {
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+            }
+            return false;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+int row_height(const QFont& font) {
+    return QFontMetrics(font).height() + 4;
+}
+
+// A table view that takes a row added past the screen without repainting the screen: the
+// plain view lays out and repaints everything for every new row.
+class GridView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    void setModel(QAbstractItemModel* model) override {
+        QTableView::setModel(model);
+        // The view connects this by name, so only the same form takes it apart.
+        disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
+                   SLOT(rowCountChanged(int, int)));
+        connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, &GridView::on_row_count);
+    }
+
+private:
+    void on_row_count(int old_count, int new_count) {
+        if (new_count < old_count || old_count == 0 || !isVisible()) {
+            rowCountChanged(old_count, new_count);
+            return;
+        }
+        updateGeometries();
+        const int top = rowViewportPosition(old_count);
+        if (top >= 0 && top < viewport()->height()) {
+            viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
+        }
+    }
+};
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+}  // namespace
+
+TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* parent)
+    : QWidget(parent), text_(text), operator_(op) {
+    setObjectName("TTablePage");
+    auto* layout = new QVBoxLayout(this);
+    auto* buttons = new QHBoxLayout();
+    SpeedButton1 = button("Реверс", "SpeedButton1", this);
+    SpeedButton1->setCheckable(true);
+    SpeedButton3 = button("Распечатать...", "SpeedButton3", this);
+    SpeedButton3->setEnabled(false);
+    btnRedactTable = button("Редакт. >>", "btnRedactTable", this);
+    btnCancel = button("Отмена", "btnCancel", this);
+    btnCancel->setVisible(false);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setRange(0, 0);
+    ProgressBar1->setVisible(false);
+    lblEditHint = new QLabel("После изменения значения следует нажимать клавишу \"Enter\"", this);
+    lblEditHint->setObjectName("lblEditHint");
+    lblEditHint->setStyleSheet("color: blue");
+    lblEditHint->setVisible(false);
+    mbExport = button("Экспорт в Excel", "mbExport", this);
+    mbExport->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{SpeedButton1, SpeedButton3, btnRedactTable,
+                                                      btnCancel, ProgressBar1, lblEditHint}) {
+        buttons->addWidget(w);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(mbExport);
+    layout->addLayout(buttons);
+
+    PopupMenu1 = new QMenu(this);
+    N11 = PopupMenu1->addAction(kEditOn);
+    PopupMenu1->addSeparator();
+    N8 = PopupMenu1->addAction("Очистить всю таблицу...");
+    N9 = PopupMenu1->addAction("Удалить выделенные строки...");
+
+    grTextValues = new GridView(this);
+    grTextValues->setObjectName("grTextValues");
+    // Uniform rows that are never measured, so a million rows cost nothing to lay out. Set
+    // before the model comes: on a million existing rows each of these works row by row.
+    grTextValues->verticalHeader()->setVisible(false);
+    grTextValues->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grTextValues->verticalHeader()->setDefaultSectionSize(row_height(font()));
+    grTextValues->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grTextValues->horizontalHeader()->setHighlightSections(false);
+    model_ = new ResultsTableModel(text_, this);
+    grTextValues->setModel(model_);
+    grTextValues->setItemDelegate(new GridDelegate(grTextValues));
+    grTextValues->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grTextValues->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grTextValues->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grTextValues->setWordWrap(false);
+    grTextValues->setCornerButtonEnabled(false);
+    layout->addWidget(grTextValues, 1);
+
+    connect(SpeedButton1, &QPushButton::toggled, this, &TTablePage::SpeedButton1Click);
+    connect(btnRedactTable, &QPushButton::clicked, this, [this] {
+        N11->setText(model_->editing() ? kEditOff : kEditOn);
+        PopupMenu1->popup(btnRedactTable->mapToGlobal(QPoint(0, btnRedactTable->height())));
+    });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { set_editing(false); });
+    connect(N11, &QAction::triggered, this, &TTablePage::N11Click);
+    connect(N8, &QAction::triggered, this, &TTablePage::N8Click);
+    connect(N9, &QAction::triggered, this, &TTablePage::N9Click);
+    connect(model_, &ResultsTableModel::rebuilt, this, [this] {
+        fit_columns();
+        select_last_row();
+    });
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { kept_selection_ = selected_rows(); });
+    connect(model_, &ResultsTableModel::columns_changed, this, [this] {
+        fit_columns();
+        restore_selection();
+    });
+    connect(model_, &ResultsTableModel::edit_refused, this, [this](const QString& typed) {
+        operator_.show_message(
+            "\"" + typed.trimmed().toStdString() + "\" — не число. Значение в таблице не изменено.",
+            "  Внимание!", library::MessageIcon::warning);
+    });
+    apply_font(font().family(), font().pointSize());
+    select_last_row();
+}
+
+TTablePage::~TTablePage() = default;
+
+void TTablePage::apply_font(const QString& family, int point_size) {
+    QFont f(family, point_size > 0 ? point_size : font().pointSize());
+    grTextValues->setFont(f);
+    QHeaderView* rows = grTextValues->verticalHeader();
+    if (rows->defaultSectionSize() != row_height(f)) {
+        // The header reports every row it resizes; the view is laid out once instead.
+        const QSignalBlocker quiet(rows);
+        rows->setDefaultSectionSize(row_height(f));
+    }
+    grTextValues->doItemsLayout();
+    fit_columns();
+}
+
+void TTablePage::load_settings(const settings::IniFile& file) {
+    text_.load(file);
+    const QSignalBlocker block(SpeedButton1);
+    SpeedButton1->setChecked(text_.reverse_mode());
+    model_->rebuild();
+    fit_columns();
+    select_last_row();
+}
+
+void TTablePage::save_settings(settings::IniFile& file) {
+    text_.save(file);
+}
+
+void TTablePage::SpeedButton1Click(bool down) {
+    text_.set_reverse_mode(down);
+    model_->rebuild();
+    fit_columns();
+    restore_selection();
+}
+
+void TTablePage::restore_selection() {
+    const auto [first, last] = kept_selection_;
+    if (first >= 0 && last < model_->rowCount()) {
+        grTextValues->selectionModel()->select(
+            QItemSelection(model_->index(first, 0), model_->index(last, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+// Widths from the header, the last row and the widest number a column holds (values are at
+// most 100 %): measuring every row would cost the row count.
+void TTablePage::fit_columns() {
+    const QFontMetrics cells(grTextValues->font());
+    const QFontMetrics header(grTextValues->horizontalHeader()->font());
+    const auto last = text_.table().row(text_.data_rows() - 1);
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const ValueColumn* v = text_.value_column(c);
+        const QString widest = c == 0 ? " 00000,0 "
+                               : v    ? " 100," + QString(v->decimals, '0') + " "
+                                      : QString::fromStdString(stamp_text(4102444800u));
+        int width =
+            std::max(header.horizontalAdvance(QString::fromStdString(text_.header_text(c))) + 16,
+                     cells.horizontalAdvance(widest) + 12);
+        if (last) {
+            width = std::max(
+                width,
+                cells.horizontalAdvance(QString::fromStdString(text_.data_text(*last, c))) + 12);
+        }
+        grTextValues->setColumnWidth(c, width);
+    }
+}
+
+void TTablePage::select_last_row() {
+    const int rows = model_->rowCount();
+    if (rows > 0) {
+        grTextValues->selectRow(rows - 1);
+        grTextValues->scrollToBottom();
+    }
+}
+
+std::pair<int, int> TTablePage::selected_rows() const {
+    const QModelIndexList rows = grTextValues->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return {-1, -1};
+    }
+    int first = rows.front().row();
+    int last = first;
+    for (const QModelIndex& i : rows) {
+        first = std::min(first, i.row());
+        last = std::max(last, i.row());
+    }
+    return {first, last};
+}
+
+void TTablePage::set_editing(bool on) {
+    grTextValues->closePersistentEditor(grTextValues->currentIndex());
+    model_->set_editing(on);
+    grTextValues->setEditTriggers(on ? QAbstractItemView::DoubleClicked |
+                                           QAbstractItemView::EditKeyPressed |
+                                           QAbstractItemView::AnyKeyPressed
+                                     : QAbstractItemView::NoEditTriggers);
+    lblEditHint->setVisible(on);
+    btnCancel->setVisible(on);
+    N11->setText(on ? kEditOff : kEditOn);
+}
+
+void TTablePage::N11Click() {
+    set_editing(!model_->editing());
+}
+
+void TTablePage::N8Click() {
+    TDelTableForm form(this);
+    if (!form.execute()) {
+        return;
+    }
+    set_editing(false);
+    if (!text_.table().clear()) {
+        operator_.show_message("Не удалось очистить таблицу " + text_.table().path().string(),
+                               "  ОШИБКА", library::MessageIcon::error);
+    }
+}
+
+void TTablePage::N9Click() {
+    if (selected_rows().first < 0) {
+        return;
+    }
+    TDelTableRowsForm form(this);
+    if (form.execute()) {
+        delete_selected(form.zeros_only());
+    }
+}
+
+void TTablePage::delete_selected(bool zeros_only) {
+    const auto [first, last] = selected_rows();
+    btnCancel->setVisible(false);
+    if (first < 0 || busy()) {
+        return;
+    }
+    if (zeros_only) {
+        (void)text_.table().delete_rows(first, last, true);
+        return;
+    }
+    // Copying the rows kept takes seconds for a long table: off the window's thread. Rows
+    // appended meanwhile are added when it is done.
+    removal_ = text_.table().begin_removal(first, last);
+    if (!removal_) {
+        return;
+    }
+    set_busy(true);
+    worker_ = std::jthread([this, removal = removal_.get()] {
+        (void)removal->copy();
+        QMetaObject::invokeMethod(
+            this, [this] { finish_removal(); }, Qt::QueuedConnection);
+    });
+}
+
+void TTablePage::finish_removal() {
+    worker_.join();
+    const bool ok = text_.table().finish_removal(*removal_);
+    removal_.reset();
+    set_busy(false);
+    if (!ok) {
+        operator_.show_message("Не удалось удалить строки: таблица не изменена.", "  ОШИБКА",
+                               library::MessageIcon::error);
+    }
+}
+
+void TTablePage::set_busy(bool on) {
+    if (on) {
+        set_editing(false);
+    }
+    ProgressBar1->setVisible(on);
+    btnRedactTable->setEnabled(!on);
+    grTextValues->setEnabled(!on);
+}
+
+}  // namespace vetra::storage::ui

@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "library/clock.h"
+#include "library/number_text.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
+#include "support/temp_dir.h"
+
+using namespace vetra;
+using storage::ResultsTable;
+using storage::ResultsTableText;
+
+namespace {
+
+// The result list of `gases` gases: absolute values, the total, relative values.
+std::vector<analysis::GazResult> result_list(int gases, double base = 0) {
+    std::vector<analysis::GazResult> list;
+    for (int i = 0; i < gases; ++i) {
+        list.push_back({0, "газ" + std::to_string(i), "", "газ" + std::to_string(i) + "_абс", "",
+                        "C" + std::to_string(i), base + i, 0, 0, false});
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", base + 100, 0, 0, true});
+    for (int i = 0; i < gases; ++i) {
+        list.push_back({0, "газ" + std::to_string(i) + "_отн", "", "", "",
+                        "C" + std::to_string(i) + "r", base + 200 + i, 0, 0, true});
+    }
+    return list;
+}
+
+struct Fixture : testing::Test {
+    void SetUp() override {
+        library::set_decimal_separator(',');
+        ASSERT_TRUE(table.open(path));
+    }
+    void TearDown() override { library::set_decimal_separator('.'); }
+
+    // Rows whose first value is their index.
+    void fill(int rows) {
+        for (int r = 0; r < rows; ++r) {
+            auto list = result_list(6);
+            list[0].concentration = r;
+            table.append(list, static_cast<float>(r));
+        }
+    }
+    std::vector<float> first_values() {
+        std::vector<float> out;
+        for (int r = 0; r < table.row_count(); ++r) {
+            out.push_back(table.row(r)->values[0]);
+        }
+        return out;
+    }
+
+    test::TempDir dir;
+    std::filesystem::path path = dir / "data.tim";
+    library::ManualClock clock{{2011, 3, 5, 14, 7, 0, 0}};
+    ResultsTable table{clock};
+    ResultsTableText text{table};
+};
+
+}  // namespace
+
+TEST_F(Fixture, a_list_of_13_records_fills_13_values_and_13_column_entries) {
+    table.append(result_list(6, 0.5), 1234.5f);
+    ASSERT_EQ(table.row_count(), 1);
+    EXPECT_EQ(std::filesystem::file_size(path), storage::kRowSize);
+    const auto row = table.row(0);
+    EXPECT_EQ(row->stamp, 1299420420u);
+    EXPECT_EQ(row->depth, 1234.5f);
+    for (int i = 0; i < storage::kMaxValues; ++i) {
+        EXPECT_EQ(row->values[i], i < 6 ? 0.5f + i : i == 6 ? 100.5f : i < 13 ? 193.5f + i : 0.f);
+    }
+    const std::string nbl = test::read_bytes(dir / "inpgti.nbl");
+    const auto columns = storage::decode_columns(nbl);
+    ASSERT_EQ(columns.size(), 13u);
+    EXPECT_EQ(columns[6].name, "сумм_газ");
+    // cp1251 "газ0" twice, "%", "газ0_абс", then the fixed fields.
+    const std::string first(
+        "\xE3\xE0\xE7"
+        "0\0\xE3\xE0\xE7"
+        "0\0%\0\xE3\xE0\xE7"
+        "0_\xE0\xE1\xF1\0"
+        "\xFF\xFF\xFF\xFF\0\0\xC8\x42\0\0\0\0\0\0\0\0\0\0\xC8\x42\1\0\0\0\0",
+        45);
+    EXPECT_EQ(nbl.substr(0, first.size()), first);
+    // A second table on the same files sees the same rows and columns.
+    ResultsTable again(clock);
+    ASSERT_TRUE(again.open(path, true));
+    EXPECT_EQ(again.row_count(), 1);
+    EXPECT_EQ(again.columns(), table.columns());
+}
+
+struct StampCase {
+    library::LocalTime time;
+    std::uint32_t stamp;
+};
+
+void PrintTo(const StampCase& c, std::ostream* out) {
+    *out << c.stamp;
+}
+
+class Stamps : public testing::TestWithParam<StampCase> {};
+
+TEST_P(Stamps, convert_both_ways) {
+    const auto& c = GetParam();
+    EXPECT_EQ(storage::time_stamp(c.time), c.stamp);
+    const auto back = storage::stamp_time(c.stamp);
+    EXPECT_EQ(
+        std::vector<int>({back.year, back.month, back.day, back.hour, back.minute, back.second}),
+        std::vector<int>(
+            {c.time.year, c.time.month, c.time.day, c.time.hour, c.time.minute, c.time.second}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calendar, Stamps,
+    testing::Values(StampCase{{1970, 1, 1, 0, 0, 0, 0}, 86400u},
+                    StampCase{{2011, 3, 5, 14, 7, 0, 0}, 1299420420u},
+                    StampCase{{1969, 12, 31, 23, 59, 59, 0}, 86399u},
+                    StampCase{{2012, 2, 29, 23, 59, 59, 0}, 1330559999u + 86400u},
+                    StampCase{{2012, 12, 31, 12, 0, 0, 0}, 1356955200u + 86400u},
+                    StampCase{{2026, 12, 8, 13, 40, 46, 0}, 1796737246u + 86400u}));
+
+TEST(Calendar, every_day_from_1970_to_2105_comes_back_as_itself) {
+    std::uint32_t previous = 0;
+    for (int y = 1970; y <= 2105; ++y) {
+        for (int m = 1; m <= 12; ++m) {
+            const int days =
+                m == 2 ? (y % 4 == 0 ? 29 : 28) : (m == 4 || m == 6 || m == 9 || m == 11 ? 30 : 31);
+            for (int d = 1; d <= days; ++d) {
+                const library::LocalTime t{y, m, d, 23, 59, 58, 0};
+                const std::uint32_t s = storage::time_stamp(t);
+                ASSERT_GT(s, previous) << y << "-" << m << "-" << d;
+                previous = s;
+                const auto back = storage::stamp_time(s);
+                ASSERT_EQ(std::vector<int>({back.year, back.month, back.day, back.second}),
+                          std::vector<int>({y, m, d, 58}));
+            }
+        }
+    }
+}
+
+class DeleteRows : public Fixture, public testing::WithParamInterface<bool> {};
+
+TEST_P(DeleteRows, rows_2_to_4_of_10) {
+    const bool zeros_only = GetParam();
+    fill(10);
+    ASSERT_TRUE(table.delete_rows(2, 4, zeros_only));
+    if (zeros_only) {
+        EXPECT_EQ(first_values(), std::vector<float>({0, 1, 0, 0, 0, 5, 6, 7, 8, 9}));
+        EXPECT_EQ(table.row(3)->depth, 3.f);  // depth and time stay
+        EXPECT_EQ(table.row(3)->values[12], 0.f);
+    } else {
+        EXPECT_EQ(first_values(), std::vector<float>({0, 1, 5, 6, 7, 8, 9}));
+        EXPECT_EQ(std::filesystem::file_size(path), 7 * storage::kRowSize);
+    }
+    // Nothing is left beside the table.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, DeleteRows, testing::Bool());
+
+TEST_F(Fixture, rows_appended_while_a_removal_copies_follow_the_rows_kept) {
+    fill(5);
+    auto removal = table.begin_removal(1, 2);
+    ASSERT_TRUE(removal);
+    ASSERT_TRUE(removal->copy());
+    auto list = result_list(6);
+    list[0].concentration = 42;
+    table.append(list, 0);
+    ASSERT_TRUE(table.finish_removal(*removal));
+    EXPECT_EQ(first_values(), std::vector<float>({0, 3, 4, 42}));
+}
+
+TEST_F(Fixture, a_torn_row_at_the_end_is_ignored_and_never_shifts_the_next) {
+    fill(3);
+    table.close();
+    {
+        std::string bytes = test::read_bytes(path);
+        test::write_bytes(path, bytes + std::string(50, '\x7F'));
+    }
+    ASSERT_TRUE(table.open(path));
+    EXPECT_EQ(table.row_count(), 3);
+    fill(1);
+    EXPECT_EQ(std::filesystem::file_size(path), 4 * storage::kRowSize);
+    EXPECT_EQ(first_values(), std::vector<float>({0, 1, 2, 0}));
+    EXPECT_EQ(table.row(3)->flag, 0);
+}
+
+TEST_F(Fixture, a_file_cut_short_by_another_process_reads_as_missing_rows_not_a_crash) {
+    fill(100);  // several pages
+    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+    EXPECT_FALSE(table.row(99));
+    EXPECT_FALSE(table.row(0));
+    EXPECT_EQ(text.cell_text(50, 2), "");
+    EXPECT_TRUE(table.damaged());
+    EXPECT_FALSE(table.set_field(5, 0, 7.0));
+    int resets = 0;
+    table.changed.connect(
+        [&](storage::TableChange c, int) { resets += c == storage::TableChange::reset; });
+    table.check();
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(table.row_count(), 0);
+    fill(1);
+    EXPECT_EQ(table.row_count(), 1);
+}
+
+TEST_F(Fixture, a_table_file_replaced_or_removed_elsewhere_gets_the_next_row) {
+    fill(3);
+    std::filesystem::remove(path);
+    fill(1);
+    EXPECT_EQ(std::filesystem::file_size(path), storage::kRowSize);
+    test::write_bytes(dir / "other", std::string(2 * storage::kRowSize, '\0'));
+    std::filesystem::rename(dir / "other", path);
+    fill(1);
+    EXPECT_EQ(table.row_count(), 3);
+    EXPECT_EQ(std::filesystem::file_size(path), 3 * storage::kRowSize);
+}
+
+TEST_F(Fixture, clear_leaves_an_empty_file_and_a_table_that_takes_rows_again) {
+    fill(4);
+    ASSERT_TRUE(table.clear());
+    EXPECT_EQ(table.row_count(), 0);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    EXPECT_EQ(text.row_count(), 2);  // the grid keeps one empty data row
+    fill(2);
+    EXPECT_EQ(first_values(), std::vector<float>({0, 1}));
+}
+
+TEST(ResultsTableOpen, a_table_that_cannot_be_opened_is_empty_and_skips_appends) {
+    test::TempDir dir;
+    library::ManualClock clock;
+    ResultsTable table(clock);
+    EXPECT_FALSE(table.open(dir.path()));  // a directory
+    table.append(result_list(2), 1);
+    EXPECT_EQ(table.row_count(), 0);
+    EXPECT_FALSE(table.row(0));
+    EXPECT_FALSE(table.open(dir / "missing" / "data.tim"));
+}
+
+struct EditCase {
+    const char* name;
+    int column;
+    const char* text;
+    storage::EditResult result;
+    float depth;
+    float value1;  // value of field 1 afterwards (stored 1.5)
+};
+
+void PrintTo(const EditCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Edit : public Fixture, public testing::WithParamInterface<EditCase> {};
+
+TEST_P(Edit, writes_only_a_number_that_differs_by_at_least_0_00001) {
+    const auto& c = GetParam();
+    auto list = result_list(6);
+    list[1].concentration = 1.5;
+    table.append(list, 10.f);
+    const std::string before = test::read_bytes(path);
+    EXPECT_EQ(text.set_cell(0, c.column, c.text), c.result);
+    EXPECT_EQ(table.row(0)->depth, c.depth);
+    EXPECT_EQ(table.row(0)->values[1], c.value1);
+    if (c.result != storage::EditResult::written) {
+        EXPECT_EQ(test::read_bytes(path), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, Edit,
+    testing::Values(
+        EditCase{"depth_with_comma", 0, " 1234,5 ", storage::EditResult::written, 1234.5f, 1.5f},
+        EditCase{"value_with_point", 3, "2.25", storage::EditResult::written, 10.f, 2.25f},
+        EditCase{"within_threshold", 3, "1,500009", storage::EditResult::unchanged, 10.f, 1.5f},
+        EditCase{"at_threshold", 3, "1,50001", storage::EditResult::written, 10.f, 1.50001f},
+        EditCase{"not_a_number", 3, "1,5abc", storage::EditResult::not_a_number, 10.f, 1.5f},
+        EditCase{"empty", 0, "", storage::EditResult::not_a_number, 10.f, 1.5f},
+        EditCase{"time_column", 1, "5", storage::EditResult::not_editable, 10.f, 1.5f},
+        EditCase{"past_the_columns", 15, "5", storage::EditResult::not_editable, 10.f, 1.5f}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Fixture, the_grid_shows_header_depth_time_and_values_in_either_order) {
+    table.append(result_list(6, 0.123456), 0.f);
+    table.append(result_list(6), 1234.5f);
+    ASSERT_EQ(text.row_count(), 3);
+    ASSERT_EQ(text.column_count(), 15);
+    EXPECT_EQ(text.cell_text(0, 0), "Глубина, м");
+    EXPECT_EQ(text.cell_text(0, 1), "      Дата Время      ");
+    EXPECT_EQ(text.cell_text(0, 2), "газ0,%");
+    EXPECT_EQ(text.cell_text(1, 0), "-------     ");
+    EXPECT_EQ(text.cell_text(2, 0), " 1234,5 ");
+    EXPECT_EQ(text.cell_text(1, 1), "5.03.2011 14:07 ");
+    EXPECT_EQ(text.cell_text(1, 2), " 0,12346 ");
+    EXPECT_EQ(text.cell_text(1, 8), " 100,12346 ");  // the total: 5 decimals
+    EXPECT_EQ(text.cell_text(1, 9), " 200,1 ");      // relative: 1 decimal
+    EXPECT_EQ(text.cell_text(2, 2), " 0 ");
+    EXPECT_EQ(text.cell_text(3, 2), "");
+
+    std::vector<int> fields;
+    std::vector<int> decimals;
+    std::vector<bool> green;
+    const auto collect = [&] {
+        fields.clear();
+        decimals.clear();
+        green.clear();
+        for (int c = 2; c < text.column_count(); ++c) {
+            fields.push_back(text.value_column(c)->field);
+            decimals.push_back(text.value_column(c)->decimals);
+            green.push_back(text.value_column(c)->colour == storage::kAbsoluteColour);
+        }
+    };
+    collect();
+    EXPECT_EQ(fields, std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(decimals, std::vector<int>({5, 5, 5, 5, 5, 5, 5, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(green, std::vector<bool>({1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
+
+    text.set_reverse_mode(true);
+    collect();
+    EXPECT_EQ(fields, std::vector<int>({6, 7, 8, 9, 10, 11, 12, 0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(decimals, std::vector<int>({5, 1, 1, 1, 1, 1, 1, 5, 5, 5, 5, 5, 5}));
+    EXPECT_EQ(green, std::vector<bool>({0, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(text.cell_text(0, 2), "сумм_газ,%");
+    EXPECT_EQ(text.cell_text(1, 3), " 200,1 ");
+    // An edit goes to the value shown, whatever the order.
+    EXPECT_EQ(text.set_cell(1, 3, "7"), storage::EditResult::written);
+    EXPECT_EQ(table.row(1)->values[7], 7.f);
+}
+
+TEST(ColumnFile, hostile_bytes_give_at_most_32_whole_entries) {
+    std::vector<storage::ColumnEntry> many(40, {"a", "a", "%", "a_абс"});
+    const std::string bytes = storage::encode_columns(many);
+    EXPECT_EQ(storage::decode_columns(bytes).size(), 32u);
+    // Cut inside the 3rd entry's fixed fields: two entries.
+    EXPECT_EQ(storage::decode_columns(bytes.substr(0, 2 * 36 + 30)).size(), 2u);
+    EXPECT_TRUE(storage::decode_columns(std::string(1000, 'x')).empty());
+    EXPECT_TRUE(storage::decode_columns({}).empty());
+}

@@ -1,0 +1,204 @@
+// The "Таблица" page and its two dialogs on the offscreen platform.
+#include <unistd.h>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QtTest>
+
+#include "library/clock.h"
+#include "library/number_text.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
+#include "storage/ui/results_table_model.h"
+#include "storage/ui/tdel_table_form.h"
+#include "storage/ui/tdel_table_rows_form.h"
+#include "storage/ui/ttable_page.h"
+#include "support/recording_operator.h"
+#include "support/temp_dir.h"
+
+using namespace vetra;
+
+namespace {
+
+std::vector<analysis::GazResult> result_list(double first) {
+    std::vector<analysis::GazResult> list;
+    for (int i = 0; i < 6; ++i) {
+        list.push_back({0, "газ" + std::to_string(i), "", "k", "", "C", first + i, 0, 0, false});
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", 50, 0, 0, true});
+    for (int i = 0; i < 6; ++i) {
+        list.push_back({0, "газ" + std::to_string(i) + "_отн", "", "k", "", "Cr", 10, 0, 0, true});
+    }
+    return list;
+}
+
+// A table of `rows` rows whose first value is the row's index, shown on a page.
+struct PageRig {
+    explicit PageRig(int rows) {
+        table.open(dir / "data.tim");
+        for (int r = 0; r < rows; ++r) {
+            table.append(result_list(r), 100.f + r);
+        }
+        page = std::make_unique<storage::ui::TTablePage>(text, op);
+        page->resize(900, 500);
+        page->show();
+    }
+    QAbstractItemModel* model() { return page->grTextValues->model(); }
+    QString cell(int row, int column) { return model()->index(row, column).data().toString(); }
+
+    test::TempDir dir;
+    library::ManualClock clock;
+    storage::ResultsTable table{clock};
+    storage::ResultsTableText text{table};
+    test::RecordingOperator op;
+    std::unique_ptr<storage::ui::TTablePage> page;
+};
+
+}  // namespace
+
+class TablePageTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { library::set_decimal_separator(','); }
+
+    void clear_dialog_erases_only_on_the_second_press() {
+        storage::ui::TDelTableForm form;
+        QVERIFY(form.btnCancel->isDefault());
+        QVERIFY(!form.btnErase->isEnabled());
+        form.CheckBox1->setChecked(true);
+        QVERIFY(form.btnErase->isEnabled());
+        form.CheckBox1->setChecked(false);
+        QVERIFY(!form.btnErase->isEnabled());
+        form.CheckBox1->setChecked(true);
+        QSignalSpy accepted(&form, &QDialog::accepted);
+        form.btnErase->click();
+        QCOMPARE(accepted.count(), 0);
+        QVERIFY(form.CheckBox1->isHidden());
+        QVERIFY(!form.lblAgain->isHidden());
+        QCOMPARE(form.btnErase->text(), QString("СТЕРЕТЬ !"));
+        QVERIFY(form.btnErase->font().bold());
+        form.btnErase->click();
+        QCOMPARE(accepted.count(), 1);
+    }
+
+    void rows_dialog_waits_for_a_choice_data() {
+        QTest::addColumn<bool>("zeros");
+        QTest::newRow("erase") << false;
+        QTest::newRow("zeros") << true;
+    }
+    void rows_dialog_waits_for_a_choice() {
+        QFETCH(bool, zeros);
+        storage::ui::TDelTableRowsForm form;
+        QVERIFY(form.btnCancel->isDefault());
+        QVERIFY(!form.btnDelete->isEnabled());
+        (zeros ? form.rbZeros : form.rbErase)->setChecked(true);
+        QVERIFY(form.btnDelete->isEnabled());
+        QCOMPARE(form.zeros_only(), zeros);
+    }
+
+    void the_model_reads_header_colours_and_cells_from_the_file() {
+        PageRig rig(300);
+        QCOMPARE(rig.model()->rowCount(), 300);
+        QCOMPARE(rig.model()->columnCount(), 15);
+        QCOMPARE(rig.model()->headerData(0, Qt::Horizontal).toString(), QString("Глубина, м"));
+        QCOMPARE(rig.model()->headerData(8, Qt::Horizontal).toString(), QString("сумм_газ,%"));
+        QCOMPARE(rig.cell(299, 0), QString(" 399,0 "));
+        QCOMPARE(rig.cell(299, 2), QString(" 299,00000 "));
+        QCOMPARE(rig.cell(299, 9), QString(" 10,0 "));
+        QCOMPARE(rig.model()->index(0, 2).data(Qt::BackgroundRole).value<QColor>(),
+                 QColor(240, 255, 240));
+        QCOMPARE(rig.model()->index(0, 8).data(Qt::BackgroundRole).value<QColor>(),
+                 QColor(240, 255, 255));
+        QVERIFY(!rig.model()->index(0, 1).data(Qt::BackgroundRole).isValid());
+        // Opening selects the last row.
+        QCOMPARE(rig.page->selected_rows(), std::make_pair(299, 299));
+
+        rig.page->SpeedButton1->click();
+        QVERIFY(rig.text.reverse_mode());
+        QCOMPARE(rig.model()->headerData(2, Qt::Horizontal).toString(), QString("сумм_газ,%"));
+        QCOMPARE(rig.cell(299, 9), QString(" 299,00000 "));
+        QCOMPARE(rig.model()->index(0, 9).data(Qt::BackgroundRole).value<QColor>(),
+                 QColor(240, 255, 255));
+    }
+
+    void an_append_adds_one_row_and_keeps_the_selection() {
+        PageRig rig(50);
+        rig.page->grTextValues->selectRow(10);
+        QSignalSpy inserted(rig.model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(rig.model(), &QAbstractItemModel::modelReset);
+        rig.table.append(result_list(7), 1.f);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(rig.model()->rowCount(), 51);
+        QCOMPARE(rig.page->selected_rows(), std::make_pair(10, 10));
+        // A new column list rebuilds the header and still keeps the row.
+        auto shorter = result_list(1);
+        shorter.resize(3);
+        rig.table.append(shorter, 1.f);
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(rig.model()->columnCount(), 5);
+        QCOMPARE(rig.page->selected_rows(), std::make_pair(10, 10));
+    }
+
+    void editing_writes_numbers_only_in_edit_mode() {
+        PageRig rig(5);
+        const QModelIndex depth = rig.model()->index(2, 0);
+        QVERIFY(!(rig.model()->flags(depth) & Qt::ItemIsEditable));
+        QVERIFY(!rig.model()->setData(depth, "7,5"));
+        rig.page->N11Click();
+        QVERIFY(!rig.page->lblEditHint->isHidden());
+        QVERIFY(!rig.page->btnCancel->isHidden());
+        QCOMPARE(rig.page->N11->text(), QString("ОТКЛЮЧИТЬ режим редактирования"));
+        QVERIFY(rig.model()->flags(depth) & Qt::ItemIsEditable);
+        QVERIFY(!(rig.model()->flags(rig.model()->index(2, 1)) & Qt::ItemIsEditable));
+        QCOMPARE(depth.data(Qt::EditRole).toString(), QString("102"));
+        QVERIFY(rig.model()->setData(depth, "7,5"));
+        QCOMPARE(rig.table.row(2)->depth, 7.5f);
+        QCOMPARE(rig.cell(2, 0), QString(" 7,5 "));
+        QVERIFY(!rig.model()->setData(rig.model()->index(2, 3), "семь"));
+        QCOMPARE(rig.op.messages.size(), 1u);
+        QCOMPARE(rig.table.row(2)->values[1], 3.f);
+        rig.page->btnCancel->click();
+        QVERIFY(rig.page->lblEditHint->isHidden());
+        QVERIFY(rig.page->btnCancel->isHidden());
+        QVERIFY(!(rig.model()->flags(depth) & Qt::ItemIsEditable));
+    }
+
+    void a_file_cut_short_elsewhere_empties_the_display_without_a_crash() {
+        PageRig rig(100);
+        QCOMPARE(::truncate((rig.dir / "data.tim").c_str(), 0), 0);
+        rig.page->grTextValues->scrollToTop();
+        (void)rig.page->grab();  // painting finds the rows gone
+        QTRY_COMPARE(rig.model()->rowCount(), 0);
+        rig.table.append(result_list(1), 1.f);
+        QCOMPARE(rig.model()->rowCount(), 1);
+    }
+
+    void deleting_selected_rows_data() {
+        QTest::addColumn<bool>("zeros");
+        QTest::newRow("removed in the background") << false;
+        QTest::newRow("filled with zeros") << true;
+    }
+    void deleting_selected_rows() {
+        QFETCH(bool, zeros);
+        PageRig rig(10);
+        rig.page->grTextValues->selectRow(2);
+        rig.page->grTextValues->selectionModel()->select(
+            QItemSelection(rig.model()->index(3, 0), rig.model()->index(4, 14)),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(rig.page->selected_rows(), std::make_pair(2, 4));
+        rig.page->delete_selected(zeros);
+        QTRY_VERIFY(!rig.page->busy());
+        QVERIFY(rig.page->ProgressBar1->isHidden());
+        QCOMPARE(rig.model()->rowCount(), zeros ? 10 : 7);
+        QCOMPARE(rig.cell(2, 2), zeros ? QString(" 0 ") : QString(" 5,00000 "));
+        QCOMPARE(rig.page->selected_rows().first, rig.model()->rowCount() - 1);
+    }
+};
+
+QTEST_MAIN(TablePageTest)
+#include "table_page_test.moc"
