@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +18,9 @@ class GlobalSettings;
 }
 namespace vetra::library {
 class Operator;
+}
+namespace vetra::link {
+class TSummThread;
 }
 
 namespace vetra::app {
@@ -47,6 +53,18 @@ public:
     [[nodiscard]] bool shut_down(std::string& error);
     // The very last step, after the window is gone.
     void finish();
+    // Every tick of the 400 ms timer, after the controller's step: the external
+    // totalizer's reading becomes the current average, and the totalizer log is saved in the
+    // background every `log_save_interval`, so a crash loses at most that much of it.
+    void on_tick();
+    void set_log_save_interval(std::chrono::milliseconds interval) { save_interval_ = interval; }
+    // A background save still writing (tests wait for it).
+    bool log_save_running() const;
+    void wait_for_log_save();
+
+    // Started by start_devices; the work settings dialog asks it to reconnect.
+    link::TSummThread* totalizer_thread() { return summ_thread_.get(); }
+    const std::filesystem::path& totalizer_log_path() const { return log_path_; }
 
     const std::string& program_dir() const { return options_.program_dir; }
     const std::filesystem::path& data_directory() const { return data_dir_; }
@@ -60,6 +78,12 @@ private:
     settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
     std::filesystem::path data_dir_;
+    std::filesystem::path log_path_;
+    std::unique_ptr<library::Operator> thread_operator_;
+    std::unique_ptr<link::TSummThread> summ_thread_;
+    std::chrono::milliseconds save_interval_{std::chrono::minutes(10)};
+    std::chrono::steady_clock::time_point last_save_ = std::chrono::steady_clock::now();
+    std::future<bool> background_save_;
     bool shut_down_ = false;
 };
 

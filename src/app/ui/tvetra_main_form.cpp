@@ -538,6 +538,7 @@ void TVetraMainForm::save_placement() {
 // --- main timer ---------------------------------------------------------------------------
 
 void TVetraMainForm::MainTimerTimer() {
+    workstation_.on_tick();
     try {
         system_.on_timer_tick();
     } catch (const control::VetraError& e) {
