@@ -4,8 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -32,6 +29,8 @@
 #include "analysis/ui/tgaz_time_form.h"
 #include "control/vetra_system.h"
 #include "display/ui/chromatogram_painter.h"
+#include "display/ui/totalizer_chart_panel.h"
+#include "display/ui/totalizer_reading_panel.h"
 #include "library/number_text.h"
 #include "library/operator.h"
 #include "settings/global_settings.h"
@@ -107,7 +106,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(3);
-    layout->addWidget(build_totalizer_panel());
+    Panel1 = new display::ui::TotalizerReadingPanel(central);
+    layout->addWidget(Panel1);
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(build_chromatogram_page(), "Хроматограмма");
@@ -249,32 +249,6 @@ void TVetraMainForm::build_tool_bar() {
     indicator(indiTime, "indiTime", " 00000 с. ", " Время с начала цикла ");
 }
 
-QWidget* TVetraMainForm::build_totalizer_panel() {
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(6, 0, 6, 0);
-    auto* label = new QLabel("Показания газосумматора", Panel1);
-    QFont f = label->font();
-    f.setPointSizeF(f.pointSizeF() * 1.3);
-    f.setBold(true);
-    label->setFont(f);
-    indiSumm = new widgets::ui::TextIndicator(Panel1);
-    indiSumm->setObjectName("indiSumm");
-    indiSumm->setFont(f);
-    indiSumm->SetSampleText("  0000,000  ");
-    indiSumm->SetCaption("0,00");
-    indiSumm->SetGradient(QColor(0x10, 0x30, 0x18), QColor(0x08, 0x18, 0x0C));
-    indiSumm->SetTextColour(QColor(0x60, 0xFF, 0x80));
-    auto* percent = new QLabel("%", Panel1);
-    percent->setFont(f);
-    row->addWidget(label);
-    row->addWidget(indiSumm);
-    row->addWidget(percent);
-    row->addStretch(1);
-    return Panel1;
-}
-
 QWidget* TVetraMainForm::build_chromatogram_page() {
     auto* page = new QWidget(this);
     auto* outer = new QHBoxLayout(page);
@@ -349,21 +323,9 @@ QWidget* TVetraMainForm::build_chromatogram_page() {
     column->addWidget(adc_row_);
     splitter->addWidget(plot_column);
 
-    // The totalizer strip chart comes with the built-in totalizer; its frame is here.
-    totalizer_chart_ = new QGroupBox("Газосумматор", splitter);
-    auto* chart = new QVBoxLayout(totalizer_chart_);
-    ComboBox1 = new QComboBox(totalizer_chart_);
-    ComboBox1->addItems({"10 сек.", "30 сек.", "1 минута", "3 минуты", "5 минут", "10 минут",
-                         "15 минут", "20 минут", "30 минут", "1 час", "2 часа", "3 часа"});
-    chart->addWidget(ComboBox1);
-    auto* area = new QHBoxLayout();
-    auto* chart_box = new QWidget(totalizer_chart_);
-    chart_box->setMinimumWidth(120);
-    area->addWidget(chart_box, 1);
-    area->addWidget(new QScrollBar(Qt::Vertical, totalizer_chart_));
-    chart->addLayout(area, 1);
-    totalizer_chart_->setEnabled(false);
+    totalizer_chart_ = new display::ui::TotalizerChartPanel(splitter);
     splitter->addWidget(totalizer_chart_);
+    chart_splitter_ = splitter;
     splitter->setStretchFactor(0, 1);
     outer->addWidget(splitter, 1);
     return page;
@@ -442,6 +404,10 @@ void TVetraMainForm::start_up() {
     plot_->set_plot(
         &system_.view(), [this] { return system_.gases().count(); },
         [this] { return display::ui::PlotStyle::from(settings_); });
+    const int width = std::clamp(settings_.win_width, 60, 2000);
+    chart_splitter_->setSizes({std::max(chart_splitter_->width() - width, 200), width});
+    totalizer_chart_->start_up(&system_.link().totalizer_log(), settings_,
+                               system_.settings_path());
     workstation_.start_devices();
     if (options_.start_timer) {
         MainTimer->start();
@@ -449,6 +415,10 @@ void TVetraMainForm::start_up() {
     PageControl1->setCurrentIndex(0);
 
     system_.mode_changed = [this] { show_mode(); };
+    system_.link().totalizer_panels_changed = [this] {
+        set_panel_visibility();
+        show_mode();
+    };
     connections_.emplace_back(system_.cycle_started.connect([this] {
         show_state();
         show_mode();
@@ -501,6 +471,9 @@ void TVetraMainForm::closeEvent(QCloseEvent* event) {
 
 void TVetraMainForm::shut_down() {
     MainTimer->stop();
+    settings_.win_width = totalizer_chart_->width();
+    settings_.win_mashtab = totalizer_chart_->span_index();
+    totalizer_chart_->save_to(system_.settings_path());
     std::string error;
     if (!workstation_.shut_down(error)) {
         operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
@@ -546,11 +519,11 @@ void TVetraMainForm::MainTimerTimer() {
         return;
     }
 
+    // For model 0 the workstation has just stored the external reader's value.
     if (settings_.totalizer_show && settings_.totalizer_use.load()) {
-        indiSumm->SetCaption(fixed_text(system_.link().current_average(), settings_.gaz_summ_prec));
+        Panel1->SetValue(system_.link().current_average(), settings_.gaz_summ_prec);
     } else if (settings_.totalizer_show && settings_.porog_from_station) {
-        indiSumm->SetCaption(
-            fixed_text(workstation_.station_client().last_value(), settings_.gaz_summ_prec));
+        Panel1->SetValue(workstation_.station_client().last_value(), settings_.gaz_summ_prec);
     }
 
     if (settings_.show_adc) {
@@ -575,6 +548,9 @@ void TVetraMainForm::MainTimerTimer() {
     }
 
     refresh_chromatogram(false);
+    if (totalizer_chart_->isVisible()) {
+        totalizer_chart_->refresh();
+    }
     if (system_.state() == 0) {
         show_state();
     }
@@ -742,7 +718,7 @@ QString TVetraMainForm::adc_text() const {
     return indiAdc->caption();
 }
 QString TVetraMainForm::totalizer_text() const {
-    return indiSumm->caption();
+    return Panel1->text();
 }
 
 }  // namespace vetra::app::ui

@@ -29,8 +29,12 @@ class GlobalSettings;
 namespace vetra::library {
 class Operator;
 }
+class QSplitter;
+
 namespace vetra::display::ui {
 class ChromatogramWidget;
+class TotalizerChartPanel;
+class TotalizerReadingPanel;
 }
 namespace vetra::analysis::ui {
 class TGazTimeForm;
@@ -80,7 +84,6 @@ protected:
 private:
     void build_menus();
     void build_tool_bar();
-    QWidget* build_totalizer_panel();
     QWidget* build_chromatogram_page();
     QWidget* build_log_page();
     QWidget* build_table_page();
@@ -126,12 +129,11 @@ private:
     widgets::ui::TextIndicator* indiWorkMode = nullptr;
     widgets::ui::TextIndicator* indiCurMode = nullptr;
     widgets::ui::TextIndicator* indiTime = nullptr;
-    widgets::ui::TextIndicator* indiSumm = nullptr;
     widgets::ui::TextIndicator* indiAdc = nullptr;
-    QWidget* Panel1 = nullptr;
+    display::ui::TotalizerReadingPanel* Panel1 = nullptr;
     QWidget* adc_row_ = nullptr;
-    QGroupBox* totalizer_chart_ = nullptr;
-    QComboBox* ComboBox1 = nullptr;
+    display::ui::TotalizerChartPanel* totalizer_chart_ = nullptr;
+    QSplitter* chart_splitter_ = nullptr;
     QTabWidget* PageControl1 = nullptr;
     display::ui::ChromatogramWidget* plot_ = nullptr;
     QToolButton* zoom_auto_ = nullptr;
