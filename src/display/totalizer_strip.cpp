@@ -6,7 +6,7 @@
 namespace vetra::display {
 namespace {
 
-constexpr int kSpanSeconds[kTotalizerSpanCount] = {10,  30,  60,   180,  300,  600,
+constexpr int kSpanSeconds[kTotalizerSpanCount] = {10,  30,   60,   180,  300,  600,
                                                    900, 1200, 1800, 3600, 7200, 10800};
 constexpr const char* kSpanTexts[kTotalizerSpanCount] = {
     "10 сек.",  "30 сек.",  "1 минута", "3 минуты", "5 минут", "10 минут",
@@ -68,8 +68,7 @@ std::vector<StripLine> strip_lines(const control::TotalizerLog& log, const Strip
     return out;
 }
 
-std::optional<std::size_t> nearest_record(const control::TotalizerLog& log,
-                                          library::DayNumber t) {
+std::optional<std::size_t> nearest_record(const control::TotalizerLog& log, library::DayNumber t) {
     if (log.empty()) {
         return std::nullopt;
     }

@@ -406,8 +406,7 @@ void TVetraMainForm::start_up() {
         [this] { return display::ui::PlotStyle::from(settings_); });
     const int width = std::clamp(settings_.win_width, 60, 2000);
     chart_splitter_->setSizes({std::max(chart_splitter_->width() - width, 200), width});
-    totalizer_chart_->start_up(&system_.link().totalizer_log(), settings_,
-                               system_.settings_path());
+    totalizer_chart_->start_up(&system_.link().totalizer_log(), settings_, system_.settings_path());
     workstation_.start_devices();
     if (options_.start_timer) {
         MainTimer->start();

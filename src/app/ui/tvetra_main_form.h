@@ -35,7 +35,7 @@ namespace vetra::display::ui {
 class ChromatogramWidget;
 class TotalizerChartPanel;
 class TotalizerReadingPanel;
-}
+}  // namespace vetra::display::ui
 namespace vetra::analysis::ui {
 class TGazTimeForm;
 }

@@ -49,8 +49,10 @@ void paint_totalizer_strip(QPainter& p, const QRect& rect, const control::Totali
         return;
     }
     p.setPen(Qt::darkGray);
-    p.drawText(QRect(rect.left(), rect.top(), rect.width(), kLabelRows), Qt::AlignCenter,
-               clock_text(window->begin));
+    const QRect top_row(strip.left(), rect.top(), strip.width(), kLabelRows);
+    p.drawText(top_row, Qt::AlignLeft | Qt::AlignVCenter, "0");
+    p.drawText(top_row, Qt::AlignRight | Qt::AlignVCenter, "10");
+    p.drawText(top_row, Qt::AlignCenter, clock_text(window->begin));
     p.drawText(QRect(rect.left(), strip.bottom() + 1, rect.width(), kLabelRows), Qt::AlignCenter,
                clock_text(window->end));
 

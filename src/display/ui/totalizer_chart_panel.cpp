@@ -21,10 +21,10 @@ struct NamedColour {
     settings::Colour value;
 };
 constexpr NamedColour kNamedColours[] = {
-    {"clBlack", 0x000000},  {"clMaroon", 0x000080}, {"clGreen", 0x008000}, {"clOlive", 0x008080},
-    {"clNavy", 0x800000},   {"clPurple", 0x800080}, {"clTeal", 0x808000},  {"clGray", 0x808080},
-    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},    {"clLime", 0x00FF00},  {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00}, {"clWhite", 0xFFFFFF},
+    {"clBlack", 0x000000},  {"clMaroon", 0x000080},  {"clGreen", 0x008000}, {"clOlive", 0x008080},
+    {"clNavy", 0x800000},   {"clPurple", 0x800080},  {"clTeal", 0x808000},  {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},     {"clLime", 0x00FF00},  {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
 };
 
 QString fixed(double value, int decimals) {
@@ -231,10 +231,10 @@ void TotalizerChartPanel::save_to(const std::string& settings_path) const {
 
 void TotalizerChartPanel::load_settings(const settings::IniFile& file) {
     StripStyle s = pbSummChart->style();
-    s.value_divisions = std::clamp(file.read_integer(kChartSection, "grid", s.value_divisions), 1, 20);
-    s.gap_seconds = std::clamp(file.read_integer(kChartSection, "gap_seconds",
-                                                 static_cast<int>(s.gap_seconds)),
-                               1, 86400);
+    s.value_divisions =
+        std::clamp(file.read_integer(kChartSection, "grid", s.value_divisions), 1, 20);
+    s.gap_seconds = std::clamp(
+        file.read_integer(kChartSection, "gap_seconds", static_cast<int>(s.gap_seconds)), 1, 86400);
     if (const auto c = parse_colour_name(file.read_string(kCurveSection, "color", ""))) {
         s.curve = to_qcolor(*c);
     }

@@ -13,7 +13,7 @@ class QScrollBar;
 namespace vetra::settings {
 class IniFile;
 class GlobalSettings;
-}
+}  // namespace vetra::settings
 
 namespace vetra::display::ui {
 
