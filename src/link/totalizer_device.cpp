@@ -2,6 +2,7 @@
 
 #include <array>
 #include <limits>
+#include <string_view>
 
 namespace vetra::link {
 
@@ -32,9 +33,13 @@ std::optional<TotalizerSummary> parse_totalizer_packet(
     return s;
 }
 
-bool TotalizerDevice::read_packet(TotalizerSummary& summary) {
-    if (!expect_marker(kTotalizerMarker)) {
-        return false;
+bool read_totalizer_packet(const PacketReader& read, TotalizerSummary& summary) {
+    for (const char expected : std::string_view(kTotalizerMarker)) {
+        std::uint8_t byte = 0;
+        std::size_t count = 0;
+        if (!read(&byte, 1, count) || count != 1 || byte != static_cast<std::uint8_t>(expected)) {
+            return false;
+        }
     }
     std::array<std::uint8_t, kTotalizerPacketSize> bytes{};
     std::size_t count = 0;
@@ -47,6 +52,15 @@ bool TotalizerDevice::read_packet(TotalizerSummary& summary) {
     }
     summary = *parsed;
     return true;
+}
+
+bool TotalizerDevice::read_packet(TotalizerSummary& summary) {
+    if (!is_open()) {
+        return false;
+    }
+    return read_totalizer_packet([this](std::uint8_t* buffer, std::size_t n,
+                                        std::size_t& count) { return read(buffer, n, count); },
+                                 summary);
 }
 
 }  // namespace vetra::link

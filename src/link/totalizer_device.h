@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -23,6 +24,12 @@ struct TotalizerSummary {
 // The 21 bytes after "MMV": nothing unless they sum to 0 modulo 256.
 std::optional<TotalizerSummary> parse_totalizer_packet(
     std::span<const std::uint8_t, kTotalizerPacketSize> bytes);
+
+// Reads up to n bytes into the buffer; `count` is what arrived. False on a failed read.
+using PacketReader = std::function<bool(std::uint8_t*, std::size_t, std::size_t&)>;
+// One try at a packet: "MMV" one byte at a time (a wrong byte is consumed and ends the
+// try), then 21 bytes in one read, then the check sum.
+bool read_totalizer_packet(const PacketReader& read, TotalizerSummary& summary);
 
 // The external gas totalizer on its own serial line (or TCP through a converter).
 class TotalizerDevice : public DeviceLink {
