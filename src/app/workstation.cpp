@@ -84,7 +84,14 @@ void Workstation::start_devices() {
 void Workstation::on_tick() {
     if (summ_thread_ && settings_.totalizer_use.load() &&
         settings_.device_type == settings::kModelTd5) {
-        system_.link().set_current_average(summ_thread_->current_value());
+        // Only new packets are logged: a line without an instrument leaves no zeros behind.
+        const std::uint64_t packets = summ_thread_->packets();
+        if (packets != packets_seen_) {
+            packets_seen_ = packets;
+            system_.link().take_external_reading(summ_thread_->current_value());
+        } else {
+            system_.link().set_current_average(summ_thread_->current_value());
+        }
     }
     const auto now = std::chrono::steady_clock::now();
     if (now - last_save_ < save_interval_ || log_save_running()) {

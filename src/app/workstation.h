@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -84,6 +85,7 @@ private:
     std::chrono::milliseconds save_interval_{std::chrono::minutes(10)};
     std::chrono::steady_clock::time_point last_save_ = std::chrono::steady_clock::now();
     std::future<bool> background_save_;
+    std::uint64_t packets_seen_ = 0;
     bool shut_down_ = false;
 };
 

@@ -88,6 +88,9 @@ public:
     void totalizer_value(double x, bool absent);
     // Main thread: the station hears the average and the log keeps it.
     void on_totalizer_average(library::DayNumber time, double average, bool absent);
+    // Main thread, model 0: the external reader's value becomes the current average, and the
+    // first one of each second joins the log, so its chart and file are kept as for model 1.
+    void take_external_reading(double value);
     // The zero-shift measurement of the work settings dialog: the offsets restart from 0
     // and take the negated largest reading until it is finished.
     void start_zero_setting();
@@ -153,6 +156,7 @@ private:
     std::int32_t totalizer_count_ = 0;
     library::DayNumber totalizer_time_ = 0.0;
     library::DayNumber last_delivery_ = 0.0;
+    library::DayNumber last_external_log_ = 0.0;  // main thread
     TotalizerLog totalizer_log_;  // main thread
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);

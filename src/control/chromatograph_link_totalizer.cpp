@@ -90,6 +90,17 @@ void ChromatographLink::on_totalizer_average(library::DayNumber time, double ave
     totalizer_log_.append(time, static_cast<float>(average), static_cast<float>(depth));
 }
 
+void ChromatographLink::take_external_reading(double value) {
+    set_current_average(value);
+    const library::DayNumber now = clock_.now_whole_seconds();
+    if (std::llround((now - last_external_log_) * 86400.0) < 1) {
+        return;
+    }
+    last_external_log_ = now;
+    const double depth = depth_for_log ? depth_for_log() : 0.0;
+    totalizer_log_.append(now, static_cast<float>(value), static_cast<float>(depth));
+}
+
 void ChromatographLink::start_zero_setting() {
     settings_.totalizer_null.store(0.0f);
     settings_.totalizer_null10.store(0.0f);
