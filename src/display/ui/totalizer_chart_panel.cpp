@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -28,9 +29,10 @@ constexpr NamedColour kNamedColours[] = {
 };
 
 QString fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    QString s = QString::fromLatin1(text);
+    char text[400];  // not printf, whose separator follows the process locale
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+    QString s = QString::fromLatin1(text, static_cast<int>(end - text));
     s.replace('.', QChar(library::decimal_separator()));
     return s;
 }

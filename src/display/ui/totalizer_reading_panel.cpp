@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "library/number_text.h"
@@ -35,9 +36,12 @@ TotalizerReadingPanel::TotalizerReadingPanel(QWidget* parent) : QWidget(parent) 
 }
 
 void TotalizerReadingPanel::SetValue(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 10), value);
-    QString text = QString::fromLatin1(buffer);
+    // Not printf: its separator follows the process locale, ours is injected.
+    char buffer[400];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                   std::clamp(decimals, 0, 10))
+                         .ptr;
+    QString text = QString::fromLatin1(buffer, static_cast<int>(end - buffer));
     text.replace('.', QChar(library::decimal_separator()));
     indiSumm->SetCaption(text);
 }
