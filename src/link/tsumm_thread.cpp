@@ -1,5 +1,8 @@
 #include "link/tsumm_thread.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <cmath>
 #include <condition_variable>
 
@@ -23,6 +26,16 @@ bool pause(const std::stop_token& stop, std::chrono::milliseconds length) {
     std::condition_variable_any cv;
     std::unique_lock lock(m);
     return !cv.wait_for(lock, stop, length, [] { return false; }) && !stop.stop_requested();
+}
+
+// Packets come without flow control; where the system refuses real-time scheduling the
+// reader runs at normal priority.
+void raise_priority() {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    if (param.sched_priority >= 0) {
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
 }
 
 }  // namespace
@@ -82,6 +95,7 @@ bool TSummThread::open_link(const std::string& name, int timeout_ms) {
 }
 
 void TSummThread::Execute(std::stop_token stop) {
+    raise_priority();
     device_.set_stop_token(stop);
     while (!stop.stop_requested()) {
         const Config c = config();
