@@ -106,7 +106,7 @@ private Q_SLOTS:
     }
 
     void the_scroll_bar_reaches_back_to_the_oldest_record() {
-        const TotalizerLog log = simulated_log(3600);
+        TotalizerLog log = simulated_log(3600);
         TotalizerChartPanel panel;
         panel.start_up(&log, vetra::settings::GlobalSettings{}, "");
         panel.set_span_index(5);  // 10 minutes
@@ -114,8 +114,20 @@ private Q_SLOTS:
         QCOMPARE(panel.scroll_bar()->value(), panel.scroll_bar()->maximum());
         panel.scroll_bar()->setValue(0);
         QCOMPARE(std::lround(panel.chart()->offset() * 86400), 2999L);
-        panel.refresh();  // the timer keeps a view of the past where it is
-        QCOMPARE(panel.scroll_bar()->value(), 0);
+        panel.scroll_bar()->setValue(1000);
+        // A minute of new readings: a view of the past stays on its moment.
+        for (int s = 3600; s < 3660; ++s) {
+            log.append(kT0 + s * library::kSecondInDays, 1.0f, 0.0f);
+        }
+        panel.refresh();
+        QCOMPARE(panel.scroll_bar()->maximum(), 3659 - 600);
+        QCOMPARE(panel.scroll_bar()->value(), 1000);
+        QCOMPARE(std::lround(panel.chart()->offset() * 86400), 3659L - 600 - 1000);
+        panel.scroll_bar()->setValue(panel.scroll_bar()->maximum());
+        log.append(kT0 + 3660 * library::kSecondInDays, 1.0f, 0.0f);
+        panel.refresh();  // at the bottom it follows now
+        QCOMPARE(panel.scroll_bar()->value(), panel.scroll_bar()->maximum());
+        QCOMPARE(panel.chart()->offset(), 0.0);
         panel.span_list()->setCurrentIndex(11);  // a new span returns to now
         QCOMPARE(panel.chart()->offset(), 0.0);
         QCOMPARE(panel.span_index(), 11);

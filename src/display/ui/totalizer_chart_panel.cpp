@@ -174,21 +174,28 @@ int TotalizerChartPanel::log_seconds() const {
 
 void TotalizerChartPanel::refresh() {
     const int range = log_seconds();
-    const int offset = static_cast<int>(std::lround(pbSummChart->offset() * 86400.0));
+    // Reading the past, the view stays on its moment while new readings arrive.
+    double offset = 0.0;
+    if (!following_ && log_ && !log_->empty()) {
+        offset = std::max(0.0, log_->time(log_->size() - 1) - anchor_);
+    }
     {
         const QSignalBlocker block(sbar);
         sbar->setRange(0, range);
         sbar->setPageStep(std::max(1, static_cast<int>(pbSummChart->span() * 86400.0)));
-        // Reading the past, the view stays on its moment while new readings arrive.
-        sbar->setValue(following_ ? range : std::max(0, range - offset));
+        sbar->setValue(std::max(0, range - static_cast<int>(std::lround(offset * 86400.0))));
     }
-    pbSummChart->set_offset(following_ ? 0.0 : (range - sbar->value()) * library::kSecondInDays);
+    pbSummChart->set_offset(offset);
     show_cursor();
 }
 
 void TotalizerChartPanel::sbarVertScroll(int value) {
     following_ = value >= sbar->maximum();
-    pbSummChart->set_offset((sbar->maximum() - value) * library::kSecondInDays);
+    const double offset = (sbar->maximum() - value) * library::kSecondInDays;
+    if (log_ && !log_->empty()) {
+        anchor_ = log_->time(log_->size() - 1) - offset;
+    }
+    pbSummChart->set_offset(offset);
 }
 
 void TotalizerChartPanel::show_cursor() {

@@ -73,7 +73,8 @@ private:
     QLabel* cursor_time_ = nullptr;
     QLabel* cursor_depth_ = nullptr;
     QLabel* cursor_value_ = nullptr;
-    bool following_ = true;  // the scroll bar sits at now and follows new readings
+    bool following_ = true;            // the scroll bar sits at now and follows new readings
+    library::DayNumber anchor_ = 0.0;  // otherwise: the end of the view
 };
 
 }  // namespace vetra::display::ui
