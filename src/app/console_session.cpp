@@ -130,6 +130,7 @@ private:
 
     void tick() {
         const int before = system_.state();
+        workstation_.on_tick();
         try {
             system_.on_timer_tick();
         } catch (const control::VetraError& e) {

@@ -6,10 +6,32 @@
 #include "link/remote_control.h"
 #include "link/wits_link.h"
 #include "reports/wits0.h"
+#include "link/tsumm_thread.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
 
 namespace vetra::app {
+namespace {
+
+// The totalizer thread beeps; the beep is made on the main thread, where the operator lives.
+class QueuedOperator final : public library::Operator {
+public:
+    QueuedOperator(library::Operator& op, control::MessCaller& calls) : op_(op), calls_(calls) {}
+    void beep(int frequency_hz, int duration_ms) override {
+        calls_.post([&op = op_, frequency_hz, duration_ms] { op.beep(frequency_hz, duration_ms); });
+    }
+    void show_message(const std::string& text, const std::string& caption,
+                      library::MessageIcon icon) override {
+        calls_.post([&op = op_, text, caption, icon] { op.show_message(text, caption, icon); });
+    }
+    bool ask_yes_no(const std::string&, const std::string&) override { return false; }
+
+private:
+    library::Operator& op_;
+    control::MessCaller& calls_;
+};
+
+}  // namespace
 
 Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings& settings,
                          library::Operator& op, WorkstationOptions options)
@@ -21,6 +43,10 @@ Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings&
       event_log_(system.clock()) {}
 
 Workstation::~Workstation() {
+    if (summ_thread_) {
+        summ_thread_->stop();
+    }
+    wait_for_log_save();
     system_.rig_depth = nullptr;
 }
 
@@ -42,8 +68,17 @@ void Workstation::start_up() {
     data_dir_ = settings::create_data_directory(settings_, dir);
     // A table that cannot be opened stays closed and empty; the cycles run all the same.
     (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
+    log_path_ = data_dir_ / control::kTotalizerLogFileName;
+    system_.link().set_channel_count(1);
+    system_.link().load_totalizer_log(log_path_);
+    last_save_ = std::chrono::steady_clock::now();
 
     rig_.load(settings_.settings_path);
+    // The built-in totalizer's per-second readings go to the rig's network as well.
+    system_.link().send_totalizer = [this](double value) {
+        system_.station().send_totalizer(value);
+        send_wits_total_gas(value);
+    };
     system_.set_remote_source(std::make_unique<link::RemoteControl>());
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
@@ -51,6 +86,11 @@ void Workstation::start_up() {
 }
 
 void Workstation::start_devices() {
+    thread_operator_ = std::make_unique<QueuedOperator>(operator_, system_.calls());
+    summ_thread_ = std::make_unique<link::TSummThread>(
+        settings_, system_.data_lock(), *thread_operator_,
+        [&station = system_.station()](double value) { station.send_totalizer(value); });
+    summ_thread_->start();
     restart_wits();
 }
 
@@ -84,6 +124,54 @@ void Workstation::restart_wits() {
     }
 }
 
+void Workstation::send_wits_total_gas(double percent) {
+    if (wits_out_) {
+        wits_out_->send(reports::wits_total_gas_packet(
+            library::local_time_of(std::chrono::system_clock::now()), system_.depth(), percent));
+    }
+}
+
+void Workstation::on_tick() {
+    if (summ_thread_ && settings_.totalizer_use.load() &&
+        settings_.device_type == settings::kModelTd5) {
+        // Only new packets are logged: a line without an instrument leaves no zeros behind.
+        const std::uint64_t packets = summ_thread_->packets();
+        if (packets != packets_seen_) {
+            packets_seen_ = packets;
+            system_.link().take_external_reading(summ_thread_->current_value());
+            send_wits_total_gas(summ_thread_->current_value());
+        } else {
+            system_.link().set_current_average(summ_thread_->current_value());
+        }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_save_ < save_interval_ || log_save_running()) {
+        return;
+    }
+    last_save_ = now;
+    wait_for_log_save();
+    if (system_.link().totalizer_log().empty()) {
+        return;
+    }
+    // A copy of a full log is a few megabytes of memcpy; encoding and the disk are left to
+    // the worker, so the tick goes on at once.
+    background_save_ =
+        std::async(std::launch::async, [log = system_.link().totalizer_log(), path = log_path_] {
+            return control::save_totalizer_file(log, path);
+        });
+}
+
+bool Workstation::log_save_running() const {
+    return background_save_.valid() &&
+           background_save_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void Workstation::wait_for_log_save() {
+    if (background_save_.valid()) {
+        (void)background_save_.get();
+    }
+}
+
 bool Workstation::shut_down(std::string& error) {
     if (shut_down_) {
         return true;
@@ -96,6 +184,13 @@ bool Workstation::shut_down(std::string& error) {
     wits_out_.reset();
     // A totalizer stream may still be reading between cycles.
     system_.link().stop_acquisition();
+    wait_for_log_save();
+    if (!log_path_.empty()) {
+        (void)system_.link().save_totalizer_log(log_path_);
+    }
+    if (summ_thread_) {
+        summ_thread_->stop();
+    }
     system_.save_all();
     settings_.first_start = false;
     session_.restore(settings_);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,6 +26,7 @@ namespace vetra::library {
 class Operator;
 }
 namespace vetra::link {
+class TSummThread;
 class WitsOutput;
 class WitsInput;
 }  // namespace vetra::link
@@ -56,6 +61,18 @@ public:
     [[nodiscard]] bool shut_down(std::string& error);
     // The very last step, after the window is gone: the journal's closing line.
     void finish();
+    // Every tick of the 400 ms timer, after the controller's step: the external
+    // totalizer's reading becomes the current average, and the totalizer log is saved in the
+    // background every `log_save_interval`, so a crash loses at most that much of it.
+    void on_tick();
+    void set_log_save_interval(std::chrono::milliseconds interval) { save_interval_ = interval; }
+    // A background save still writing (tests wait for it).
+    bool log_save_running() const;
+    void wait_for_log_save();
+
+    // Started by start_devices; the work settings dialog asks it to reconnect.
+    link::TSummThread* totalizer_thread() { return summ_thread_.get(); }
+    const std::filesystem::path& totalizer_log_path() const { return log_path_; }
 
     const std::string& program_dir() const { return options_.program_dir; }
     const std::filesystem::path& data_directory() const { return data_dir_; }
@@ -67,6 +84,8 @@ public:
     storage::EventLog& event_log() { return event_log_; }
 
 private:
+    void send_wits_total_gas(double percent);
+
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
@@ -79,6 +98,13 @@ private:
     std::unique_ptr<link::WitsOutput> wits_out_;
     std::unique_ptr<link::WitsInput> wits_in_;
     boost::signals2::scoped_connection wits_results_;
+    std::filesystem::path log_path_;
+    std::unique_ptr<library::Operator> thread_operator_;
+    std::unique_ptr<link::TSummThread> summ_thread_;
+    std::chrono::milliseconds save_interval_{std::chrono::minutes(10)};
+    std::chrono::steady_clock::time_point last_save_ = std::chrono::steady_clock::now();
+    std::future<bool> background_save_;
+    std::uint64_t packets_seen_ = 0;
     bool shut_down_ = false;
     bool finished_ = false;
 };

@@ -4,11 +4,6 @@
 #include "link/wire_protocol.h"
 
 namespace vetra::control {
-namespace {
-constexpr const char* kTotalizerMissing =
-    "Газосумматор не найден! Использование внутреннего газосумматора не возможно!";
-}
-
 ChromatographLink::ChromatographLink(settings::GlobalSettings& settings,
                                      library::LockObject& data_lock, MessCaller& calls,
                                      library::Operator& op, const library::Clock& clock)
@@ -96,9 +91,8 @@ bool ChromatographLink::start_totalizer_stream() {
 
 void ChromatographLink::start_thread(bool totalizer_mode) {
     ++run_;
-    thread_ = std::make_unique<TVetraThread>(*this, totalizer_mode,
-                                             settings_.totalizer_present.load(),
-                                             clock_.tick_count_ms());
+    thread_ = std::make_unique<TVetraThread>(
+        *this, totalizer_mode, settings_.totalizer_present.load(), clock_.tick_count_ms());
     thread_->start();
 }
 
@@ -127,7 +121,9 @@ void ChromatographLink::post_end(const TVetraThread* thread) {
     });
 }
 
-void ChromatographLink::deliver_block(const SampleRecord& record) { samples_.push_back(record); }
+void ChromatographLink::deliver_block(const SampleRecord& record) {
+    samples_.push_back(record);
+}
 
 void ChromatographLink::on_acquisition_end(const TVetraThread* thread) {
     if (!thread_ || thread_.get() != thread) {
@@ -149,9 +145,7 @@ void ChromatographLink::on_acquisition_end(const TVetraThread* thread) {
         } else {
             settings_.save();
         }
-        calls_.post([&op = operator_] {
-            op.show_message(kTotalizerMissing, "  ОШИБКА", library::MessageIcon::error);
-        });
+        totalizer_value(0.0, true);
     }
     settings_.totalizer_present.store(presence);
 }
@@ -186,13 +180,13 @@ void ChromatographLink::set_current_average(double value) {
     current_average_ = value;
 }
 
-void ChromatographLink::stamp_acquisition_start() { acquisition_start_ = clock_.now_day_number(); }
+void ChromatographLink::stamp_acquisition_start() {
+    acquisition_start_ = clock_.now_day_number();
+}
 
 void ChromatographLink::publish_display(std::int32_t adc_code, std::int32_t range) {
     last_adc_code_.store(adc_code);
     last_range_.store(range);
 }
-
-void ChromatographLink::totalizer_scaling(int, double) {}
 
 }  // namespace vetra::control

@@ -3,12 +3,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "control/mess_caller.h"
 #include "control/sample_record.h"
+#include "control/totalizer_log.h"
 #include "library/clock.h"
 #include "library/datetime.h"
 #include "library/lock_object.h"
@@ -54,7 +56,9 @@ public:
     void on_acquisition_end(const TVetraThread* thread);
 
     int sample_count() const { return static_cast<int>(samples_.size()); }
-    const SampleRecord& sample_at(int index) const { return samples_[static_cast<std::size_t>(index)]; }
+    const SampleRecord& sample_at(int index) const {
+        return samples_[static_cast<std::size_t>(index)];
+    }
     const std::vector<SampleRecord>& samples() const { return samples_; }
     // Appends to `points` the samples it does not hold yet, less the display offset.
     void copy_new_samples(std::vector<double>& points) const;
@@ -77,9 +81,36 @@ public:
     // leaves the totalizer mode. Without it the settings are only saved.
     std::function<void()> on_totalizer_missing;
 
-    // Acquisition thread, under the data lock: one totalizer reading of channel 1 or 2,
-    // scaled 0..10. The readings' averaging joins here.
+    // --- The built-in totalizer (chromatograph_link_totalizer.cpp) ---
+    // Acquisition thread, under the data lock: one reading of channel 1 (low range) or 2
+    // (high range), 0..10, turned into percent and averaged.
     void totalizer_scaling(int channel, double reading);
+    // Averages readings over each second and hands each average to the main thread. With
+    // `absent` it is the notice that the built-in totalizer never answered.
+    void totalizer_value(double x, bool absent);
+    // Main thread: the station hears the average and the log keeps it.
+    void on_totalizer_average(library::DayNumber time, double average, bool absent);
+    // Main thread, model 0: the external reader's value becomes the current average, and the
+    // first one of each second joins the log, so its chart and file are kept as for model 1.
+    void take_external_reading(double value);
+    // The zero-shift measurement of the work settings dialog: the offsets restart from 0
+    // and take the negated largest reading until it is finished.
+    void start_zero_setting();
+    void finish_zero_setting();
+
+    TotalizerLog& totalizer_log() { return totalizer_log_; }
+    const TotalizerLog& totalizer_log() const { return totalizer_log_; }
+    std::int32_t channel_count() const { return totalizer_log_.channel_count(); }
+    // Empties the log.
+    void set_channel_count(std::int32_t count) { totalizer_log_.reset(count); }
+    [[nodiscard]] bool save_totalizer_log(const std::filesystem::path& path) const;
+    void load_totalizer_log(const std::filesystem::path& path);
+
+    // Wired by the controller: the station sender and the depth the log records.
+    std::function<void(double)> send_totalizer;
+    std::function<double()> depth_for_log;
+    // Called after the absence notice, so the window can update its totalizer panels.
+    std::function<void()> totalizer_panels_changed;
 
     // For the acquisition thread.
     settings::GlobalSettings& settings() { return settings_; }
@@ -122,6 +153,13 @@ private:
     std::atomic<std::int32_t> elapsed_seconds_{0};
     library::DayNumber acquisition_start_ = 0.0;  // under the data lock
     double current_average_ = 0.0;                // under the data lock
+    // Per-second averaging, under the data lock.
+    double totalizer_sum_ = 0.0;
+    std::int32_t totalizer_count_ = 0;
+    library::DayNumber totalizer_time_ = 0.0;
+    library::DayNumber last_delivery_ = 0.0;
+    library::DayNumber last_external_log_ = 0.0;  // main thread
+    TotalizerLog totalizer_log_;  // main thread
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
 };

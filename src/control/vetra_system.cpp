@@ -50,6 +50,8 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
       calculation_(settings, link_.samples(), gases_, data_lock_, op, clock),
       results_table_(clock) {
     link_.on_totalizer_missing = [this] { on_totalizer_missing(); };
+    link_.send_totalizer = [this](double value) { station_.send_totalizer(value); };
+    link_.depth_for_log = [this] { return depth_for_log(); };
     calculation_.set_concentration_function(
         [this](int gas, double area) { return calibration_.concentration(gas, area); });
     calibration_.set_gas_count([this] { return gases_.count(); });

@@ -35,6 +35,20 @@ struct Completion {
     std::size_t bytes = 0;
 };
 
+// Sleeps in short steps; false when a stop was requested meanwhile.
+bool pause(std::chrono::milliseconds length, const std::stop_token& stop) {
+    const auto end = std::chrono::steady_clock::now() + length;
+    while (!stop.stop_requested()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(10)));
+    }
+    return false;
+}
+
 }  // namespace
 
 struct DeviceLink::Tcp {
@@ -43,14 +57,23 @@ struct DeviceLink::Tcp {
     tcp::resolver resolver{io};
     std::optional<tcp::socket> socket;
     bool connected = false;
+    std::stop_token stop;
 
-    // Runs handlers until `state` completes or the limit passes. A resolve given up on
-    // earlier may still be pending and may complete on the way; that is harmless, and it is
-    // why this does not simply run the io_context for the whole limit.
+    // Runs handlers until `state` completes, the limit passes or a stop is requested. A
+    // resolve given up on earlier may still be pending and may complete on the way; that is
+    // harmless, and it is why this does not simply run the io_context for the whole limit.
     bool run_until_done(const Completion& state, std::chrono::milliseconds limit) {
         io.restart();
         const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!state.done && io.run_one_until(deadline) > 0) {
+        while (!state.done && !stop.stop_requested()) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                break;
+            }
+            const auto slice = std::min(deadline, now + std::chrono::milliseconds(20));
+            if (io.run_one_until(slice) == 0 && io.stopped()) {
+                break;
+            }
         }
         return state.done;
     }
@@ -87,7 +110,9 @@ struct DeviceLink::Tcp {
             return true;
         }
         socket.reset();
-        std::this_thread::sleep_for(kReconnectPause);
+        if (!pause(kReconnectPause, stop)) {
+            return false;
+        }
         socket.emplace(io);
         auto state = std::make_shared<Completion>();
         resolver.async_resolve(address.host, std::to_string(address.port),
@@ -195,6 +220,7 @@ bool DeviceLink::open(std::string_view name) {
     if (is_tcp_name(name)) {
         operator_.beep(kTcpOpenBeepHz, kTcpOpenBeepMs);
         tcp_ = std::make_unique<Tcp>();
+        tcp_->stop = stop_;
         tcp_->address = parse_tcp_name(name);
         tcp_->connect();
         name_ = name;
@@ -269,8 +295,9 @@ bool DeviceLink::read_serial(std::uint8_t* buffer, std::size_t n, std::size_t& c
         return true;
     }
     // A vanished adapter often comes back under the same name.
-    std::this_thread::sleep_for(kSerialErrorPause);
-    reopen();
+    if (pause(kSerialErrorPause, stop_)) {
+        reopen();
+    }
     return false;
 }
 

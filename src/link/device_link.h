@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,7 @@ TcpAddress parse_tcp_name(std::string_view name);
 // name. Used by one thread at a time; it does not lock. Reads never throw: a serial error
 // reopens the port, a TCP error drops the connection so that the next read reconnects.
 class DeviceLink {
-  public:
+public:
     explicit DeviceLink(library::Operator& op);
     virtual ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
@@ -54,6 +55,10 @@ class DeviceLink {
     // the 500 ms read time-out and no flow control.
     void reopen();
 
+    // A stop request cuts short every wait of the link (reconnect pauses, connects, TCP
+    // reads), so a reader thread told to stop ends within a few tens of milliseconds.
+    void set_stop_token(std::stop_token token) { stop_ = std::move(token); }
+
     // Sticky: set by any read that came back with fewer bytes than asked.
     [[nodiscard]] bool short_read() const { return short_read_; }
     [[nodiscard]] bool is_tcp() const { return tcp_ != nullptr; }
@@ -64,7 +69,7 @@ class DeviceLink {
     // out ("9600,,8,1"), which means no parity.
     static std::string mode_string(int speed, int parity_key);
 
-  private:
+private:
     struct Tcp;
 
     bool read_serial(std::uint8_t* buffer, std::size_t n, std::size_t& count);
@@ -77,6 +82,7 @@ class DeviceLink {
     std::string name_;
     std::unique_ptr<Tcp> tcp_;
     int read_timeout_ms_ = 500;
+    std::stop_token stop_;
     bool short_read_ = false;
 };
 

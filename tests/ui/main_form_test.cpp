@@ -153,6 +153,35 @@ private Q_SLOTS:
     // At the laptop size the operators use: the plot fills the page, and with
     // VETRA_SHOT_DIR set the window is saved during and after a cycle for a person to look at
     // (VETRA_SHOT_PORT: a simulated chromatograph's port instead of the demonstration).
+    // Model 1 in demonstration: the built-in totalizer streams between cycles, the reading
+    // panel and the chart show it, and a close keeps the log, the chart's width and span.
+    void the_built_in_totalizer_fills_panel_chart_and_log() {
+        Workstation w(kFastDemo +
+                      "[порт]\r\ndevice_type=01000000\r\n[газосумматор]\r\nuse=1\r\nshow=1\r\n"
+                      "show_win=1\r\nwin_mashtab=9\r\nwin_width=260\r\n");
+        w.form->resize(1366, 768);
+        w.form->show();
+        QVERIFY(w.tick_until([&] { return w.system.link().totalizer_log().size() >= 5; }));
+        QCOMPARE(w.form->totalizer_text(),
+                 QString::number(w.system.link().current_average(), 'f', 2)
+                     .replace('.', QChar(library::decimal_separator())));
+        const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR");
+        if (!shots.isEmpty()) {
+            QVERIFY(w.form->grab().save(shots + "/main-totalizer.png"));
+        }
+        const std::size_t records = w.system.link().totalizer_log().size();
+        QVERIFY(w.form->close());
+        const std::string ini =
+            library::cp1251_to_utf8(test::read_bytes(w.dir / settings::kSettingsFileName));
+        QVERIFY(ini.find("win_mashtab=9") != std::string::npos);
+        QVERIFY(ini.find("[planshet_summ_Суммарный газ]\r\ncolor=clBlack") != std::string::npos);
+        control::TotalizerLog saved;
+        QCOMPARE(control::load_totalizer_file(
+                     saved, w.dir / "default" / "default" / control::kTotalizerLogFileName),
+                 control::TotalizerLoad::loaded);
+        QVERIFY(saved.size() >= records);
+    }
+
     void the_window_at_1366_by_768_during_and_after_a_cycle() {
         const QString port = qEnvironmentVariable("VETRA_SHOT_PORT");
         Workstation w("[время]\r\nпосылок_в_секунду=" + std::string(port.isEmpty() ? "4" : "8") +

@@ -20,6 +20,7 @@
 #include "library/number_text.h"
 #include "link/wire_protocol.h"
 #include "pty_line.h"
+#include "total_gas.h"
 
 namespace vetra::sim {
 namespace {
@@ -30,9 +31,8 @@ using namespace std::chrono_literals;
 // The program writes a command in one go; bytes after a longer pause start a new one.
 constexpr auto kCommandGap = 100ms;
 constexpr int kTicksPerPoint = 50;
-// Built-in totalizer readings: 1.0 on the low channel and 0.1 on the high one (of 10).
-constexpr int kTotalizerLowCode = 819;
-constexpr int kTotalizerHighCode = 82;
+// Without a script the built-in totalizer reads 0.1 % on both ranges.
+constexpr double kDefaultTotalGas = 0.1;
 
 void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void log(const char* format, ...) {
@@ -57,6 +57,7 @@ struct Options {
     std::optional<double> silent_after;
     double garbage = 0;
     double totalizer_seconds = 10;
+    TotalGasCurve total_gas = TotalGasCurve::constant(kDefaultTotalGas);
     bool answer_second_only = false;
     bool no_answer = false;
     bool no_closing_frame = false;
@@ -78,6 +79,10 @@ void usage() {
         "  --seed N               noise and garbage seed, 1\n"
         "  --truth FILE           write name=area (mV x s above the baseline) per peak\n"
         "  --totalizer-seconds S  length of one totalizer stream between cycles, 10\n"
+        "  --total-gas SPEC       model 1: the total gas (%) its totalizer reads over time on\n"
+        "                         both ranges (1 % and 10 % full scale): const:V,\n"
+        "                         ramp:FROM:TO:SECONDS, sine:MEAN:AMPLITUDE:PERIOD, or a file\n"
+        "                         of \"seconds percent\" lines; const:0.1\n"
         "faults:\n"
         "  --silent-after S       the first cycle stops sending after S s of signal\n"
         "  --garbage P            a junk byte (bit 7 clear) before a frame with probability P\n"
@@ -142,6 +147,10 @@ bool parse_options(int argc, char** argv, Options& o) {
         } else if (a == "--totalizer-seconds") {
             ok = v && *v > 0;
             o.totalizer_seconds = v.value_or(0);
+        } else if (a == "--total-gas") {
+            const auto curve = TotalGasCurve::parse(value);
+            ok = curve.has_value();
+            o.total_gas = curve.value_or(TotalGasCurve::constant(0));
         } else if (a == "--truth") {
             o.truth = value;
         } else if (a == "--peaks") {
@@ -244,12 +253,15 @@ private:
         }
         log("totalizer stream for %g s", o_.totalizer_seconds);
         const long readings = std::lround(o_.totalizer_seconds * o_.rate);
+        // The script runs on the simulator's own time, scaled by --speed, across streams.
         const StreamEnd end =
-            stream(2 * readings, 2.0 * o_.rate, -1, [](std::vector<std::uint8_t>& out, long i) {
+            stream(2 * readings, 2.0 * o_.rate, -1, [this](std::vector<std::uint8_t>& out, long i) {
                 const int channel = static_cast<int>(i % 2);
-                const Frame f =
-                    totalizer_frame(static_cast<std::uint8_t>(i & 0x7F), channel,
-                                    channel == 0 ? kTotalizerLowCode : kTotalizerHighCode);
+                const double t =
+                    std::chrono::duration<double>(Clock::now() - started_).count() * o_.speed;
+                const auto [low, high] = builtin_codes(o_.total_gas.at(t));
+                const Frame f = totalizer_frame(static_cast<std::uint8_t>(i & 0x7F), channel,
+                                                channel == 0 ? low : high);
                 out.insert(out.end(), f.begin(), f.end());
             });
         if (end == StreamEnd::done) {
@@ -373,6 +385,7 @@ private:
     Clock::time_point last_input_{};
     long program_frames_ = 0;
     long cycles_ = 0;
+    Clock::time_point started_ = Clock::now();
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "app/ui/chromatogram_page.h"
 
+#include "display/ui/totalizer_chart_panel.h"
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,8 +31,10 @@ ChromatogramPage::ChromatogramPage(control::VetraSystem& system, settings::Globa
     outer->addWidget(build_strip());
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(build_plot_column(splitter));
-    splitter->addWidget(build_totalizer_frame(splitter));
+    totalizer_chart_ = new display::ui::TotalizerChartPanel(splitter);
+    splitter->addWidget(totalizer_chart_);
     splitter->setStretchFactor(0, 1);
+    splitter_ = splitter;
     outer->addWidget(splitter, 1);
 }
 
@@ -107,29 +111,15 @@ QWidget* ChromatogramPage::build_plot_column(QWidget* parent) {
     return plot_column;
 }
 
-// The totalizer strip chart comes with the built-in totalizer; its frame is here.
-QGroupBox* ChromatogramPage::build_totalizer_frame(QWidget* parent) {
-    totalizer_chart_ = new QGroupBox("Газосумматор", parent);
-    auto* chart = new QVBoxLayout(totalizer_chart_);
-    auto* spans = new QComboBox(totalizer_chart_);
-    spans->setObjectName("ComboBox1");
-    spans->addItems({"10 сек.", "30 сек.", "1 минута", "3 минуты", "5 минут", "10 минут",
-                     "15 минут", "20 минут", "30 минут", "1 час", "2 часа", "3 часа"});
-    chart->addWidget(spans);
-    auto* area = new QHBoxLayout();
-    auto* chart_box = new QWidget(totalizer_chart_);
-    chart_box->setMinimumWidth(120);
-    area->addWidget(chart_box, 1);
-    area->addWidget(new QScrollBar(Qt::Vertical, totalizer_chart_));
-    chart->addLayout(area, 1);
-    totalizer_chart_->setEnabled(false);
-    return totalizer_chart_;
-}
-
 void ChromatogramPage::attach() {
     plot_->set_plot(
         &system_.view(), [this] { return system_.gases().count(); },
         [this] { return display::ui::PlotStyle::from(settings_); });
+}
+
+void ChromatogramPage::set_chart_width(int width) {
+    width = std::clamp(width, 60, 2000);
+    splitter_->setSizes({std::max(splitter_->width() - width, 200), width});
 }
 
 void ChromatogramPage::set_panels(bool adc, bool totalizer_chart) {

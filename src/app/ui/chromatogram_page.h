@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-class QGroupBox;
+class QSplitter;
 class QToolButton;
 
 namespace vetra::control {
@@ -18,7 +18,8 @@ class Operator;
 }
 namespace vetra::display::ui {
 class ChromatogramWidget;
-}
+class TotalizerChartPanel;
+}  // namespace vetra::display::ui
 namespace vetra::widgets::ui {
 class TextIndicator;
 }
@@ -45,12 +46,15 @@ public:
     void MenuPrint();
     void set_panels(bool adc, bool totalizer_chart);
 
+    // The width of the totalizer chart beside the plot ("win_width").
+    void set_chart_width(int width);
+
     widgets::ui::TextIndicator* adc_indicator() const { return indiAdc; }
+    display::ui::TotalizerChartPanel* totalizer_chart() const { return totalizer_chart_; }
 
 private:
     QWidget* build_strip();
     QWidget* build_plot_column(QWidget* parent);
-    QGroupBox* build_totalizer_frame(QWidget* parent);
     void drag_range(int handle, int rows);
     bool refuse_print_while_working();
 
@@ -58,13 +62,12 @@ private:
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
 
-    // The display offset the view's points were copied with: a cycle is drawn with one
-    // offset, though the controller stores the new zero level before its last points land.
     std::pair<double, double> drag_start_range_{0, 1};
     display::ui::ChromatogramWidget* plot_ = nullptr;
     widgets::ui::TextIndicator* indiAdc = nullptr;
     QWidget* adc_row_ = nullptr;
-    QGroupBox* totalizer_chart_ = nullptr;
+    display::ui::TotalizerChartPanel* totalizer_chart_ = nullptr;
+    QSplitter* splitter_ = nullptr;
     QToolButton* zoom_auto_ = nullptr;
     QToolButton* print_button_ = nullptr;
 };

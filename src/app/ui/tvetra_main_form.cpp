@@ -24,8 +24,11 @@
 #include "app/ui/form_helpers.h"
 #include "app/ui/settings_menus.h"
 #include "control/vetra_system.h"
+#include "display/ui/totalizer_chart_panel.h"
+#include "display/ui/totalizer_reading_panel.h"
 #include "library/number_text.h"
 #include "library/operator.h"
+#include "link/tsumm_thread.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
@@ -70,9 +73,17 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
         show_mode();
         set_panel_visibility();
         refresh_chromatogram(true);
+        if (totalizer_chart_) {
+            totalizer_chart_->apply_settings(settings_, system_.settings_path());
+        }
     });
     settings_menus_->services().rig = &workstation_.rig_settings();
     settings_menus_->rig_changed = [this] { workstation_.restart_wits(); };
+    settings_menus_->totalizer().on_reconnect = [this] {
+        if (auto* reader = workstation_.totalizer_thread()) {
+            reader->request_reconnect();
+        }
+    };
     build_menus();
     build_tool_bar();
 
@@ -80,7 +91,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(3);
-    layout->addWidget(build_totalizer_panel());
+    Panel1 = new display::ui::TotalizerReadingPanel(central);
+    layout->addWidget(Panel1);
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName("PageControl1");
     chromatogram_page_ = new ChromatogramPage(system_, settings_, operator_, this);
@@ -229,32 +241,6 @@ void TVetraMainForm::build_tool_bar() {
     indicator(indiTime, "indiTime", " 00000 с. ", " Время с начала цикла ");
 }
 
-QWidget* TVetraMainForm::build_totalizer_panel() {
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(6, 0, 6, 0);
-    auto* label = new QLabel("Показания газосумматора", Panel1);
-    QFont f = label->font();
-    f.setPointSizeF(f.pointSizeF() * 1.3);
-    f.setBold(true);
-    label->setFont(f);
-    indiSumm = new widgets::ui::TextIndicator(Panel1);
-    indiSumm->setObjectName("indiSumm");
-    indiSumm->setFont(f);
-    indiSumm->SetSampleText("  0000,000  ");
-    indiSumm->SetCaption("0,00");
-    indiSumm->SetGradient(QColor(0x10, 0x30, 0x18), QColor(0x08, 0x18, 0x0C));
-    indiSumm->SetTextColour(QColor(0x60, 0xFF, 0x80));
-    auto* percent = new QLabel("%", Panel1);
-    percent->setFont(f);
-    row->addWidget(label);
-    row->addWidget(indiSumm);
-    row->addWidget(percent);
-    row->addStretch(1);
-    return Panel1;
-}
-
 // --- start-up and shut-down ---------------------------------------------------------------
 
 void TVetraMainForm::start_up() {
@@ -268,6 +254,9 @@ void TVetraMainForm::start_up() {
     load_placement();
 
     chromatogram_page_->attach();
+    chromatogram_page_->set_chart_width(settings_.win_width);
+    totalizer_chart_ = chromatogram_page_->totalizer_chart();
+    totalizer_chart_->start_up(&system_.link().totalizer_log(), settings_, system_.settings_path());
     workstation_.start_devices();
     if (options_.start_timer) {
         MainTimer->start();
@@ -275,6 +264,10 @@ void TVetraMainForm::start_up() {
     PageControl1->setCurrentIndex(0);
 
     system_.mode_changed = [this] { show_mode(); };
+    system_.link().totalizer_panels_changed = [this] {
+        set_panel_visibility();
+        show_mode();
+    };
     connections_.emplace_back(system_.cycle_started.connect([this] {
         show_state();
         show_mode();
@@ -349,6 +342,9 @@ void TVetraMainForm::closeEvent(QCloseEvent* event) {
 
 void TVetraMainForm::shut_down() {
     MainTimer->stop();
+    settings_.win_width = totalizer_chart_->width();
+    settings_.win_mashtab = totalizer_chart_->span_index();
+    totalizer_chart_->save_to(system_.settings_path());
     std::string error;
     if (!workstation_.shut_down(error)) {
         operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
@@ -393,6 +389,7 @@ void TVetraMainForm::save_placement() {
 // --- main timer ---------------------------------------------------------------------------
 
 void TVetraMainForm::MainTimerTimer() {
+    workstation_.on_tick();
     try {
         system_.on_timer_tick();
     } catch (const control::VetraError& e) {
@@ -400,11 +397,11 @@ void TVetraMainForm::MainTimerTimer() {
         return;
     }
 
+    // For model 0 the workstation has just stored the external reader's value.
     if (settings_.totalizer_show && settings_.totalizer_use.load()) {
-        indiSumm->SetCaption(fixed_text(system_.link().current_average(), settings_.gaz_summ_prec));
+        Panel1->SetValue(system_.link().current_average(), settings_.gaz_summ_prec);
     } else if (settings_.totalizer_show && settings_.porog_from_station) {
-        indiSumm->SetCaption(
-            fixed_text(workstation_.station_client().last_value(), settings_.gaz_summ_prec));
+        Panel1->SetValue(workstation_.station_client().last_value(), settings_.gaz_summ_prec);
     }
 
     if (settings_.show_adc) {
@@ -429,6 +426,9 @@ void TVetraMainForm::MainTimerTimer() {
     }
 
     refresh_chromatogram(false);
+    if (totalizer_chart_->isVisible()) {
+        totalizer_chart_->refresh();
+    }
     if (system_.state() == 0) {
         show_state();
     }
@@ -542,7 +542,7 @@ QString TVetraMainForm::adc_text() const {
     return indiAdc->caption();
 }
 QString TVetraMainForm::totalizer_text() const {
-    return indiSumm->caption();
+    return Panel1->text();
 }
 
 }  // namespace vetra::app::ui

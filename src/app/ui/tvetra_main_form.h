@@ -27,6 +27,10 @@ class GlobalSettings;
 namespace vetra::library {
 class Operator;
 }
+namespace vetra::display::ui {
+class TotalizerChartPanel;
+class TotalizerReadingPanel;
+}  // namespace vetra::display::ui
 namespace vetra::analysis::ui {
 class TGazTimeForm;
 }
@@ -84,7 +88,6 @@ protected:
 private:
     void build_menus();
     void build_tool_bar();
-    QWidget* build_totalizer_panel();
     void start_up();
     void shut_down();
     void save_placement();
@@ -125,9 +128,9 @@ private:
     widgets::ui::TextIndicator* indiWorkMode = nullptr;
     widgets::ui::TextIndicator* indiCurMode = nullptr;
     widgets::ui::TextIndicator* indiTime = nullptr;
-    widgets::ui::TextIndicator* indiSumm = nullptr;
     widgets::ui::TextIndicator* indiAdc = nullptr;
-    QWidget* Panel1 = nullptr;
+    display::ui::TotalizerReadingPanel* Panel1 = nullptr;
+    display::ui::TotalizerChartPanel* totalizer_chart_ = nullptr;
     QTabWidget* PageControl1 = nullptr;
     ChromatogramPage* chromatogram_page_ = nullptr;
     storage::ui::TTablePage* table_page_ = nullptr;

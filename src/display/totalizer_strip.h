@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "control/totalizer_log.h"
+#include "library/datetime.h"
+
+namespace vetra::display {
+
+// The time spans of the totalizer chart, in the order of its list; any other index is the
+// first.
+inline constexpr int kTotalizerSpanCount = 12;
+double totalizer_span_days(int index);
+const char* totalizer_span_text(int index);
+
+// One pixel line of the strip chart along its time axis: the smallest and largest value of
+// the records that fall on it.
+struct StripLine {
+    float min = 0.0f;
+    float max = 0.0f;
+    bool any = false;
+    bool gap_before = false;  // the log has a hole between the previous line and this one
+};
+
+// The window of the log the chart shows: `span` days ending `offset` days before the
+// newest record.
+struct StripWindow {
+    library::DayNumber begin = 0.0;
+    library::DayNumber end = 0.0;
+};
+std::optional<StripWindow> strip_window(const control::TotalizerLog& log, double span_days,
+                                        double offset_days);
+
+// Reduces the records of the window to `lines` pixel lines. Reads only the records inside
+// the window, so the cost follows the span, not the length of the log. Records further
+// apart than `gap_days` are not joined.
+std::vector<StripLine> strip_lines(const control::TotalizerLog& log, const StripWindow& window,
+                                   int lines, double gap_days);
+
+// The record nearest to `t`, for the cursor; nothing when the log is empty.
+std::optional<std::size_t> nearest_record(const control::TotalizerLog& log, library::DayNumber t);
+
+}  // namespace vetra::display

@@ -1,0 +1,78 @@
+// The workstation keeps the totalizer log across a restart and saves it in the background
+// while it runs, so a crash loses at most one interval of it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "app/workstation.h"
+#include "control/totalizer_log.h"
+#include "control/vetra_system.h"
+#include "library/clock.h"
+#include "link/tsumm_thread.h"
+#include "settings/global_settings.h"
+#include "support/recording_operator.h"
+#include "support/temp_dir.h"
+
+namespace vetra::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Station {
+    explicit Station(const test::TempDir& dir)
+        : system(settings, op, clock), workstation(system, settings, op, {dir.dir(), true, {}}) {
+        workstation.start_up();
+        workstation.start_devices();
+    }
+    void append(int n) {
+        control::TotalizerLog& log = system.link().totalizer_log();
+        for (int i = 0; i < n; ++i) {
+            log.append(46000.0 + (next_++) * library::kSecondInDays, 1.5f, 0.0f);
+        }
+    }
+    std::size_t saved_records() const {
+        control::TotalizerLog log;
+        (void)control::load_totalizer_file(log, workstation.totalizer_log_path());
+        return log.size();
+    }
+
+    settings::GlobalSettings settings;
+    test::RecordingOperator op;
+    library::SystemClock clock;
+    control::VetraSystem system;
+    Workstation workstation;
+    int next_ = 0;
+};
+
+TEST(WorkstationTotalizer, saves_the_log_in_the_background_at_close_and_loads_it_again) {
+    test::TempDir dir;
+    {
+        Station s(dir);
+        EXPECT_EQ(s.workstation.totalizer_log_path().filename(), "gsumm.dat");
+        s.append(100);
+        s.workstation.on_tick();  // not due yet
+        EXPECT_FALSE(s.workstation.log_save_running());
+        s.workstation.wait_for_log_save();
+        EXPECT_EQ(s.saved_records(), 0u);
+
+        s.workstation.set_log_save_interval(0ms);
+        s.workstation.on_tick();
+        s.append(50);  // the save works on what the log held at the tick
+        s.workstation.wait_for_log_save();
+        EXPECT_EQ(s.saved_records(), 100u);
+
+        s.append(7);
+        std::string error;
+        ASSERT_TRUE(s.workstation.shut_down(error)) << error;
+        EXPECT_EQ(s.saved_records(), 157u);
+        EXPECT_FALSE(s.workstation.totalizer_thread()->running());
+    }
+    Station again(dir);
+    EXPECT_EQ(again.system.link().totalizer_log().size(), 157u);
+    EXPECT_EQ(again.system.link().channel_count(), 1);
+}
+
+}  // namespace
+}  // namespace vetra::app
