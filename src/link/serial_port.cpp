@@ -308,7 +308,7 @@ bool SerialPort::set_timeouts(int interval_ms, int total_multiplier_ms, int tota
     return true;
 }
 
-ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
+ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n, std::stop_token stop) {
     ReadResult result{fd_ >= 0, 0};
     if (fd_ < 0 || n == 0) {
         return result;
@@ -325,7 +325,11 @@ ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
     }
     std::optional<SteadyClock::time_point> interval_deadline;
 
+    const bool stoppable = stop.stop_possible();
     while (result.count < n) {
+        if (stop.stop_requested()) {
+            break;
+        }
         int timeout_ms = -1;
         if (immediate) {
             timeout_ms = 0;
@@ -341,8 +345,17 @@ ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
                 }
             }
         }
+        // A stoppable read waits in short slices, so a stop request is seen promptly.
+        const bool sliced =
+            stoppable && (timeout_ms < 0 || timeout_ms > static_cast<int>(kStopLatency.count()));
+        if (sliced) {
+            timeout_ms = static_cast<int>(kStopLatency.count());
+        }
         Wait wait = wait_for(fd_, POLLIN, timeout_ms);
         if (wait == Wait::timed_out) {
+            if (sliced) {
+                continue;
+            }
             break;
         }
         if (wait == Wait::failed) {

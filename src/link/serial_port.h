@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -56,7 +58,9 @@ struct ReadTimeouts {
 // A serial port opened exclusively, with synchronous reads bounded by the time-outs above.
 // One thread uses a port at a time; nothing here locks and nothing throws.
 class SerialPort {
-  public:
+public:
+    static constexpr std::chrono::milliseconds kStopLatency{50};
+
     SerialPort() = default;
     ~SerialPort();
     SerialPort(SerialPort&& other) noexcept;
@@ -83,8 +87,9 @@ class SerialPort {
     [[nodiscard]] const ReadTimeouts& timeouts() const { return timeouts_; }
 
     // Up to n bytes within the time-outs; a time-out is success with what arrived. Failure
-    // means the line itself is gone (hang-up, I/O error) or the port is closed.
-    ReadResult read(std::uint8_t* buffer, std::size_t n);
+    // means the line itself is gone (hang-up, I/O error) or the port is closed. A stop
+    // request ends the wait within kStopLatency, also as success with what arrived.
+    ReadResult read(std::uint8_t* buffer, std::size_t n, std::stop_token stop = {});
     // All bytes or failure; gives up after one second.
     bool write(std::span<const std::uint8_t> bytes);
     // Waits until the output has left.
@@ -95,7 +100,7 @@ class SerialPort {
 
     [[nodiscard]] int native_handle() const { return fd_; }
 
-  private:
+private:
     int fd_ = -1;
     ReadTimeouts timeouts_{};
 };
