@@ -12,11 +12,7 @@ namespace vetra::app {
 
 Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings& settings,
                          library::Operator& op, WorkstationOptions options)
-    : system_(system),
-      settings_(settings),
-      operator_(op),
-      options_(std::move(options)),
-      session_(options_.demo, options_.port) {}
+    : system_(system), settings_(settings), operator_(op), options_(std::move(options)) {}
 
 Workstation::~Workstation() = default;
 
@@ -25,7 +21,7 @@ void Workstation::start_up() {
     system_.set_work_directory(dir);
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
-    session_.apply(settings_);
+    settings_.set_session_values(options_.demo, options_.port);
 
     const auto points = static_cast<std::size_t>(
         static_cast<std::int64_t>(std::max(0, settings_.samples_per_second)) *
@@ -54,7 +50,6 @@ bool Workstation::shut_down(std::string& error) {
     system_.link().stop_acquisition();
     system_.save_all();
     settings_.first_start = false;
-    session_.restore(settings_);
     if (!settings_.save()) {
         error = "Не удалось сохранить настройки: " + settings_.settings_path;
         return false;

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "link/station_client.h"
-#include "settings/session_overrides.h"
 
 namespace vetra::control {
 class VetraSystem;
@@ -57,7 +56,6 @@ private:
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
     WorkstationOptions options_;
-    settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
     std::filesystem::path data_dir_;
     bool shut_down_ = false;

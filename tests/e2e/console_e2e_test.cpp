@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "program_run.h"
+#include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -123,6 +124,53 @@ TEST(ConsoleRuns, a_port_that_cannot_be_opened_is_reported_and_the_run_ends_norm
         << r.err;
     // The port was for this session only.
     EXPECT_EQ(settings_text(program_dir).find("/nonexistent"), std::string::npos);
+}
+
+// A model 1 chromatograph whose built-in totalizer is missing: it answers the totalizer
+// command with sample frames only, so the workstation gives the totalizer up and saves the
+// settings in the middle of the run.
+class TotalizerlessDevice {
+public:
+    explicit TotalizerlessDevice(const test::PtyPair& pty)
+        : thread_([&pty](std::stop_token stop) {
+              while (!stop.stop_requested()) {
+                  if (pty.read(9, 50ms).size() != 9) {
+                      continue;
+                  }
+                  std::string frames;
+                  for (int tick = 0; tick < 300; ++tick) {
+                      frames += {static_cast<char>(0x80 | (tick & 0x7F)), 0x00, 0x10, 0x00};
+                  }
+                  pty.write(frames + "\xFF\xFF\xFF\xFF");
+              }
+          }) {}
+
+private:
+    std::jthread thread_;
+};
+
+TEST(ConsoleRuns, a_crash_after_a_save_in_the_middle_of_the_run_leaves_no_session_value) {
+    test::TempDir sandbox;
+    const fs::path program_dir = sandbox / "program";
+    write_settings(program_dir,
+                   "[порт]\r\ndevice_type=01000000\r\nимя=\"COM7\"\r\n"
+                   "[газосумматор]\r\nuse=1\r\npresent=0\r\n");
+    test::PtyPair pty;
+    TotalizerlessDevice device(pty);
+    ConsoleRun run(sandbox,
+                   {"--port", pty.slave_path(), "--mode", "3", "--dir", program_dir.string()});
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(wait_until(
+        [&] { return run.err_so_far().find("Газосумматор не найден") != std::string::npos; },
+        kTimeLimit))
+        << run.err_so_far();
+    run.signal(SIGKILL);
+    run.wait();
+
+    const std::string ini = settings_text(program_dir);
+    EXPECT_NE(ini.find("use=0"), std::string::npos) << ini;  // the save did happen
+    EXPECT_NE(ini.find("имя=\"COM7\""), std::string::npos) << ini;
+    EXPECT_EQ(ini.find(pty.slave_path()), std::string::npos) << ini;
 }
 
 // --- start-up failures -------------------------------------------------------------------
