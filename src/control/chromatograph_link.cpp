@@ -96,9 +96,8 @@ bool ChromatographLink::start_totalizer_stream() {
 
 void ChromatographLink::start_thread(bool totalizer_mode) {
     ++run_;
-    thread_ = std::make_unique<TVetraThread>(*this, totalizer_mode,
-                                             settings_.totalizer_present.load(),
-                                             clock_.tick_count_ms());
+    thread_ = std::make_unique<TVetraThread>(
+        *this, totalizer_mode, settings_.totalizer_present.load(), clock_.tick_count_ms());
     thread_->start();
 }
 
@@ -127,7 +126,9 @@ void ChromatographLink::post_end(const TVetraThread* thread) {
     });
 }
 
-void ChromatographLink::deliver_block(const SampleRecord& record) { samples_.push_back(record); }
+void ChromatographLink::deliver_block(const SampleRecord& record) {
+    samples_.push_back(record);
+}
 
 void ChromatographLink::on_acquisition_end(const TVetraThread* thread) {
     if (!thread_ || thread_.get() != thread) {
@@ -177,11 +178,19 @@ void ChromatographLink::set_current_average(double value) {
     current_average_ = value;
 }
 
-void ChromatographLink::stamp_acquisition_start() { acquisition_start_ = clock_.now_day_number(); }
+void ChromatographLink::stamp_acquisition_start() {
+    acquisition_start_ = clock_.now_day_number();
+}
 
 void ChromatographLink::publish_display(std::int32_t adc_code, std::int32_t range) {
-    last_adc_code_.store(adc_code);
-    last_range_.store(range);
+    adc_display_.store(static_cast<std::uint64_t>(static_cast<std::uint32_t>(range)) << 32 |
+                       static_cast<std::uint32_t>(adc_code));
+}
+
+ChromatographLink::AdcDisplay ChromatographLink::adc_display() const {
+    const std::uint64_t both = adc_display_.load();
+    return {static_cast<std::int32_t>(static_cast<std::uint32_t>(both)),
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(both >> 32))};
 }
 
 void ChromatographLink::totalizer_scaling(int, double) {}

@@ -195,6 +195,10 @@ protected:
     test::PtyPair pty;
     std::unique_ptr<ChromatographLink> link;
     int missing_calls = 0;
+    struct Pair {
+        std::int32_t code;
+        std::int32_t range;
+    };
     ScriptedDevice device{pty};  // last: its thread ends before anything it uses
 };
 
@@ -504,6 +508,30 @@ INSTANTIATE_TEST_SUITE_P(
                       DestroyCase{"totalizer_stream_on_a_noisy_line", true, Line::noise},
                       DestroyCase{"cycle_on_a_silent_line", false, Line::silence}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The window reads the display values while the acquisition thread writes them: a code
+// must never be shown with the range of another frame.
+TEST_F(LinkTest, the_adc_code_and_range_are_read_as_one_pair) {
+    const Pair first{1, 0};
+    const Pair second{-8192, 3};
+    std::atomic<bool> done{false};
+    std::jthread writer([&] {
+        for (int i = 0; !done.load(); ++i) {
+            const Pair p = i % 2 == 0 ? first : second;
+            link->publish_display(p.code, p.range);
+        }
+    });
+    int torn = 0;
+    for (int i = 0; i < 2'000'000; ++i) {
+        const auto shown = link->adc_display();
+        const bool whole = (shown.code == first.code && shown.range == first.range) ||
+                           (shown.code == second.code && shown.range == second.range) ||
+                           (shown.code == 0 && shown.range == 0);
+        torn += whole ? 0 : 1;
+    }
+    done = true;
+    EXPECT_EQ(torn, 0);
+}
 
 // --- totalizer presence ----------------------------------------------------------------
 
