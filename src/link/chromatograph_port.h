@@ -28,8 +28,8 @@ public:
 
     // Stores the values for the next open_port; opens nothing.
     void set_port_params(std::string name, int speed, int parity_index, int stop_index);
-    // Opens and configures the port; false only when the port cannot be opened. Mode,
-    // time-outs and RTS are applied as far as the line allows.
+    // Opens and configures the port; false when the port cannot be opened or refuses the
+    // mode (its speed, say). Time-outs and RTS are applied as far as the line allows.
     [[nodiscard]] bool open_port();
     void close_port();
     [[nodiscard]] bool is_open() const { return port_.is_open(); }

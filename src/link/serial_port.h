@@ -74,9 +74,12 @@ public:
     void close();
     [[nodiscard]] bool is_open() const { return fd_ >= 0; }
 
-    // Raw 8-bit line with the given mode; a malformed mode string changes nothing.
+    // Raw 8-bit line with the given mode; a malformed mode string changes nothing. Any rate
+    // the driver accepts; false when it refuses the rate.
     [[nodiscard]] bool apply_mode(std::string_view mode);
     [[nodiscard]] bool apply(const SerialMode& mode);
+    // The rate the driver has in force.
+    [[nodiscard]] std::optional<int> line_speed() const;
     // RTS/CTS flow control; apply() switches it off.
     bool set_hardware_flow(bool on);
     // Buffer sizes are the driver's business here; accepted and ignored.

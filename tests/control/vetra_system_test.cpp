@@ -621,6 +621,18 @@ TEST_F(VetraSystemTest, a_port_that_cannot_be_opened_is_reported_on_every_try) {
     EXPECT_EQ(system.depth(), 0.0f);
 }
 
+TEST_F(VetraSystemTest, a_speed_the_port_cannot_take_is_reported_as_a_port_that_cannot_be_opened) {
+    pty.emplace();
+    settings.demo = false;
+    settings.port_name = pty->slave_path();
+    settings.port_speed = 0;
+    EXPECT_EQ(tick_error(), "");
+    system.set_work_mode(kContinuous);
+    EXPECT_EQ(tick_error(), cannot_open_port_message(pty->slave_path()));
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(pty->read(9, 100ms), "");  // no program frame on an unconfigured line
+}
+
 TEST_F(VetraSystemTest, a_silent_chromatograph_is_reported_after_two_program_frames) {
     pty.emplace();
     settings.demo = false;
