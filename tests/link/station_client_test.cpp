@@ -533,25 +533,45 @@ TEST(StationClient, a_station_closing_after_a_reply_is_reconnected_on_a_later_fe
 }
 
 // A name that leads to two addresses, the first of which never answers: the fetch keeps to
-// its connect limit, reaches the station on the second and leaves no socket behind.
-TEST(StationClient, an_address_that_never_answers_costs_only_its_share_of_the_connect_time) {
+// its connect limit, reaches the station on the second if it is there and leaves no socket
+// behind.
+struct AddressesCase {
+    const char* name;
+    bool station_second;  // else the second address never answers either
+    double value;
+};
+
+void PrintTo(const AddressesCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StationAddresses : public ::testing::TestWithParam<AddressesCase> {};
+
+TEST_P(StationAddresses, an_address_that_never_answers_costs_only_its_share_of_the_connect_time) {
+    const AddressesCase& c = GetParam();
     SilentPort silent;
+    SilentPort silent_too;
     FakeStation fake(answering([](int) { return reply(record(kRequestedCp1251, 2.5)); }));
+    const std::uint16_t second = c.station_second ? fake.port() : silent_too.port();
     std::vector<std::string> looked_up;
     TDataModule1 client(kStationValuePort, [&](const std::string& host, std::uint16_t port) {
         looked_up.push_back(host + ":" + std::to_string(port));
-        return std::vector<StationEndpoint>{{"127.0.0.1", silent.port()},
-                                            {"127.0.0.1", fake.port()}};
+        return std::vector<StationEndpoint>{{"127.0.0.1", silent.port()}, {"127.0.0.1", second}};
     });
     const auto descriptors = test::open_descriptor_count();
     const auto start = Clock::now();
-    EXPECT_EQ(client.fetch_station_value("station", kRequested), 2.5);
+    EXPECT_EQ(client.fetch_station_value("station", kRequested), c.value);
     EXPECT_LT(seconds_since(start), 1.0);
-    EXPECT_TRUE(client.connected());
-    // Our connection and the fake station's end of it; the silent attempt's socket is gone.
-    EXPECT_EQ(test::open_descriptor_count(), descriptors + 2);
+    EXPECT_EQ(client.connected(), c.station_second);
+    // Our connection and the fake station's end of it; no socket of a failed attempt.
+    EXPECT_EQ(test::open_descriptor_count(), descriptors + (c.station_second ? 2 : 0));
     EXPECT_EQ(looked_up, std::vector<std::string>{"station:8001"});
 }
+
+INSTANTIATE_TEST_SUITE_P(Addresses, StationAddresses,
+                         ::testing::Values(AddressesCase{"silent_then_station", true, 2.5},
+                                           AddressesCase{"both_silent", false, 0.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A name service that takes its time must not hold the main thread: the fetch gives up at
 // the connect limit, and a later one uses the answer.
