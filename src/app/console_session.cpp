@@ -114,7 +114,8 @@ private:
     bool done() const { return options_.cycles && finished_ >= *options_.cycles; }
 
     // Manual mode: one cycle at once, as if "Запуск" were pressed, and another after each
-    // finished one. A start that fails counts as a cycle, so a dead line cannot hang us.
+    // finished one. A start that fails counts as a cycle (here and in tick()), so a dead line
+    // cannot keep the run going in any mode.
     void start_manual_cycle() {
         if (system_.work_mode() != control::kManual || system_.state() != 1 ||
             system_.start_pending() || done()) {
@@ -135,6 +136,10 @@ private:
             system_.on_timer_tick();
         } catch (const control::VetraError& e) {
             print_error(e.what());
+            // Only a start raises at an idle tick: the mode's trigger found the line dead.
+            if (before == 1) {
+                ++finished_;
+            }
         }
         if (before == 0 && system_.state() == 1) {
             ++finished_;

@@ -39,7 +39,6 @@ Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings&
       settings_(settings),
       operator_(op),
       options_(std::move(options)),
-      session_(options_.demo, options_.port),
       event_log_(system.clock()) {}
 
 Workstation::~Workstation() {
@@ -55,7 +54,7 @@ void Workstation::start_up() {
     system_.set_work_directory(dir);
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
-    session_.apply(settings_);
+    settings_.set_session_values(options_.demo, options_.port);
     event_log_.attach(dir + storage::kEventLogFileName);
     event_log_.add("Запуск программы");
 
@@ -193,7 +192,6 @@ bool Workstation::shut_down(std::string& error) {
     }
     system_.save_all();
     settings_.first_start = false;
-    session_.restore(settings_);
     if (!settings_.save() || !rig_.save(settings_.settings_path)) {
         error = "Не удалось сохранить настройки: " + settings_.settings_path;
         return false;

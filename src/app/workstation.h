@@ -13,7 +13,6 @@
 
 #include "link/station_client.h"
 #include "settings/rig_settings.h"
-#include "settings/session_overrides.h"
 #include "storage/event_log.h"
 
 namespace vetra::control {
@@ -90,7 +89,6 @@ private:
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
     WorkstationOptions options_;
-    settings::SessionOverrides session_;
     link::TDataModule1 station_client_;
     storage::EventLog event_log_;
     std::filesystem::path data_dir_;

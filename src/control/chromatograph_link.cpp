@@ -185,8 +185,14 @@ void ChromatographLink::stamp_acquisition_start() {
 }
 
 void ChromatographLink::publish_display(std::int32_t adc_code, std::int32_t range) {
-    last_adc_code_.store(adc_code);
-    last_range_.store(range);
+    adc_display_.store(static_cast<std::uint64_t>(static_cast<std::uint32_t>(range)) << 32 |
+                       static_cast<std::uint32_t>(adc_code));
+}
+
+ChromatographLink::AdcDisplay ChromatographLink::adc_display() const {
+    const std::uint64_t both = adc_display_.load();
+    return {static_cast<std::int32_t>(static_cast<std::uint32_t>(both)),
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(both >> 32))};
 }
 
 }  // namespace vetra::control

@@ -68,9 +68,16 @@ public:
     double display_offset() const { return display_offset_; }
     void reserve_samples(std::size_t count) { samples_.reserve(count); }
 
+    // The last sample frame's ADC code and range, always of the same frame: the reader needs
+    // no lock and never sees a code beside another frame's range.
+    struct AdcDisplay {
+        std::int32_t code = 0;
+        std::int32_t range = 0;
+    };
+    AdcDisplay adc_display() const;
+    std::int32_t last_adc_code() const { return adc_display().code; }
+    std::int32_t last_range() const { return adc_display().range; }
     // Shared with the acquisition thread; the writers hold the data lock.
-    std::int32_t last_adc_code() const { return last_adc_code_.load(); }
-    std::int32_t last_range() const { return last_range_.load(); }
     std::int32_t elapsed_seconds() const { return elapsed_seconds_.load(); }
     library::DayNumber acquisition_start_time() const;
     // The current totalizer value; both take the data lock.
@@ -148,8 +155,7 @@ private:
     // before a thread starts and after it has been joined, so the thread reads it safely.
     std::uint64_t run_ = 0;
 
-    std::atomic<std::int32_t> last_adc_code_{0};
-    std::atomic<std::int32_t> last_range_{0};
+    std::atomic<std::uint64_t> adc_display_{0};  // code in the low half, range in the high
     std::atomic<std::int32_t> elapsed_seconds_{0};
     library::DayNumber acquisition_start_ = 0.0;  // under the data lock
     double current_average_ = 0.0;                // under the data lock

@@ -1,6 +1,10 @@
 #include "control/vetra_system.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
+#include <string_view>
 
 #include "link/chromatograph_port.h"
 #include "storage/run_file.h"
@@ -85,6 +89,12 @@ void VetraSystem::register_bindings(settings::BindingList& l) {
     l.add_int_block(&work_mode_, kSection, "work_mode");
     l.add_integer(&time_mode_period_, kSection, "time_mode_period");
     l.add_integer(&max_depth_counter_, kSection, "max_depth_counter");
+}
+
+// The work settings dialog offers 0..10; anything else from the file would make a series
+// that never ends (a negative count) or overflow.
+void VetraSystem::after_load(const settings::IniFile&) {
+    max_depth_counter_ = std::clamp(max_depth_counter_, 0, kMaxDepthCounter);
 }
 
 void VetraSystem::set_work_directory(std::string directory) {
@@ -200,8 +210,9 @@ void VetraSystem::idle_step() {
             break;
         case kByTotalizer: {
             double reading = 0.0;
+            // Both as 32-bit floats: the threshold's own reading must not exceed it.
             if (totalizer_reading(reading) &&
-                static_cast<double>(static_cast<float>(reading)) > settings_.porog_value) {
+                static_cast<float>(reading) > static_cast<float>(settings_.porog_value)) {
                 start_analysis();
             }
             break;
@@ -368,12 +379,23 @@ float VetraSystem::depth() const {
     return rig ? static_cast<float>(*rig) : 0.0f;
 }
 
+// Cut from the depth's shortest decimal text, which is what the station sent: 100.1 is
+// held as 100.0999985 and must not be logged as 100.09.
 double VetraSystem::depth_for_log() const {
     const float d = depth();
     if (d == 0.0f) {
         return 0.0;
     }
-    return std::floor(static_cast<double>(d) * 100.0) / 100.0;
+    std::array<char, 64> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), d, std::chars_format::fixed);
+    std::string_view digits(text.data(), static_cast<std::size_t>(written.ptr - text.data()));
+    if (const auto point = digits.find('.'); point != std::string_view::npos) {
+        digits = digits.substr(0, std::min(digits.size(), point + 3));
+    }
+    double logged = 0.0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), logged);
+    return logged;
 }
 
 std::string VetraSystem::status_text() const {

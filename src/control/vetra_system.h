@@ -128,8 +128,11 @@ public:
     boost::signals2::signal<void()> windows_changed;
     boost::signals2::signal<void(int)> cycle_finished;
 
+    static constexpr std::int32_t kMaxDepthCounter = 10;
+
 protected:
     void register_bindings(settings::BindingList& list) override;
+    void after_load(const settings::IniFile& file) override;
 
 private:
     void running_step();

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "control/chromatograph_link.h"
 #include "control/sample_reducer.h"
@@ -15,16 +16,19 @@ namespace {
 
 constexpr int kTotalizerFull = 8191;
 
+// Reads end early on the thread's stop request, so closing never waits for the line.
 class PortSource final : public link::ByteSource {
 public:
-    explicit PortSource(link::ChromatographPort& port) : port_(port) {}
+    PortSource(link::ChromatographPort& port, std::stop_token stop)
+        : port_(port), stop_(std::move(stop)) {}
     link::ReadResult read(std::uint8_t* buffer, std::size_t n) override {
-        return port_.read(buffer, n);
+        return port_.read(buffer, n, stop_);
     }
     void clear_errors() override { port_.clear_errors(); }
 
 private:
     link::ChromatographPort& port_;
+    std::stop_token stop_;
 };
 
 // The device streams without flow control; the reader must not be preempted by ordinary
@@ -86,7 +90,7 @@ void TVetraThread::Execute(std::stop_token stop) {
         link_.stamp_acquisition_start();
     }
 
-    PortSource source(link_.port());
+    PortSource source(link_.port(), stop);
     link::SampleFrame frame;
     bool have_frame = false;
     while (!stop.stop_requested()) {
@@ -105,7 +109,10 @@ void TVetraThread::Execute(std::stop_token stop) {
         }
         link::DecodeSettings decode = settings_.decode;
         decode.totalizer_use = link_.settings().totalizer_use.load();
-        const link::FrameResult r = link::read_sample_frame(source, decode);
+        const link::FrameResult r = link::read_sample_frame(source, decode, stop);
+        if (r.status == link::kFrameStopped) {
+            break;
+        }
         if (r.status == -99 || r.status == -96) {
             result_.store(r.status);
             break;

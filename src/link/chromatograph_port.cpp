@@ -36,8 +36,12 @@ bool ChromatographPort::open_port() {
     if (!port_.open(windows_device_name(port_name_))) {
         return false;
     }
-    // A line that refuses a setting still gets its chance to answer the start.
-    (void)port_.apply_mode(mode_string(speed_, parity_index_, stop_index_));
+    // A line left in the terminal's cooked mode would alter the program frame and the data,
+    // so a port that cannot take the mode counts as one that cannot be opened.
+    if (!port_.apply_mode(mode_string(speed_, parity_index_, stop_index_))) {
+        port_.close();
+        return false;
+    }
     port_.set_queue_sizes(kInputQueue, 0);
     (void)port_.set_timeouts(kTimeoutMs, 0, kTimeoutMs);
     port_.set_rts(true);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "library/operator.h"
 #include "link/serial_port.h"
@@ -22,13 +23,13 @@ inline constexpr int kStatusClosingFrame = -96;
 // The serial port to the chromatograph: opened by the main thread before a cycle, then read
 // by the acquisition thread alone until it is closed again. It does not lock.
 class ChromatographPort {
-  public:
+public:
     explicit ChromatographPort(library::Operator& op);
 
     // Stores the values for the next open_port; opens nothing.
     void set_port_params(std::string name, int speed, int parity_index, int stop_index);
-    // Opens and configures the port; false only when the port cannot be opened. Mode,
-    // time-outs and RTS are applied as far as the line allows.
+    // Opens and configures the port; false when the port cannot be opened or refuses the
+    // mode (its speed, say). Time-outs and RTS are applied as far as the line allows.
     [[nodiscard]] bool open_port();
     void close_port();
     [[nodiscard]] bool is_open() const { return port_.is_open(); }
@@ -41,7 +42,9 @@ class ChromatographPort {
     [[nodiscard]] bool wait_for_text(std::string_view text);
     // One read of up to n bytes, bounded by the one-second time-outs.
     [[nodiscard]] bool raw_read(std::uint8_t* buffer, std::size_t n, std::size_t& count);
-    ReadResult read(std::uint8_t* buffer, std::size_t n) { return port_.read(buffer, n); }
+    ReadResult read(std::uint8_t* buffer, std::size_t n, std::stop_token stop = {}) {
+        return port_.read(buffer, n, std::move(stop));
+    }
     void clear_errors() { port_.clear_errors(); }
 
     [[nodiscard]] int status() const { return status_.load(); }
@@ -57,7 +60,7 @@ class ChromatographPort {
     // stop index gives one stop bit.
     static std::string mode_string(int speed, int parity_index, int stop_index);
 
-  private:
+private:
     library::Operator& operator_;
     SerialPort port_;
     std::string port_name_ = "COM1";

@@ -159,21 +159,35 @@ MailslotServer::MailslotServer(std::string_view name, std::size_t max_message_si
     if (fd < 0) {
         return;
     }
+    // A failed bind means another instance won the name since the check above: its file is
+    // not ours to remove.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return;
+    }
     // Only the user may write. The directory is the user's alone unless the operator opened
     // it, so nobody else can reach the socket before its mode is set.
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::chmod(path->c_str(), 0600) != 0) {
+    struct stat st {};
+    if (::chmod(path->c_str(), 0600) != 0 || ::lstat(path->c_str(), &st) != 0) {
         ::close(fd);
         ::unlink(path->c_str());
         return;
     }
     fd_ = fd;
     path_ = *path;
+    file_id_ = {st.st_dev, st.st_ino};
 }
 
 MailslotServer::~MailslotServer() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (fd_ < 0) {
+        return;
+    }
+    ::close(fd_);
+    // The name may have been taken over meanwhile (our file removed as stale, say): only the
+    // file this server created goes.
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && st.st_dev == file_id_.first &&
+        st.st_ino == file_id_.second) {
         ::unlink(path_.c_str());
     }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vetra::link {
 
@@ -46,6 +48,7 @@ public:
 private:
     int fd_ = -1;
     std::filesystem::path path_;
+    std::pair<std::uint64_t, std::uint64_t> file_id_{0, 0};  // device and inode of our file
     std::size_t max_size_;
 };
 

@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "link/line_speed.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -242,11 +244,13 @@ bool SerialPort::apply_mode(std::string_view mode) {
 }
 
 bool SerialPort::apply(const SerialMode& mode) {
-    auto speed = termios_speed(mode.baud);
     termios tio{};
-    if (fd_ < 0 || !speed || ::tcgetattr(fd_, &tio) != 0) {
+    if (fd_ < 0 || mode.baud <= 0 || ::tcgetattr(fd_, &tio) != 0) {
         return false;
     }
+    // A rate without a constant is set afterwards, through the driver's own request.
+    const std::optional<speed_t> constant = termios_speed(mode.baud);
+    const speed_t speed = constant.value_or(B38400);
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= data_bits_flag(mode.data_bits) | CREAD | CLOCAL;
@@ -277,10 +281,15 @@ bool SerialPort::apply(const SerialMode& mode) {
     // Reads never block in the driver: poll does the waiting.
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
+        ::tcsetattr(fd_, TCSANOW, &tio) != 0) {
         return false;
     }
-    return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+    return constant ? line_speed_is(fd_, mode.baud) : set_line_speed(fd_, mode.baud);
+}
+
+std::optional<int> SerialPort::line_speed() const {
+    return fd_ < 0 ? std::nullopt : link::line_speed(fd_);
 }
 
 bool SerialPort::set_hardware_flow(bool on) {
@@ -308,7 +317,7 @@ bool SerialPort::set_timeouts(int interval_ms, int total_multiplier_ms, int tota
     return true;
 }
 
-ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
+ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n, std::stop_token stop) {
     ReadResult result{fd_ >= 0, 0};
     if (fd_ < 0 || n == 0) {
         return result;
@@ -325,7 +334,11 @@ ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
     }
     std::optional<SteadyClock::time_point> interval_deadline;
 
+    const bool stoppable = stop.stop_possible();
     while (result.count < n) {
+        if (stop.stop_requested()) {
+            break;
+        }
         int timeout_ms = -1;
         if (immediate) {
             timeout_ms = 0;
@@ -341,8 +354,17 @@ ReadResult SerialPort::read(std::uint8_t* buffer, std::size_t n) {
                 }
             }
         }
+        // A stoppable read waits in short slices, so a stop request is seen promptly.
+        const bool sliced =
+            stoppable && (timeout_ms < 0 || timeout_ms > static_cast<int>(kStopLatency.count()));
+        if (sliced) {
+            timeout_ms = static_cast<int>(kStopLatency.count());
+        }
         Wait wait = wait_for(fd_, POLLIN, timeout_ms);
         if (wait == Wait::timed_out) {
+            if (sliced) {
+                continue;
+            }
             break;
         }
         if (wait == Wait::failed) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -56,7 +58,9 @@ struct ReadTimeouts {
 // A serial port opened exclusively, with synchronous reads bounded by the time-outs above.
 // One thread uses a port at a time; nothing here locks and nothing throws.
 class SerialPort {
-  public:
+public:
+    static constexpr std::chrono::milliseconds kStopLatency{50};
+
     SerialPort() = default;
     ~SerialPort();
     SerialPort(SerialPort&& other) noexcept;
@@ -70,9 +74,12 @@ class SerialPort {
     void close();
     [[nodiscard]] bool is_open() const { return fd_ >= 0; }
 
-    // Raw 8-bit line with the given mode; a malformed mode string changes nothing.
+    // Raw 8-bit line with the given mode; a malformed mode string changes nothing. Any rate
+    // the driver accepts; false when it refuses the rate.
     [[nodiscard]] bool apply_mode(std::string_view mode);
     [[nodiscard]] bool apply(const SerialMode& mode);
+    // The rate the driver has in force.
+    [[nodiscard]] std::optional<int> line_speed() const;
     // RTS/CTS flow control; apply() switches it off.
     bool set_hardware_flow(bool on);
     // Buffer sizes are the driver's business here; accepted and ignored.
@@ -83,8 +90,9 @@ class SerialPort {
     [[nodiscard]] const ReadTimeouts& timeouts() const { return timeouts_; }
 
     // Up to n bytes within the time-outs; a time-out is success with what arrived. Failure
-    // means the line itself is gone (hang-up, I/O error) or the port is closed.
-    ReadResult read(std::uint8_t* buffer, std::size_t n);
+    // means the line itself is gone (hang-up, I/O error) or the port is closed. A stop
+    // request ends the wait within kStopLatency, also as success with what arrived.
+    ReadResult read(std::uint8_t* buffer, std::size_t n, std::stop_token stop = {});
     // All bytes or failure; gives up after one second.
     bool write(std::span<const std::uint8_t> bytes);
     // Waits until the output has left.
@@ -95,7 +103,7 @@ class SerialPort {
 
     [[nodiscard]] int native_handle() const { return fd_; }
 
-  private:
+private:
     int fd_ = -1;
     ReadTimeouts timeouts_{};
 };

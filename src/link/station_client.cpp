@@ -1,7 +1,11 @@
 #include "link/station_client.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,8 +19,10 @@ namespace {
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxName = 63;
+constexpr auto kConnectTimeout = TDataModule1::kConnectTimeout;
 
 }  // namespace
 
@@ -47,10 +53,91 @@ double find_station_value(std::string_view payload, std::string_view name) {
     return value;
 }
 
+namespace {
+
+// Runs the name lookup on a thread of its own, so that a slow name service costs a fetch no
+// more than its connect time. An answer that comes too late is kept for the next fetch.
+class BackgroundLookup {
+public:
+    explicit BackgroundLookup(HostLookup lookup) : lookup_(std::move(lookup)) {}
+    // Joins a lookup still running, which may take the name service's own time-out.
+    ~BackgroundLookup() = default;
+
+    // The endpoints of `host`, or nothing when the lookup has not answered by `deadline`.
+    std::optional<std::vector<StationEndpoint>> endpoints(const std::string& host,
+                                                          std::uint16_t port,
+                                                          Clock::time_point deadline) {
+        boost::system::error_code ec;
+        asio::ip::make_address(host, ec);
+        if (!ec) {
+            return std::vector<StationEndpoint>{{host, port}};  // nothing to look up
+        }
+        std::unique_lock lock(mutex_);
+        if (!busy_ && !(ready_ && host_ == host && port_ == port)) {
+            start(host, port);
+        }
+        changed_.wait_until(lock, deadline, [&] { return ready_; });
+        if (!ready_ || host_ != host || port_ != port) {
+            return std::nullopt;
+        }
+        ready_ = false;  // the next connection asks afresh: the station may have moved
+        return std::move(result_);
+    }
+
+private:
+    // Under the lock, with no lookup running.
+    void start(const std::string& host, std::uint16_t port) {
+        if (thread_.joinable()) {
+            thread_.join();  // finished: it cleared busy_ as its last act under the lock
+        }
+        host_ = host;
+        port_ = port;
+        busy_ = true;
+        ready_ = false;
+        thread_ = std::jthread([this, host, port] {
+            std::vector<StationEndpoint> found = lookup_(host, port);
+            std::lock_guard done(mutex_);
+            result_ = std::move(found);
+            busy_ = false;
+            ready_ = true;
+            changed_.notify_all();
+        });
+    }
+
+    HostLookup lookup_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string host_;
+    std::uint16_t port_ = 0;
+    bool busy_ = false;
+    bool ready_ = false;
+    std::vector<StationEndpoint> result_;
+    std::jthread thread_;  // last: joined before the members it uses go
+};
+
+}  // namespace
+
+std::vector<StationEndpoint> system_host_lookup(const std::string& host, std::uint16_t port) {
+    asio::io_context io;
+    tcp::resolver resolver(io);
+    boost::system::error_code ec;
+    const auto results = resolver.resolve(host, std::to_string(port), ec);
+    std::vector<StationEndpoint> out;
+    if (!ec) {
+        for (const auto& entry : results) {
+            out.push_back({entry.endpoint().address().to_string(), entry.endpoint().port()});
+        }
+    }
+    return out;
+}
+
 struct TDataModule1::Impl {
+    explicit Impl(HostLookup lookup) : lookup(std::move(lookup)) {}
+
     asio::io_context io;
     tcp::socket socket{io};
     std::string host;
+    BackgroundLookup lookup;
 
     void close() {
         boost::system::error_code ec;
@@ -70,30 +157,51 @@ struct TDataModule1::Impl {
         return done;
     }
 
+    // The lookup and the connection together end by the connect time-out. Each address
+    // gets an even share of what is left, so one that never answers cannot starve the next;
+    // an attempt that fails or runs out of time leaves no socket open.
     bool connect(const std::string& to, std::uint16_t port) {
         if (socket.is_open() && host == to) {
             return true;
         }
         close();
         host = to;
-        boost::system::error_code ec;
-        tcp::resolver resolver(io);
-        const auto endpoints = resolver.resolve(to, std::to_string(port), ec);
-        if (ec) {
+        const auto deadline = Clock::now() + kConnectTimeout;
+        const auto endpoints = lookup.endpoints(to, port, deadline);
+        if (!endpoints) {
             return false;
         }
-        bool done = false;
-        boost::system::error_code result;
-        asio::async_connect(socket, endpoints,
-                            [&](const boost::system::error_code& e, const tcp::endpoint&) {
-                                result = e;
-                                done = true;
-                            });
-        if (!run_for(kConnectTimeout, done) || result) {
+        for (std::size_t i = 0; i < endpoints->size(); ++i) {
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero()) {
+                break;
+            }
+            boost::system::error_code ec;
+            const auto address = asio::ip::make_address((*endpoints)[i].address, ec);
+            if (ec) {
+                continue;
+            }
+            bool done = false;
+            boost::system::error_code result;
+            socket.async_connect(tcp::endpoint(address, (*endpoints)[i].port),
+                                 [&](const boost::system::error_code& e) {
+                                     result = e;
+                                     done = true;
+                                 });
+            io.restart();
+            io.run_for(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                left / static_cast<long>(endpoints->size() - i)));
+            if (!done) {
+                close();  // ends the attempt at once
+                io.restart();
+                io.run();
+            }
+            if (!result) {
+                return true;
+            }
             close();
-            return false;
         }
-        return true;
+        return false;
     }
 
     // One read of the protocol: up to n bytes, for at most the read time-out in all, so
@@ -136,7 +244,8 @@ std::uint16_t station_value_port() {
                                                : kStationValuePort;
 }
 
-TDataModule1::TDataModule1(std::uint16_t port) : impl_(std::make_unique<Impl>()), port_(port) {}
+TDataModule1::TDataModule1(std::uint16_t port, HostLookup lookup)
+    : impl_(std::make_unique<Impl>(std::move(lookup))), port_(port) {}
 
 TDataModule1::~TDataModule1() = default;
 

@@ -88,13 +88,22 @@ DecodedFrame decode_frame(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::u
     return out;
 }
 
-FrameResult read_sample_frame(ByteSource& source, const DecodeSettings& settings) {
+FrameResult read_sample_frame(ByteSource& source, const DecodeSettings& settings,
+                              const std::stop_token& stop) {
     FrameResult result;
     std::uint8_t first = 0;
     std::chrono::steady_clock::time_point failing_since{};
     bool failing = false;
     while (true) {
+        if (stop.stop_requested()) {
+            result.status = kFrameStopped;
+            return result;
+        }
         const ReadResult r = source.read(&first, 1);
+        if (stop.stop_requested()) {
+            result.status = kFrameStopped;
+            return result;
+        }
         if (!r.ok) {
             source.clear_errors();
             const auto now = std::chrono::steady_clock::now();
@@ -119,6 +128,10 @@ FrameResult read_sample_frame(ByteSource& source, const DecodeSettings& settings
     }
     std::uint8_t rest[3] = {0, 0, 0};
     const ReadResult r = source.read(rest, 3);
+    if (stop.stop_requested()) {
+        result.status = kFrameStopped;
+        return result;
+    }
     if (!r.ok || r.count < 3) {
         result.status = -98;
         return result;

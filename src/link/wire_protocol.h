@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stop_token>
 
 #include "link/serial_port.h"
 
@@ -56,14 +57,21 @@ public:
     virtual void clear_errors() = 0;
 };
 
+// Not a line status: the reader was told to stop before a frame was complete.
+inline constexpr int kFrameStopped = 0;
+
 struct FrameResult {
-    int status = -100;  // -100 decoded, -99 silent line, -98 short frame, -96 closing frame
+    // -100 decoded, -99 silent line, -98 short frame, -96 closing frame, kFrameStopped
+    int status = -100;
     DecodedFrame decoded;
 };
 
 // Hunts for a first byte (bit 7 set), reads the other three and decodes them.
 // A read error is cleared and reading goes on, but errors that persist for as long as the
-// line's silence time-out (a vanished device) end it like silence, with -99.
-FrameResult read_sample_frame(ByteSource& source, const DecodeSettings& settings);
+// line's silence time-out (a vanished device) end it like silence, with -99. The hunt looks
+// at `stop` after every read, since a noisy line may never fall silent; the source is
+// expected to end its own waits on the same request.
+FrameResult read_sample_frame(ByteSource& source, const DecodeSettings& settings,
+                              const std::stop_token& stop = {});
 
 }  // namespace vetra::link

@@ -1,14 +1,17 @@
 #include "settings/global_settings.h"
 
 #include <cmath>
+#include <utility>
 
 namespace vetra::settings {
 
-GlobalSettings::GlobalSettings() { times = {2, 23, 30, 35, 55, 70, 120}; }
+GlobalSettings::GlobalSettings() {
+    times = {2, 23, 30, 35, 55, 70, 120};
+}
 
 void GlobalSettings::register_bindings(BindingList& l) {
     l.add_int_block(&device_type, "порт", "device_type");
-    l.add_text(&port_name, "порт", "имя");
+    l.add_text(&stored_port_name_, "порт", "имя");
     l.add_text(&totalizer_port_name, "порт", "имя_сумм");
     l.add_integer(&port_speed, "порт", "скорость");
     l.add_integer(&port_parity, "порт", "чётность");
@@ -43,7 +46,7 @@ void GlobalSettings::register_bindings(BindingList& l) {
     l.add_double(&current_depth, calc_section_, "текущая_глубина");
     l.add_bool(&depth_calculation, calc_section_, "расчёт_глубины");
     l.add_bool(&calc_result_from_pick, calc_section_, "calc_result_from_pick");
-    l.add_bool(&demo, calc_section_, "demo");
+    l.add_bool(&stored_demo_, calc_section_, "demo");
     l.add_text(&well, "основные_настройки", "скважина");
     l.add_text(&area, "основные_настройки", "площадь");
     l.add_bool(&remote_control, "основные_настройки", "remote_control");
@@ -76,7 +79,50 @@ void GlobalSettings::load_from(const std::string& program_dir) {
     load(settings_path);
 }
 
-bool GlobalSettings::save() { return IniOptions::save(settings_path); }
+bool GlobalSettings::save() {
+    return IniOptions::save(settings_path);
+}
+
+void GlobalSettings::set_session_values(bool demo_on, std::optional<std::string> port) {
+    take_operator_changes();
+    session_demo_ = demo_on ? std::optional<bool>(true) : std::nullopt;
+    session_port_ = std::move(port);
+    apply_session_values();
+}
+
+// A field that no longer holds the session's value was changed by the operator: from then
+// on it is stored like any other.
+void GlobalSettings::take_operator_changes() {
+    if (session_demo_ && demo != *session_demo_) {
+        session_demo_.reset();
+    }
+    if (session_port_ && port_name != *session_port_) {
+        session_port_.reset();
+    }
+    if (!session_demo_) {
+        stored_demo_ = demo;
+    }
+    if (!session_port_) {
+        stored_port_name_ = port_name;
+    }
+}
+
+void GlobalSettings::apply_session_values() {
+    demo = session_demo_.value_or(stored_demo_);
+    port_name = session_port_.value_or(stored_port_name_);
+}
+
+void GlobalSettings::before_save(IniFile&) {
+    take_operator_changes();
+}
+
+void GlobalSettings::before_load(const IniFile&) {
+    take_operator_changes();
+}
+
+void GlobalSettings::after_load(const IniFile&) {
+    apply_session_values();
+}
 
 void GlobalSettings::apply_model_defaults() {
     if (device_type == kModelTd5) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "settings/ini_options.h"
@@ -106,6 +107,12 @@ public:
     // Saves to the file of the last load; false when it cannot be written.
     bool save();
 
+    // What the command line sets for this run only: demonstration mode and the
+    // chromatograph's port. "demo" and "имя" above then hold the session's values, but every
+    // save writes the stored ones, so no save point (nor a crash after one) carries them into
+    // the file. A value the operator changes during the run is his again and is saved.
+    void set_session_values(bool demo, std::optional<std::string> port);
+
     void apply_model_defaults();
     std::int32_t cycle_length() const;
     void set_cycle_length(std::int32_t seconds);
@@ -118,10 +125,21 @@ public:
 protected:
     void register_bindings(BindingList& list) override;
     void after_save(IniFile& file) override;
+    void before_save(IniFile& file) override;
+    void before_load(const IniFile& file) override;
+    void after_load(const IniFile& file) override;
 
 private:
+    void take_operator_changes();
+    void apply_session_values();
+
     std::string gas_section_ = "газ";
     std::string calc_section_ = "расчёт";
+    // What the file holds for the session-only keys.
+    bool stored_demo_ = false;
+    std::string stored_port_name_ = "COM1";
+    std::optional<bool> session_demo_;
+    std::optional<std::string> session_port_;
 };
 
 // The start-up sequence: the main window's chart defaults, load, model defaults, load again,
@@ -136,7 +154,8 @@ std::int32_t heating_intensity_for_display(std::int32_t value);
 void normalize_adc_value_mode(GlobalSettings& settings);
 
 // Program directory + "площадь" + "/" + "скважина", both levels created (failure ignored).
-std::filesystem::path data_directory(const GlobalSettings& settings, const std::string& program_dir);
+std::filesystem::path data_directory(const GlobalSettings& settings,
+                                     const std::string& program_dir);
 std::filesystem::path create_data_directory(const GlobalSettings& settings,
                                             const std::string& program_dir);
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,6 +30,14 @@ using SteadyClock = std::chrono::steady_clock;
 
 double seconds_since(SteadyClock::time_point start) {
     return std::chrono::duration<double>(SteadyClock::now() - start).count();
+}
+
+bool wait_until(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+    const auto deadline = SteadyClock::now() + limit;
+    while (!ready() && SteadyClock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return ready();
 }
 
 std::string bytes_of(const link::ProgramFrame& frame) {
@@ -108,6 +117,8 @@ public:
             thread_.join();
         }
     }
+    // Ends the script's sending: the line falls silent.
+    void stop() { thread_.request_stop(); }
     // Valid after join().
     const std::string& received() const { return received_; }
 
@@ -184,6 +195,10 @@ protected:
     test::PtyPair pty;
     std::unique_ptr<ChromatographLink> link;
     int missing_calls = 0;
+    struct Pair {
+        std::int32_t code;
+        std::int32_t range;
+    };
     ScriptedDevice device{pty};  // last: its thread ends before anything it uses
 };
 
@@ -406,27 +421,49 @@ TEST_F(LinkTest, a_line_hung_up_by_the_device_ends_the_cycle_with_minus_99) {
     EXPECT_FALSE(link->port().is_open());
 }
 
+enum class Line { frames, noise, silence };
+
 struct DestroyCase {
     const char* name;
     bool totalizer_stream;
+    Line line;
 };
+
+void PrintTo(const DestroyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DestroyWhileRunning : public LinkTest, public ::testing::WithParamInterface<DestroyCase> {};
 
+// Whatever the line does, closing the program must not wait on it.
 TEST_P(DestroyWhileRunning, stops_and_joins_the_thread_promptly) {
-    const bool totalizer_stream = GetParam().totalizer_stream;
+    const DestroyCase c = GetParam();
     settings.totalizer_use = true;
     settings.screen_seconds = 1'000'000;  // a second per frame here: keep every point
-    device.run([totalizer_stream](ScriptedDevice::Io& io) {
+    std::atomic<bool> streaming{false};
+    device.run([c, &streaming](ScriptedDevice::Io& io) {
         if (io.receive(kFrameSize).size() != kFrameSize) {
             return;
         }
-        if (!totalizer_stream && !io.send("OK")) {
+        if (!c.totalizer_stream && !io.send("OK")) {
             return;
         }
-        // Ticks 50 apart: every frame completes a point, so the thread is queueing calls
-        // all the time the link goes away.
+        streaming = true;
         for (int tick = 0; !io.stopping();) {
+            if (c.line == Line::silence) {
+                std::this_thread::sleep_for(10ms);
+                continue;
+            }
+            if (c.line == Line::noise) {
+                // Bytes that never start a frame, well within the silence time-out.
+                if (!io.send("\x01\x7F")) {
+                    return;
+                }
+                std::this_thread::sleep_for(100ms);
+                continue;
+            }
+            // Ticks 50 apart: every frame completes a point, so the thread is queueing
+            // calls all the time the link goes away.
             std::string burst;
             for (int k = 0; k < 64; ++k) {
                 tick = (tick + 50) % 128;
@@ -437,27 +474,64 @@ TEST_P(DestroyWhileRunning, stops_and_joins_the_thread_promptly) {
             }
         }
     });
-    ASSERT_TRUE(totalizer_stream ? link->start_totalizer_stream() : link->start_cycle());
-    EXPECT_EQ(link->totalizer_mode(), totalizer_stream);
-    const auto deadline = SteadyClock::now() + 5s;
-    while (link->elapsed_seconds() < 2 && SteadyClock::now() < deadline) {
-        calls.wait_and_run(10ms);
-    }
-    ASSERT_GE(link->elapsed_seconds(), 2);
-    if (totalizer_stream) {
-        EXPECT_EQ(link->sample_count(), 0);  // the totalizer stream delivers no points
+    ASSERT_TRUE(c.totalizer_stream ? link->start_totalizer_stream() : link->start_cycle());
+    EXPECT_EQ(link->totalizer_mode(), c.totalizer_stream);
+    if (c.line == Line::frames) {
+        const auto deadline = SteadyClock::now() + 5s;
+        while (link->elapsed_seconds() < 2 && SteadyClock::now() < deadline) {
+            calls.wait_and_run(10ms);
+        }
+        ASSERT_GE(link->elapsed_seconds(), 2);
+        if (c.totalizer_stream) {
+            EXPECT_EQ(link->sample_count(), 0);  // the totalizer stream delivers no points
+        }
+    } else {
+        ASSERT_TRUE(wait_until([&] { return streaming.load(); }, 5s));
+        std::this_thread::sleep_for(300ms);  // the thread is deep in its hunt by now
     }
     const auto start = SteadyClock::now();
-    link.reset();
-    EXPECT_LT(seconds_since(start), 1.5);
+    auto closing = std::async(std::launch::async, [this] { link.reset(); });
+    const bool prompt = closing.wait_for(500ms) == std::future_status::ready;
+    // A reader that missed the request ends once the line falls silent.
+    device.stop();
+    closing.wait();
+    EXPECT_TRUE(prompt) << "took " << seconds_since(start) << " s";
     // Calls the thread queued for the link that has gone do nothing.
     drain_queue();
 }
 
-INSTANTIATE_TEST_SUITE_P(StartOperations, DestroyWhileRunning,
-                         ::testing::Values(DestroyCase{"cycle", false},
-                                           DestroyCase{"totalizer_stream", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    StartOperations, DestroyWhileRunning,
+    ::testing::Values(DestroyCase{"cycle", false, Line::frames},
+                      DestroyCase{"totalizer_stream", true, Line::frames},
+                      DestroyCase{"cycle_on_a_noisy_line", false, Line::noise},
+                      DestroyCase{"totalizer_stream_on_a_noisy_line", true, Line::noise},
+                      DestroyCase{"cycle_on_a_silent_line", false, Line::silence}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The window reads the display values while the acquisition thread writes them: a code
+// must never be shown with the range of another frame.
+TEST_F(LinkTest, the_adc_code_and_range_are_read_as_one_pair) {
+    const Pair first{1, 0};
+    const Pair second{-8192, 3};
+    std::atomic<bool> done{false};
+    std::jthread writer([&] {
+        for (int i = 0; !done.load(); ++i) {
+            const Pair p = i % 2 == 0 ? first : second;
+            link->publish_display(p.code, p.range);
+        }
+    });
+    int torn = 0;
+    for (int i = 0; i < 2'000'000; ++i) {
+        const auto shown = link->adc_display();
+        const bool whole = (shown.code == first.code && shown.range == first.range) ||
+                           (shown.code == second.code && shown.range == second.range) ||
+                           (shown.code == 0 && shown.range == 0);
+        torn += whole ? 0 : 1;
+    }
+    done = true;
+    EXPECT_EQ(torn, 0);
+}
 
 // --- totalizer presence ----------------------------------------------------------------
 

@@ -16,191 +16,15 @@
 
 #include "library/cp1251.h"
 #include "link/chromatograph_port.h"
-#include "support/pty_pair.h"
-#include "support/recording_operator.h"
 #include "support/temp_dir.h"
+#include "system_rig.h"
 
 namespace vetra::control {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kMissingPort = "/nonexistent/ttyVETRA";
-
-struct RemoteMessage {
-    int operation = RemoteSource::kNone;
-    float depth = 0.0f;
-    std::int32_t time_period = -1;
-    std::int32_t mode = 0;
-};
-
-// The station's side of the remote-control mailslot: one queued message per poll.
-class FakeRemote final : public RemoteSource {
-public:
-    explicit FakeRemote(std::shared_ptr<std::deque<RemoteMessage>> queue)
-        : queue_(std::move(queue)) {}
-
-    int poll() override {
-        if (queue_->empty()) {
-            return kNone;
-        }
-        current_ = queue_->front();
-        queue_->pop_front();
-        return current_.operation;
-    }
-    float depth() const override { return current_.depth; }
-    std::int32_t time_period() const override { return current_.time_period; }
-    std::int32_t mode_value() const override { return current_.mode; }
-
-private:
-    std::shared_ptr<std::deque<RemoteMessage>> queue_;
-    RemoteMessage current_;
-};
-
-// What the instrument does with one 9-byte command it receives.
-struct DeviceStep {
-    bool answer = true;   // "OK" first
-    int frames = 3;       // data frames that follow
-    std::uint8_t b = 0;   // byte B of each frame; 4 marks a totalizer reading on model 1
-    bool hold = false;    // keep streaming until released
-    bool closing = true;  // end with the closing frame, else fall silent
-};
-
-// Plays the chromatograph on the master side of a pseudo-terminal. Commands beyond the
-// script get the default step: "OK", a few frames and the closing frame.
-class ScriptedDevice {
-public:
-    ScriptedDevice(const test::PtyPair& pty, std::vector<DeviceStep> script)
-        : pty_(pty), script_(std::move(script)) {
-        thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
-    }
-
-    std::vector<std::string> commands() const {
-        std::lock_guard lock(mutex_);
-        return commands_;
-    }
-    void release() { released_.store(true); }
-
-private:
-    void run(std::stop_token stop) {
-        std::string pending;
-        while (!stop.stop_requested()) {
-            pending += pty_.read(9 - pending.size(), 20ms);
-            if (pending.size() < 9) {
-                continue;
-            }
-            DeviceStep step;
-            {
-                std::lock_guard lock(mutex_);
-                if (commands_.size() < script_.size()) {
-                    step = script_[commands_.size()];
-                }
-                commands_.push_back(pending);
-            }
-            pending.clear();
-            play(step, stop);
-        }
-    }
-
-    void play(const DeviceStep& step, const std::stop_token& stop) {
-        if (step.answer) {
-            pty_.write("OK");
-        }
-        int tick = 0;
-        const auto frame = [&] {
-            const std::array<char, 4> bytes{static_cast<char>(0x80 | (tick++ & 0x7F)),
-                                            static_cast<char>(step.b), 0x10, 0x00};
-            pty_.write(std::string_view(bytes.data(), bytes.size()));
-        };
-        for (int i = 0; i < step.frames; ++i) {
-            frame();
-        }
-        while (step.hold && !released_.load() && !stop.stop_requested()) {
-            frame();
-            std::this_thread::sleep_for(5ms);
-        }
-        if (step.closing) {
-            pty_.write("\xFF\xFF\xFF\xFF");
-        }
-    }
-
-    const test::PtyPair& pty_;
-    const std::vector<DeviceStep> script_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> commands_;
-    std::atomic<bool> released_{false};
-    std::jthread thread_;
-};
-
-std::uint8_t byte_at(const std::string& command, std::size_t index) {
-    return static_cast<std::uint8_t>(command.at(index));
-}
-
-class VetraSystemTest : public ::testing::Test {
-protected:
-    VetraSystemTest() {
-        settings.demo = true;
-        settings.samples_per_second = 1;  // a demonstration run of 6000 frames
-        settings.settings_path = (dir / settings::kSettingsFileName).string();
-        system.set_remote_source(std::make_unique<FakeRemote>(remote));
-        system.mode_changed = [this] { ++mode_changes; };
-        system.cycle_started.connect([this] { ++started; });
-        system.cycle_finished.connect([this](int status) { finished.push_back(status); });
-    }
-
-    void tick() {
-        clock.advance(400ms);
-        system.on_timer_tick();
-    }
-    // One tick; the text of the error it raised, empty when none.
-    std::string tick_error() {
-        try {
-            tick();
-        } catch (const VetraError& e) {
-            return e.what();
-        }
-        return {};
-    }
-    // Runs the link's queued calls until the acquisition thread's end has arrived.
-    bool wait_idle(std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!system.link().idle() && std::chrono::steady_clock::now() < end) {
-            system.calls().wait_and_run(20ms);
-        }
-        return system.link().idle();
-    }
-    // Ends the running acquisition at once with the normal status; the thread's own end
-    // call, still queued, is drained so that it cannot reach a later run.
-    void end_run() {
-        system.link().stop_acquisition();
-        system.calls().run_pending();
-    }
-    void finish_cycle() {
-        end_run();
-        tick();
-    }
-    void use_device(const std::vector<DeviceStep>& script = {}) {
-        pty.emplace();
-        device.emplace(*pty, script);
-        settings.demo = false;
-        settings.port_name = pty->slave_path();
-    }
-    void say(RemoteMessage message) { remote->push_back(message); }
-
-    test::TempDir dir;
-    settings::GlobalSettings settings;
-    test::RecordingOperator op;
-    library::ManualClock clock{{2026, 3, 2, 12, 0, 0, 100}};
-    // Before the controller, so that a running acquisition is joined while its line exists.
-    std::optional<test::PtyPair> pty;
-    std::optional<ScriptedDevice> device;
-    std::shared_ptr<std::deque<RemoteMessage>> remote =
-        std::make_shared<std::deque<RemoteMessage>>();
-    VetraSystem system{settings, op, clock};
-    int mode_changes = 0;
-    int started = 0;
-    std::vector<int> finished;
-};
+using namespace rig;
 
 // --- cycle ------------------------------------------------------------------------------
 
@@ -434,6 +258,7 @@ struct TotalizerCase {
     double average;
     double station_value;
     bool starts;
+    double threshold = 0.75;
 };
 
 class TotalizerModeTest : public VetraSystemTest,
@@ -441,7 +266,7 @@ class TotalizerModeTest : public VetraSystemTest,
 
 TEST_P(TotalizerModeTest, only_a_reading_above_the_threshold_starts_a_cycle) {
     const TotalizerCase& c = GetParam();
-    settings.porog_value = 0.75;
+    settings.porog_value = c.threshold;
     settings.totalizer_use = true;
     settings.totalizer_present = 1;
     system.set_work_mode(kByTotalizer);
@@ -468,17 +293,20 @@ TEST_P(TotalizerModeTest, only_a_reading_above_the_threshold_starts_a_cycle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Readings, TotalizerModeTest,
-    ::testing::Values(TotalizerCase{"model_0_equal", 0, true, false, 0.75, 0.0, false},
-                      TotalizerCase{"model_0_greater", 0, true, false, 0.76, 0.0, true},
-                      TotalizerCase{"model_0_greater_only_as_a_double", 0, true, false, 0.75 + 1e-9,
-                                    0.0, false},
-                      TotalizerCase{"model_1_equal", 1, true, false, 0.75, 0.0, false},
-                      TotalizerCase{"model_1_greater", 1, true, false, 0.76, 0.0, true},
-                      TotalizerCase{"station_equal", 0, false, true, 5.0, 0.75, false},
-                      TotalizerCase{"station_greater", 0, false, true, 0.0, 0.76, true},
-                      TotalizerCase{"station_wins_over_the_link", 1, true, true, 5.0, 0.1, false},
-                      TotalizerCase{"no_source", 0, false, false, 5.0, 5.0, false},
-                      TotalizerCase{"unknown_model", 2, true, false, 5.0, 5.0, false}),
+    ::testing::Values(
+        TotalizerCase{"model_0_equal", 0, true, false, 0.75, 0.0, false},
+        TotalizerCase{"model_0_greater", 0, true, false, 0.76, 0.0, true},
+        TotalizerCase{"model_0_greater_only_as_a_double", 0, true, false, 0.75 + 1e-9, 0.0, false},
+        TotalizerCase{"model_1_equal", 1, true, false, 0.75, 0.0, false},
+        TotalizerCase{"model_1_greater", 1, true, false, 0.76, 0.0, true},
+        TotalizerCase{"station_equal", 0, false, true, 5.0, 0.75, false},
+        // 0.05 is not exact: as a float it lies above the double.
+        TotalizerCase{"default_threshold_equal", 0, true, false, 0.05, 0.0, false, 0.05},
+        TotalizerCase{"default_threshold_station_equal", 0, false, true, 0.0, 0.05, false, 0.05},
+        TotalizerCase{"station_greater", 0, false, true, 0.0, 0.76, true},
+        TotalizerCase{"station_wins_over_the_link", 1, true, true, 5.0, 0.1, false},
+        TotalizerCase{"no_source", 0, false, false, 5.0, 5.0, false},
+        TotalizerCase{"unknown_model", 2, true, false, 5.0, 5.0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VetraSystemTest, totalizer_mode_needs_a_totalizer_source) {
@@ -732,8 +560,12 @@ TEST_F(VetraSystemTest, without_remote_control_the_depth_is_dropped_and_nothing_
 }
 
 TEST_F(VetraSystemTest, depth_for_log_is_rounded_down_to_centimetres) {
-    const std::array<std::pair<float, double>, 3> cases{
-        {{1234.567f, 1234.56}, {2.999f, 2.99}, {1500.0f, 1500.0}}};
+    // 100.1 and 4321.37 are held a little below their value as floats.
+    const std::array<std::pair<float, double>, 5> cases{{{1234.567f, 1234.56},
+                                                         {2.999f, 2.99},
+                                                         {1500.0f, 1500.0},
+                                                         {100.1f, 100.1},
+                                                         {4321.37f, 4321.37}}};
     EXPECT_EQ(system.depth_for_log(), 0.0);
     for (const auto& [depth, logged] : cases) {
         say({RemoteSource::kOther, depth});
@@ -794,6 +626,18 @@ TEST_F(VetraSystemTest, a_port_that_cannot_be_opened_is_reported_on_every_try) {
     EXPECT_EQ(system.depth(), 0.0f);
 }
 
+TEST_F(VetraSystemTest, a_speed_the_port_cannot_take_is_reported_as_a_port_that_cannot_be_opened) {
+    pty.emplace();
+    settings.demo = false;
+    settings.port_name = pty->slave_path();
+    settings.port_speed = 0;
+    EXPECT_EQ(tick_error(), "");
+    system.set_work_mode(kContinuous);
+    EXPECT_EQ(tick_error(), cannot_open_port_message(pty->slave_path()));
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(pty->read(9, 100ms), "");  // no program frame on an unconfigured line
+}
+
 TEST_F(VetraSystemTest, a_silent_chromatograph_is_reported_after_two_program_frames) {
     pty.emplace();
     settings.demo = false;
@@ -849,6 +693,46 @@ TEST_F(VetraSystemTest, the_section_round_trips_with_the_mode_as_a_byte_block) {
     EXPECT_FALSE(again.save_all_values());
     EXPECT_TRUE(again.save_science_values());
 }
+
+struct DepthCounterCase {
+    const char* stored;
+    std::int32_t loaded;
+    int cycles;  // run by one "start" command of the station
+};
+
+class DepthCounter : public VetraSystemTest,
+                     public ::testing::WithParamInterface<DepthCounterCase> {};
+
+TEST_P(DepthCounter, is_held_to_what_the_dialog_offers_and_every_series_ends) {
+    const DepthCounterCase& c = GetParam();
+    test::write_bytes(dir / settings::kSettingsFileName,
+                      std::string("[VetraSystem]\r\nmax_depth_counter=") + c.stored + "\r\n");
+    system.set_work_directory(dir.dir());
+    system.load_all();
+    EXPECT_EQ(system.max_depth_counter(), c.loaded);
+
+    system.set_work_mode(kByDepthMark);
+    say({RemoteSource::kStart, 1500.0f});
+    tick();
+    int cycles = 0;
+    while (system.state() == 0 && cycles < 20) {
+        ++cycles;
+        finish_cycle();
+        tick();
+    }
+    EXPECT_EQ(cycles, c.cycles);
+    EXPECT_EQ(system.depth_cycles_left(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, DepthCounter,
+    ::testing::Values(DepthCounterCase{"-1", 0, 1}, DepthCounterCase{"-2147483648", 0, 1},
+                      DepthCounterCase{"2147483647", 10, 11}, DepthCounterCase{"11", 10, 11},
+                      DepthCounterCase{"10", 10, 11}, DepthCounterCase{"0", 0, 1}),
+    [](const auto& info) {
+        return "stored_" + std::string(info.param.stored[0] == '-' ? "minus_" : "") +
+               std::string(info.param.stored + (info.param.stored[0] == '-'));
+    });
 
 TEST_F(VetraSystemTest, missing_or_bad_keys_keep_the_defaults) {
     test::write_bytes(dir / settings::kSettingsFileName,

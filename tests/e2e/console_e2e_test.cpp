@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "program_run.h"
+#include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -111,18 +114,93 @@ TEST(ConsoleRuns, sigterm_during_a_cycle_shuts_down_in_order) {
     expect_a_saved_program_directory(program_dir);
 }
 
-TEST(ConsoleRuns, a_port_that_cannot_be_opened_is_reported_and_the_run_ends_normally) {
+// A dead line ends a run of N cycles in every mode that starts cycles by itself: each
+// failed start counts.
+struct DeadLineCase {
+    const char* name;
+    const char* mode;
+    bool port_exists;  // a line that is there but never answers
+};
+
+void PrintTo(const DeadLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConsoleDeadLine : public ::testing::TestWithParam<DeadLineCase> {};
+
+TEST_P(ConsoleDeadLine, is_reported_and_the_run_ends_normally) {
+    const DeadLineCase& c = GetParam();
     test::TempDir sandbox;
     const fs::path program_dir = sandbox / "program";
-    const Outcome r = run_console(sandbox, {"--port", "/nonexistent/ttyVETRA", "--cycles", "1",
+    std::optional<test::PtyPair> pty;
+    std::string port = "/nonexistent/ttyVETRA";
+    if (c.port_exists) {
+        port = pty.emplace().slave_path();
+    }
+    const Outcome r = run_console(sandbox, {"--port", port, "--mode", c.mode, "--cycles", "1",
                                             "--dir", program_dir.string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("ОШИБКА: Невозможно открыть порт /nonexistent/ttyVETRA. Возможно он "
-                         "отсутствует на компьютере, или занят другим устройством.\n"),
-              std::string::npos)
-        << r.err;
+    const std::string message =
+        c.port_exists ? "Хроматограф не ответил после запроса!\n"
+                      : "ОШИБКА: Невозможно открыть порт /nonexistent/ttyVETRA. Возможно он "
+                        "отсутствует на компьютере, или занят другим устройством.\n";
+    EXPECT_EQ(count_of(r.err, message), 1u) << r.err;
     // The port was for this session only.
-    EXPECT_EQ(settings_text(program_dir).find("/nonexistent"), std::string::npos);
+    EXPECT_EQ(settings_text(program_dir).find(port), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ConsoleDeadLine,
+                         ::testing::Values(DeadLineCase{"manual_missing_port", "0", false},
+                                           DeadLineCase{"by_time_missing_port", "1", false},
+                                           DeadLineCase{"continuous_missing_port", "2", false},
+                                           DeadLineCase{"continuous_silent_line", "2", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A model 1 chromatograph whose built-in totalizer is missing: it answers the totalizer
+// command with sample frames only, so the workstation gives the totalizer up and saves the
+// settings in the middle of the run.
+class TotalizerlessDevice {
+public:
+    explicit TotalizerlessDevice(const test::PtyPair& pty)
+        : thread_([&pty](std::stop_token stop) {
+              while (!stop.stop_requested()) {
+                  if (pty.read(9, 50ms).size() != 9) {
+                      continue;
+                  }
+                  std::string frames;
+                  for (int tick = 0; tick < 300; ++tick) {
+                      frames += {static_cast<char>(0x80 | (tick & 0x7F)), 0x00, 0x10, 0x00};
+                  }
+                  pty.write(frames + "\xFF\xFF\xFF\xFF");
+              }
+          }) {}
+
+private:
+    std::jthread thread_;
+};
+
+TEST(ConsoleRuns, a_crash_after_a_save_in_the_middle_of_the_run_leaves_no_session_value) {
+    test::TempDir sandbox;
+    const fs::path program_dir = sandbox / "program";
+    write_settings(program_dir,
+                   "[порт]\r\ndevice_type=01000000\r\nимя=\"COM7\"\r\n"
+                   "[газосумматор]\r\nuse=1\r\npresent=0\r\n");
+    test::PtyPair pty;
+    TotalizerlessDevice device(pty);
+    ConsoleRun run(sandbox,
+                   {"--port", pty.slave_path(), "--mode", "3", "--dir", program_dir.string()});
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(wait_until(
+        [&] { return run.err_so_far().find("Газосумматор не найден") != std::string::npos; },
+        kTimeLimit))
+        << run.err_so_far();
+    run.signal(SIGKILL);
+    run.wait();
+
+    const std::string ini = settings_text(program_dir);
+    EXPECT_NE(ini.find("use=0"), std::string::npos) << ini;  // the save did happen
+    EXPECT_NE(ini.find("имя=\"COM7\""), std::string::npos) << ini;
+    EXPECT_EQ(ini.find(pty.slave_path()), std::string::npos) << ini;
 }
 
 // --- start-up failures -------------------------------------------------------------------

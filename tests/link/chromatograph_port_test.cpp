@@ -50,12 +50,23 @@ TEST(ChromatographPortSetup, open_applies_speed_parity_and_stop_bits) {
     EXPECT_FALSE(port.is_open());
 }
 
-TEST(ChromatographPortSetup, an_unusable_speed_still_opens_the_port) {
+// A rate without a termios constant is set; one that cannot be set fails the open, since a
+// line left unconfigured would alter every byte of the program frame.
+TEST(ChromatographPortSetup, any_rate_the_line_takes_is_set_and_another_fails_the_open) {
     test::RecordingOperator op;
     test::PtyPair pty;
     ChromatographPort port(op);
-    port.set_port_params(pty.slave_path(), 12345, 0, 0);
-    EXPECT_TRUE(port.open_port());
+    port.set_port_params(pty.slave_path(), 56000, 0, 0);
+    ASSERT_TRUE(port.open_port());
+    EXPECT_EQ(pty.slave_termios().c_lflag & (ICANON | ECHO), 0u);
+    port.close_port();
+    const auto before = test::open_descriptor_count();
+    for (const int speed : {0, -9600}) {
+        port.set_port_params(pty.slave_path(), speed, 0, 0);
+        EXPECT_FALSE(port.open_port()) << speed;
+        EXPECT_FALSE(port.is_open()) << speed;
+    }
+    EXPECT_EQ(test::open_descriptor_count(), before);
 }
 
 TEST(ChromatographPortSetup, a_missing_port_fails_to_open) {
@@ -69,7 +80,7 @@ TEST(ChromatographPortSetup, a_missing_port_fails_to_open) {
 }
 
 class ChromatographPortLine : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         port.set_port_params(pty.slave_path(), 38400, 2, 0);
         ASSERT_TRUE(port.open_port());

@@ -6,12 +6,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -204,6 +206,39 @@ TEST_F(MailslotTest, a_second_server_of_a_living_name_is_invalid_and_the_first_k
     ASSERT_TRUE(mailslot_write(kChromatograph, "for the first"));
     EXPECT_EQ(second.read_next(), std::nullopt);
     EXPECT_EQ(first.read_next(), "for the first");
+}
+
+// A server leaves only what it created: not the file of an instance that took the name
+// over, nor that of one that beat it to the name.
+TEST_F(MailslotTest, a_server_never_removes_another_servers_socket_file) {
+    std::optional<MailslotServer> first(std::in_place, kChromatograph, 1024);
+    ASSERT_TRUE(first->is_valid());
+    fs::remove(dir() / "chromatograph");  // as one that found it stale would
+    MailslotServer second(kChromatograph, 1024);
+    ASSERT_TRUE(second.is_valid());
+    first.reset();
+    ASSERT_TRUE(mailslot_write(kChromatograph, "for the second"));
+    EXPECT_EQ(second.read_next(), "for the second");
+
+    // Two starts at the same moment: whoever loses the race must not take the name down.
+    for (int round = 0; round < 100; ++round) {
+        std::optional<MailslotServer> a;
+        std::optional<MailslotServer> b;
+        std::atomic<int> ready{0};
+        const auto create = [&ready](std::optional<MailslotServer>& server) {
+            ++ready;
+            while (ready.load() < 2) {
+                std::this_thread::yield();
+            }
+            server.emplace(kFixedData, 1024);
+        };
+        {
+            std::jthread ta(create, std::ref(a));
+            std::jthread tb(create, std::ref(b));
+        }
+        ASSERT_NE(a->is_valid(), b->is_valid()) << "round " << round;
+        ASSERT_TRUE(mailslot_write(kFixedData, "x")) << "round " << round;
+    }
 }
 
 TEST_F(MailslotTest, a_socket_file_left_by_a_dead_program_is_taken_over) {

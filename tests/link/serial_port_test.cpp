@@ -180,12 +180,30 @@ TEST(SerialPortSettings, a_malformed_mode_changes_nothing) {
     ASSERT_TRUE(port.apply_mode("9600,m,8,2"));
     const termios before = pty.slave_termios();
     EXPECT_FALSE(port.apply_mode("19200,q,8,1"));
-    EXPECT_FALSE(port.apply_mode("12345,n,8,1"));  // no such line speed
+    EXPECT_FALSE(port.apply_mode("0,n,8,1"));
     const termios after = pty.slave_termios();
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
 }
+
+// Instruments use rates that have no termios constant; the line must still be raw.
+class SerialPortRates : public ::testing::TestWithParam<int> {};
+
+TEST_P(SerialPortRates, any_rate_is_set_exactly_on_a_raw_line) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_TRUE(port.open(pty.slave_path()));
+    ASSERT_TRUE(port.apply_mode(std::to_string(GetParam()) + ",e,8,1"));
+    EXPECT_EQ(port.line_speed(), GetParam());
+    const termios tio = pty.slave_termios();
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_NE(tio.c_iflag & INPCK, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, SerialPortRates,
+                         ::testing::Values(14400, 56000, 128000, 256000, 12345, 19200, 115200));
 
 TEST(SerialPortSettings, hardware_flow_is_switched_on_and_off_again_by_a_new_mode) {
     PtyPair pty;
@@ -212,7 +230,7 @@ TEST(SerialPortSettings, negative_timeouts_are_refused_and_the_old_ones_kept) {
 // --- reading and writing ------------------------------------------------------------------
 
 class SerialPortIo : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(port.open(pty.slave_path()));
         ASSERT_TRUE(port.apply_mode("38400,e,8,1"));

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/pty_pair.h"
+
 namespace vetra::link {
 namespace {
 
@@ -225,6 +227,43 @@ std::uint16_t unused_port() {
     ::close(fd);
     return ntohs(addr.sin_port);
 }
+
+// A port that takes no connection and refuses none: its accept queue is full, so further
+// attempts hear nothing, as from a computer that is switched off.
+class SilentPort {
+public:
+    SilentPort() {
+        listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (listen_fd_ < 0 || ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            ::listen(listen_fd_, 0) != 0 ||
+            ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+            throw std::runtime_error("cannot listen");
+        }
+        port_ = ntohs(addr.sin_port);
+        for (int i = 0; i < 2; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len);
+            fillers_.push_back(fd);
+        }
+        std::this_thread::sleep_for(50ms);  // the queue is full once both have connected
+    }
+    ~SilentPort() {
+        for (const int fd : fillers_) {
+            ::close(fd);
+        }
+        ::close(listen_fd_);
+    }
+    std::uint16_t port() const { return port_; }
+
+private:
+    int listen_fd_ = -1;
+    std::uint16_t port_ = 0;
+    std::vector<int> fillers_;
+};
 
 // --- payload parsing ----------------------------------------------------------------------
 
@@ -491,6 +530,69 @@ TEST(StationClient, a_station_closing_after_a_reply_is_reconnected_on_a_later_fe
     const double second = client.fetch_station_value("127.0.0.1", kRequested);
     const double third = client.fetch_station_value("127.0.0.1", kRequested);
     EXPECT_TRUE(second == 2.0 || third == 2.0) << second << " " << third;
+}
+
+// A name that leads to two addresses, the first of which never answers: the fetch keeps to
+// its connect limit, reaches the station on the second if it is there and leaves no socket
+// behind.
+struct AddressesCase {
+    const char* name;
+    bool station_second;  // else the second address never answers either
+    double value;
+};
+
+void PrintTo(const AddressesCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StationAddresses : public ::testing::TestWithParam<AddressesCase> {};
+
+TEST_P(StationAddresses, an_address_that_never_answers_costs_only_its_share_of_the_connect_time) {
+    const AddressesCase& c = GetParam();
+    SilentPort silent;
+    SilentPort silent_too;
+    FakeStation fake(answering([](int) { return reply(record(kRequestedCp1251, 2.5)); }));
+    const std::uint16_t second = c.station_second ? fake.port() : silent_too.port();
+    std::vector<std::string> looked_up;
+    TDataModule1 client(kStationValuePort, [&](const std::string& host, std::uint16_t port) {
+        looked_up.push_back(host + ":" + std::to_string(port));
+        return std::vector<StationEndpoint>{{"127.0.0.1", silent.port()}, {"127.0.0.1", second}};
+    });
+    const auto descriptors = test::open_descriptor_count();
+    const auto start = Clock::now();
+    EXPECT_EQ(client.fetch_station_value("station", kRequested), c.value);
+    EXPECT_LT(seconds_since(start), 1.0);
+    EXPECT_EQ(client.connected(), c.station_second);
+    // Our connection and the fake station's end of it; no socket of a failed attempt.
+    EXPECT_EQ(test::open_descriptor_count(), descriptors + (c.station_second ? 2 : 0));
+    EXPECT_EQ(looked_up, std::vector<std::string>{"station:8001"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, StationAddresses,
+                         ::testing::Values(AddressesCase{"silent_then_station", true, 2.5},
+                                           AddressesCase{"both_silent", false, 0.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A name service that takes its time must not hold the main thread: the fetch gives up at
+// the connect limit, and a later one uses the answer.
+TEST(StationClient, a_slow_name_lookup_costs_a_fetch_no_more_than_the_connect_time) {
+    FakeStation fake(answering([](int) { return reply(record(kRequestedCp1251, 3.5)); }));
+    std::atomic<int> lookups{0};
+    TDataModule1 client(kStationValuePort, [&](const std::string&, std::uint16_t) {
+        ++lookups;
+        std::this_thread::sleep_for(1500ms);
+        return std::vector<StationEndpoint>{{"127.0.0.1", fake.port()}};
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(client.fetch_station_value("station", kRequested), 0.0);
+    EXPECT_LT(seconds_since(start), 1.0);
+    EXPECT_FALSE(client.connected());
+
+    std::this_thread::sleep_for(1500ms);
+    start = Clock::now();
+    EXPECT_EQ(client.fetch_station_value("station", kRequested), 3.5);
+    EXPECT_LT(seconds_since(start), 1.0);
+    EXPECT_EQ(lookups.load(), 1);
 }
 
 TEST(StationClient, no_station_listening_gives_zero_promptly) {

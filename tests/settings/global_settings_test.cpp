@@ -194,6 +194,59 @@ TEST(GlobalSettings, first_start_is_written_as_one_until_it_is_cleared) {
     EXPECT_FALSE(next.first_start);
 }
 
+// The command line's demonstration mode and port are this run's only: a save in the middle
+// of the run (a mode button, a missing totalizer) followed by a crash must not leave them
+// behind. A value the operator sets himself during the run is his.
+struct SessionCase {
+    const char* name;
+    std::function<void(GlobalSettings&)> operator_change;
+    bool saved_demo;
+    const char* saved_port;
+};
+
+void PrintTo(const SessionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SessionValues : public ::testing::TestWithParam<SessionCase> {};
+
+TEST_P(SessionValues, are_used_for_the_run_and_every_save_writes_the_stored_ones) {
+    const SessionCase& c = GetParam();
+    TempDir dir;
+    write_ini(dir, "[порт]\r\nимя=\"COM3\"\r\n[расчёт]\r\ndemo=0\r\n");
+    GlobalSettings s;
+    load_settings_at_startup(s, dir.dir());
+    s.set_session_values(true, "/dev/pts/7");
+    EXPECT_TRUE(s.demo);
+    EXPECT_EQ(s.port_name, "/dev/pts/7");
+
+    c.operator_change(s);
+    s.screen_seconds = 60;
+    ASSERT_TRUE(s.save());
+    // Loading again during the run (a dialog cancelled) keeps the run's values in force.
+    const bool demo_in_force = s.demo;
+    const std::string port_in_force = s.port_name;
+    s.load_from(dir.dir());
+    EXPECT_EQ(s.demo, demo_in_force);
+    EXPECT_EQ(s.port_name, port_in_force);
+    ASSERT_TRUE(s.save());
+
+    GlobalSettings next;  // the next start, after a crash
+    load_settings_at_startup(next, dir.dir());
+    EXPECT_EQ(next.demo, c.saved_demo);
+    EXPECT_EQ(next.port_name, c.saved_port);
+    EXPECT_EQ(next.screen_seconds, 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SessionValues,
+    ::testing::Values(SessionCase{"none", [](GlobalSettings&) {}, false, "COM3"},
+                      SessionCase{"operator_picks_a_port",
+                                  [](GlobalSettings& s) { s.port_name = "COM4"; }, false, "COM4"},
+                      SessionCase{"operator_leaves_demonstration_mode",
+                                  [](GlobalSettings& s) { s.demo = false; }, false, "COM3"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(GlobalSettings, save_before_any_load_has_no_file_to_write) {
     GlobalSettings s;
     EXPECT_FALSE(s.save());

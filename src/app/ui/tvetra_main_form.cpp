@@ -405,13 +405,9 @@ void TVetraMainForm::MainTimerTimer() {
     }
 
     if (settings_.show_adc) {
-        int code = 0;
-        {
-            library::ScopedLock lock(system_.data_lock());
-            code = system_.link().last_adc_code();
-        }
-        indiAdc->SetCaption(adc_indicator_text(code, system_.link().last_range(), system_.state(),
-                                               settings_.adc_value_mode));
+        const auto adc = system_.link().adc_display();
+        indiAdc->SetCaption(
+            adc_indicator_text(adc.code, adc.range, system_.state(), settings_.adc_value_mode));
     }
 
     if (system_.state() == 0) {
