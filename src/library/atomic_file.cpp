@@ -35,27 +35,55 @@ void sync_directory(const std::filesystem::path& dir) {
 
 }  // namespace
 
-bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
-    const std::filesystem::path dir = target.parent_path();
-    std::string pattern = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
+    std::string pattern =
+        (target_.parent_path() / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ >= 0) {
+        temporary_ = pattern;
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    discard();
+}
+
+bool AtomicFileWriter::write(std::string_view bytes) {
+    return fd_ >= 0 && write_all(fd_, bytes);
+}
+
+bool AtomicFileWriter::commit() {
+    if (fd_ < 0) {
         return false;
     }
-    bool ok = write_all(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ::fsync(fd_) == 0;
     // mkstemp creates 0600; keep the mode of the file being replaced, or an ordinary one.
     struct stat st {};
-    ::fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) {
+    ::fchmod(fd_, ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    ok = (::close(fd_) == 0) && ok;
+    fd_ = -1;
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         ok = false;
     }
     if (!ok) {
-        ::unlink(pattern.c_str());
+        ::unlink(temporary_.c_str());
         return false;
     }
-    sync_directory(dir);
+    sync_directory(target_.parent_path());
     return true;
+}
+
+void AtomicFileWriter::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        ::unlink(temporary_.c_str());
+    }
+}
+
+bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+    AtomicFileWriter writer(target);
+    return writer.write(bytes) && writer.commit();
 }
 
 std::optional<std::string> read_whole_file(const std::filesystem::path& path) {
