@@ -34,6 +34,7 @@
 #include "display/ui/chromatogram_painter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
+#include "reports/ui/help_window.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
@@ -185,7 +186,7 @@ void TVetraMainForm::build_menus() {
     QMenu* help = menuBar()->addMenu("Справка");
     QAction* contents = help->addAction("Вызов справки");
     contents->setShortcut(QKeySequence(Qt::Key_F1));
-    contents->setEnabled(false);
+    connect(contents, &QAction::triggered, this, [this] { reports::ui::show_help_contents(this); });
     help->addSeparator();
     help->addAction("О программе...", this, &TVetraMainForm::MenuAbout);
 }

@@ -135,6 +135,20 @@ void TableDocument::draw_row(QPainter& p, int row, int y) const {
     }
 }
 
+qint64 TableDocument::page_end(qint64 top, qint64 page) const {
+    const qint64 end = top + page;
+    const qint64 rows_end = table_top_ + qint64{std::max(table_.row_count(), 0)} * row_height_;
+    // The margin under the last row never needs a page of its own.
+    if (end >= rows_end) {
+        return std::max(end, height_);
+    }
+    if (row_height_ <= 0 || end <= table_top_) {
+        return end;
+    }
+    const qint64 row_end = table_top_ + (end - table_top_) / row_height_ * row_height_;
+    return row_end > top ? row_end : end;
+}
+
 bool print_document(const storage::TableText& table, const PrintOptions& options, QPrinter& printer,
                     const std::function<bool(int done, int total)>& tick) {
     printer.setDocName(options.title);
@@ -153,9 +167,13 @@ bool print_document(const storage::TableText& table, const PrintOptions& options
     const int total = static_cast<int>((document.height() + page - 1) / page);
     int done = 0;
     for (qint64 shift = 0;;) {
-        document.render(p, shift, page);
+        // The drawing continues from page to page; a row that does not fit whole starts the
+        // next page instead of being split.
+        const qint64 end = document.page_end(shift, page);
+        p.setClipRect(QRect(0, 0, printer.width(), static_cast<int>(end - shift)));
+        document.render(p, shift, end - shift);
         ++done;
-        shift += page;
+        shift = end;
         if (shift >= document.height()) {
             break;
         }

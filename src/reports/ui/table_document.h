@@ -50,6 +50,10 @@ public:
     // Draws the document from `top` down over `span` pixels at the painter's origin.
     void render(QPainter& p, qint64 top, qint64 span) const;
 
+    // Where a page starting at `top` and `page` pixels high ends: before the first row it
+    // would cut, so no row is split between two pages (unless a row is taller than a page).
+    qint64 page_end(qint64 top, qint64 page) const;
+
     static QFont font(int point_size);
 
 private:
