@@ -83,6 +83,7 @@ private Q_SLOTS:
         QCOMPARE(form.chosen_table().row_count(), printed_rows);
         QCOMPARE(form.chosen_table().column_count(), printed_columns);
         QCOMPARE(form.chosen_table().cell_text(0, 0), table.cell_text(0, 0));
+        keep_picture(form, "print_dialog");
     }
 
     void printing_gives_the_pages_of_the_document_and_keeps_the_choices_data() {
