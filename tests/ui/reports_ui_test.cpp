@@ -8,7 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextBrowser>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "library/cp1251.h"
@@ -185,6 +187,19 @@ private Q_SLOTS:
         preview.show();
         QCOMPARE(preview.scale_percent(), 100);
         keep_picture(preview, "preview_100");
+        // The wheel moves the page by its delta, never past either end.
+        QScrollBar* bar = preview.area()->verticalScrollBar();
+        const auto wheel = [&](int delta) {
+            QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(preview.area()->viewport(), &e);
+        };
+        wheel(-120);
+        QCOMPARE(bar->value(), 120);
+        wheel(480);
+        QCOMPARE(bar->value(), 0);
+        wheel(-1000000);
+        QCOMPARE(bar->value(), bar->maximum());
         for (int i = 0; i < 20; ++i) {
             preview.zoom_in();
         }

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <climits>
 
@@ -53,6 +54,13 @@ void PreviewArea::update_bars() {
 void PreviewArea::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     update_bars();
+}
+
+// One notch moves the page by the wheel's own delta, as the operator's other programs do.
+void PreviewArea::wheelEvent(QWheelEvent* event) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->value() - event->angleDelta().y());
+    event->accept();
 }
 
 void PreviewArea::paintEvent(QPaintEvent*) {
