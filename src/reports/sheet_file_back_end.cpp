@@ -114,7 +114,8 @@ public:
         }
     }
 
-    void lock(bool unlock) override { unlocked_ = unlock; }
+    // Nothing on screen shows a file being written, so there is no view to hold still.
+    void lock(bool /*unlock*/) override {}
 
     void close() override {
         if (writer_ && !complete_) {
@@ -140,7 +141,6 @@ private:
     std::optional<library::AtomicFileWriter> writer_;
     bool open_ = false;
     bool complete_ = false;
-    bool unlocked_ = true;
     int last_row_ = 0;
 };
 
