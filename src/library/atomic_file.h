@@ -13,10 +13,10 @@ namespace vetra::library {
 [[nodiscard]] bool write_file_atomically(const std::filesystem::path& target,
                                          std::string_view bytes);
 
-// A whole file written piece by piece, for files too large to build in memory first: the
-// pieces go to a temporary file beside the target, and `commit` flushes it and renames it over
-// the target. Dropped without a successful commit, the temporary file is removed and the
-// target is untouched.
+// A file written piece by piece (or by another library through `temporary_path`) that
+// appears at its target only when complete: the pieces go to a temporary file beside the
+// target, and `commit` flushes it and renames it over the target. Dropped without a
+// successful commit, the temporary file is removed and the target is untouched.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target);
@@ -26,10 +26,15 @@ public:
 
     // False once anything has failed; every later call then does nothing.
     bool ok() const { return fd_ >= 0; }
+    bool is_open() const { return ok(); }
+    const std::filesystem::path& target() const { return target_; }
+    std::filesystem::path temporary_path() const { return temp_; }
     bool write(std::string_view bytes);
     // The open temporary file, for copies made by the kernel; report their failure with fail().
     int fd() const { return fd_; }
     void fail();
+    // Throws the temporary file away; the target keeps what it held.
+    void discard() { fail(); }
     [[nodiscard]] bool commit();
 
 private:

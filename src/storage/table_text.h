@@ -9,8 +9,8 @@ namespace vetra::storage {
 class TableText {
 public:
     virtual ~TableText() = default;
-    virtual int row_count() const = 0;                             // header row included
-    virtual int column_count() const = 0;                          // first column included
+    virtual int row_count() const = 0;     // header row included
+    virtual int column_count() const = 0;  // first column included
     virtual std::string cell_text(int row, int column) const = 0;  // UTF-8, display text
 };
 

@@ -30,6 +30,7 @@
 #include "library/operator.h"
 #include "link/tsumm_thread.h"
 #include "library/ui/qt_text.h"
+#include "reports/ui/help_window.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
@@ -177,7 +178,7 @@ void TVetraMainForm::build_menus() {
     QMenu* help = menuBar()->addMenu("Справка");
     QAction* contents = help->addAction("Вызов справки");
     contents->setShortcut(QKeySequence(Qt::Key_F1));
-    contents->setEnabled(false);
+    connect(contents, &QAction::triggered, this, [this] { reports::ui::show_help_contents(this); });
     help->addSeparator();
     help->addAction("О программе...", this, &TVetraMainForm::MenuAbout);
 }

@@ -1,0 +1,96 @@
+// Export of the results table: 10^5 rows must take at most 3 s and 10^6 rows must keep
+// memory flat.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "generated_table.h"
+#include "reports/table_export.h"
+
+namespace {
+
+using vetra::reports::SheetFormat;
+
+// The largest resident size since the last reset, in kB.
+long peak_rss_kb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+void reset_peak_rss() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::filesystem::path out_path(const char* name) {
+    return std::filesystem::temp_directory_path() /
+           ("vetra_export_bench_" + std::to_string(::getpid()) + name);
+}
+
+void export_file(benchmark::State& state, SheetFormat format, const char* name) {
+    const vetra::bench::GeneratedTable table(static_cast<int>(state.range(0)), 15);
+    const auto path = out_path(name);
+    reset_peak_rss();
+    const long before = peak_rss_kb();
+    for (auto _ : state) {
+        const auto outcome = vetra::reports::write_table_file(table, path.string(), format);
+        if (!outcome.ok) {
+            state.SkipWithError(outcome.message.c_str());
+        }
+    }
+    state.counters["peak_rss_growth_MB"] = (peak_rss_kb() - before) / 1024.0;
+    state.counters["file_MB"] = std::filesystem::file_size(path) / 1048576.0;
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove(path);
+}
+
+void export_xlsx(benchmark::State& state) {
+    export_file(state, SheetFormat::xlsx, ".xlsx");
+}
+BENCHMARK(export_xlsx)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void export_csv(benchmark::State& state) {
+    export_file(state, SheetFormat::csv, ".csv");
+}
+BENCHMARK(export_csv)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The window's way: rows read on one thread in blocks and written on another.
+void export_xlsx_through_feed(benchmark::State& state) {
+    const vetra::bench::GeneratedTable table(static_cast<int>(state.range(0)), 15);
+    const auto path = out_path("_feed.xlsx");
+    for (auto _ : state) {
+        vetra::reports::RowFeed feed(table.row_count(), table.column_count());
+        std::jthread worker([&] {
+            (void)vetra::reports::write_table_file(feed, path.string(), SheetFormat::xlsx);
+        });
+        for (int r = 0; r < table.row_count();) {
+            if (!feed.has_room()) {
+                std::this_thread::yield();
+                continue;
+            }
+            std::vector<vetra::reports::RowFeed::Row> block;
+            for (const int end = std::min(r + 500, table.row_count()); r < end; ++r) {
+                vetra::reports::RowFeed::Row row;
+                for (int c = 0; c < table.column_count(); ++c) {
+                    row.push_back(table.cell_text(r, c));
+                }
+                block.push_back(std::move(row));
+            }
+            feed.push(std::move(block));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove(path);
+}
+BENCHMARK(export_xlsx_through_feed)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include "reports/ui/table_exporter.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <climits>
+
+#include "library/operator.h"
+
+namespace vetra::reports::ui {
+namespace {
+
+constexpr int kSliceMs = 15;
+constexpr int kBlockRows = 500;
+constexpr const char* kTableChangedText =
+    "Таблица изменилась во время экспорта (строки удалены). Экспорт прерван, прежний файл не "
+    "изменён.";
+
+}  // namespace
+
+TableExporter::TableExporter(const storage::TableText& table, ExportControls controls,
+                             std::string path, library::Operator& op, DocumentOpener opener,
+                             QObject* parent)
+    : QObject(parent),
+      table_(table),
+      controls_(controls),
+      path_(std::move(path)),
+      operator_(op),
+      opener_(std::move(opener)) {}
+
+TableExporter::~TableExporter() {
+    if (feed_) {
+        feed_->cancel();
+    }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void TableExporter::start() {
+    rows_ = std::max(table_.row_count(), 0);
+    columns_ = std::max(table_.column_count(), 0);
+    const std::int64_t maximum = std::int64_t{rows_} * columns_;
+    scale_ = std::max<std::int64_t>(maximum / INT_MAX + 1, 1);
+    if (controls_.bar) {
+        controls_.bar->setRange(0, static_cast<int>(maximum / scale_));
+        controls_.bar->setValue(0);
+        controls_.bar->show();
+    }
+    if (controls_.button) {
+        controls_.button->hide();
+    }
+    if (controls_.cancel) {
+        controls_.cancel->show();
+        connect(controls_.cancel, &QAbstractButton::clicked, this, &TableExporter::cancel);
+    }
+
+    feed_ = std::make_unique<RowFeed>(rows_, columns_);
+    back_end_ = make_file_back_end(SheetFormat::xlsx);
+    feeder_ = new QTimer(this);
+    feeder_->setSingleShot(true);
+    connect(feeder_, &QTimer::timeout, this, &TableExporter::feed);
+    feeder_->start(0);
+
+    worker_ = std::jthread([this] {
+        ExportOutcome outcome =
+            export_table(*feed_, *back_end_, path_, [this](std::int64_t position, std::int64_t) {
+                position_ = position;
+                // One repaint request in flight at a time, however fast the rows go.
+                if (!progress_posted_.exchange(true)) {
+                    QMetaObject::invokeMethod(
+                        this, [this] { show_progress(position_); }, Qt::QueuedConnection);
+                }
+                return !feed_->cancelled();
+            });
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void TableExporter::cancel() {
+    if (feed_) {
+        feed_->cancel();
+    }
+}
+
+void TableExporter::feed() {
+    if (finished_ || feed_->cancelled()) {
+        return;
+    }
+    if (table_.row_count() < rows_) {
+        outcome_.message = kTableChangedText;
+        feed_->cancel();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool pushed = false;
+    while (next_row_ < rows_ && feed_->has_room() && clock.elapsed() < kSliceMs) {
+        std::vector<RowFeed::Row> block;
+        const int end = std::min(rows_, next_row_ + kBlockRows);
+        block.reserve(static_cast<std::size_t>(end - next_row_));
+        for (; next_row_ < end; ++next_row_) {
+            RowFeed::Row row;
+            row.reserve(static_cast<std::size_t>(columns_));
+            for (int c = 0; c < columns_; ++c) {
+                row.push_back(table_.cell_text(next_row_, c));
+            }
+            block.push_back(std::move(row));
+        }
+        feed_->push(std::move(block));
+        pushed = true;
+    }
+    if (next_row_ < rows_) {
+        feeder_->start(pushed ? 0 : 5);
+    }
+}
+
+void TableExporter::show_progress(std::int64_t position) {
+    progress_posted_ = false;
+    if (controls_.bar && !finished_) {
+        controls_.bar->setValue(static_cast<int>(position / scale_));
+    }
+}
+
+void TableExporter::finish(ExportOutcome outcome) {
+    finished_ = true;
+    feeder_->stop();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    if (controls_.bar) {
+        controls_.bar->hide();
+    }
+    if (controls_.button) {
+        controls_.button->show();
+    }
+    if (controls_.cancel) {
+        controls_.cancel->hide();
+        disconnect(controls_.cancel, nullptr, this, nullptr);
+    }
+    // A table that shrank under the export says so rather than "cancelled".
+    if (!outcome.ok && !outcome_.message.empty()) {
+        outcome.message = outcome_.message;
+        outcome.cancelled = false;
+    }
+    if (outcome.ok) {
+        const auto viewer = make_file_back_end(SheetFormat::xlsx, opener_);
+        const ExportOutcome shown = show_export(*viewer, path_);
+        if (!shown.ok) {
+            operator_.show_message(shown.message, "Сообщение", library::MessageIcon::warning);
+        }
+    } else if (!outcome.cancelled) {
+        const bool named = outcome.message == kNoBackEndText || outcome.message == kNoDocumentText;
+        operator_.show_message(outcome.message, named ? kErrorCaption : "  ОШИБКА",
+                               library::MessageIcon::error);
+    }
+    outcome_ = outcome;
+    Q_EMIT finished(outcome.ok);
+}
+
+bool open_with_desktop(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+TableExporter* export_table(QWidget* parent, const storage::TableText& table,
+                            ExportControls controls, const std::string& program_dir,
+                            library::Operator& op, DocumentOpener opener) {
+    if (parent) {
+        for (const TableExporter* other :
+             parent->findChildren<TableExporter*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other->running()) {
+                return nullptr;
+            }
+        }
+    }
+    auto* exporter = new TableExporter(table, controls, export_path(program_dir).string(), op,
+                                       std::move(opener), parent);
+    QObject::connect(exporter, &TableExporter::finished, exporter, &QObject::deleteLater);
+    exporter->start();
+    return exporter;
+}
+
+}  // namespace vetra::reports::ui

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "reports/table_export.h"
+
+class QAbstractButton;
+class QElapsedTimer;
+class QProgressBar;
+class QTimer;
+class QWidget;
+
+namespace vetra::library {
+class Operator;
+}
+
+namespace vetra::reports::ui {
+
+inline constexpr const char* kExportHint =
+    "Экспорт таблицы в файл MSExcel (используется программа OpenOffice Calc)";
+
+// The table page's controls the export shows and hides.
+struct ExportControls {
+    QProgressBar* bar = nullptr;        // hidden while idle
+    QAbstractButton* button = nullptr;  // "Экспорт в Excel", hidden while exporting
+    QAbstractButton* cancel = nullptr;  // optional: shown while exporting, stops it
+};
+
+// One export of the table to "TextData/table.xlsx". The workbook is written and compressed
+// on a worker thread; the table's model is read only here, on the window's thread, in
+// slices of a few milliseconds, so the 400 ms tick and painting go on and a cycle running
+// meanwhile loses nothing. Ends with the bar hidden and the button shown, a message when it
+// failed, and the stored file handed to the desktop.
+class TableExporter : public QObject {
+    Q_OBJECT
+public:
+    TableExporter(const storage::TableText& table, ExportControls controls, std::string path,
+                  library::Operator& op, DocumentOpener opener, QObject* parent = nullptr);
+    ~TableExporter() override;
+
+    void start();
+    void cancel();
+    bool running() const { return worker_.joinable() && !finished_; }
+    const ExportOutcome& outcome() const { return outcome_; }
+
+Q_SIGNALS:
+    void finished(bool ok);
+
+private:
+    void feed();
+    void show_progress(std::int64_t position);
+    void finish(ExportOutcome outcome);
+
+    const storage::TableText& table_;
+    ExportControls controls_;
+    std::string path_;
+    library::Operator& operator_;
+    DocumentOpener opener_;
+    std::unique_ptr<RowFeed> feed_;
+    std::unique_ptr<SpreadsheetBackEnd> back_end_;
+    QTimer* feeder_ = nullptr;
+    int next_row_ = 0;
+    int rows_ = 0;
+    int columns_ = 0;
+    std::int64_t scale_ = 1;  // the bar counts in steps of this many cells
+    std::atomic<std::int64_t> position_{0};
+    std::atomic<bool> progress_posted_{false};
+    bool finished_ = false;
+    ExportOutcome outcome_;
+    std::jthread worker_;
+};
+
+// Opens a file with the desktop's program for it.
+bool open_with_desktop(const std::string& path);
+
+// The table page's "Экспорт в Excel" (`mbExportClick`): exports the table to
+// "TextData/table.xlsx" in the program directory and shows it. The exporter belongs to
+// `parent` and deletes itself when done; nothing happens while one is still running.
+TableExporter* export_table(QWidget* parent, const storage::TableText& table,
+                            ExportControls controls, const std::string& program_dir,
+                            library::Operator& op, DocumentOpener opener = open_with_desktop);
+
+}  // namespace vetra::reports::ui

@@ -1,0 +1,208 @@
+#include "reports/ui/tpreview_form.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <climits>
+
+#include "reports/ui/help_window.h"
+
+namespace vetra::reports::ui {
+
+PreviewArea::PreviewArea(const TableDocument& document, QWidget* parent)
+    : QAbstractScrollArea(parent), document_(document) {
+    setObjectName("PaintBox1");
+    viewport()->setBackgroundRole(QPalette::Dark);
+    viewport()->setAutoFillBackground(true);
+    verticalScrollBar()->setSingleStep(20);
+    horizontalScrollBar()->setSingleStep(20);
+}
+
+void PreviewArea::set_scale(int percent) {
+    const int old = scale_;
+    scale_ = std::max(percent, 1);
+    // Keep the same part of the page at the top when the scale changes.
+    const qint64 top = qint64{verticalScrollBar()->value()} * scale_ / std::max(old, 1);
+    update_bars();
+    verticalScrollBar()->setValue(static_cast<int>(top));
+    viewport()->update();
+}
+
+void PreviewArea::update_bars() {
+    const qint64 width = qint64{document_.page_width()} * scale_ / 100;
+    const qint64 height = document_.height() * scale_ / 100;
+    const auto range = [](qint64 full, int view) {
+        return static_cast<int>(std::clamp<qint64>(full - view, 0, INT_MAX));
+    };
+    horizontalScrollBar()->setRange(0, range(width, viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    verticalScrollBar()->setRange(0, range(height, viewport()->height()));
+    verticalScrollBar()->setPageStep(viewport()->height());
+}
+
+void PreviewArea::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    update_bars();
+}
+
+// One notch moves the page by the wheel's own delta, as the operator's other programs do.
+void PreviewArea::wheelEvent(QWheelEvent* event) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->value() - event->angleDelta().y());
+    event->accept();
+}
+
+void PreviewArea::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    const double s = scale_ / 100.0;
+    const int x = -horizontalScrollBar()->value();
+    const qint64 top = verticalScrollBar()->value();
+    const int page_w = static_cast<int>(document_.page_width() * s);
+    const qint64 page_h = static_cast<qint64>(static_cast<double>(document_.height()) * s);
+    p.fillRect(
+        QRect(x, 0, page_w, static_cast<int>(std::min<qint64>(page_h - top, viewport()->height()))),
+        Qt::white);
+    p.translate(x, 0);
+    p.scale(s, s);
+    document_.render(p, static_cast<qint64>(static_cast<double>(top) / s),
+                     static_cast<qint64>(viewport()->height() / s) + 2);
+}
+
+const QStringList& TPreviewForm::scales() {
+    static const QStringList list = {"25 %",  "33 %",  "50 %",  "66 %",  "80 %",  "90 %", "100 %",
+                                     "120 %", "150 %", "200 %", "250 %", "400 %", "500 %"};
+    return list;
+}
+
+TPreviewForm::TPreviewForm(const storage::TableText& table, const PrintOptions& options,
+                           const QPageLayout& page, QWidget* parent)
+    : QDialog(parent), table_(table), options_(options), page_(page) {
+    setObjectName("TPreviewForm");
+    setWindowTitle("Предварительный просмотр");
+    resize(900, 700);
+
+    // The screen's centimetre; the page as wide as the printer's, in screen pixels.
+    const double unit = logicalDpiY() * kCmPerInchReciprocal;
+    const double page_cm = page_.paintRect(QPageLayout::Millimeter).width() / 10.0;
+    document_ = std::make_unique<TableDocument>(table_, options_, unit,
+                                                static_cast<int>(page_cm * unit), this);
+    document_->measure([](int, int) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    });
+
+    scale_box_ = new QComboBox(this);
+    scale_box_->setObjectName("ComboBox1");
+    scale_box_->addItems(scales());
+    scale_box_->setCurrentText("100 %");
+    auto* plus = new QPushButton("+", this);
+    plus->setObjectName("btnPlus");
+    auto* minus = new QPushButton("-", this);
+    minus->setObjectName("btnMinus");
+    auto* print = new QPushButton("Печать", this);
+    print->setObjectName("btnPrint");
+    auto* save = new QPushButton("Сохранить...", this);
+    save->setObjectName("btnSave");
+    auto* close = new QPushButton("Закрыть", this);
+    close->setObjectName("btnClose");
+    auto* help = new QPushButton("Справка", this);
+    for (QPushButton* b : {plus, minus}) {
+        b->setFixedWidth(32);
+    }
+
+    area_ = new PreviewArea(*document_, this);
+    connect(scale_box_, &QComboBox::currentIndexChanged, this,
+            [this] { area_->set_scale(scale_percent()); });
+    connect(plus, &QPushButton::clicked, this, &TPreviewForm::zoom_in);
+    connect(minus, &QPushButton::clicked, this, &TPreviewForm::zoom_out);
+    connect(print, &QPushButton::clicked, this, [this] { done(1); });
+    connect(close, &QPushButton::clicked, this, [this] { done(2); });
+    connect(save, &QPushButton::clicked, this, &TPreviewForm::SaveClick);
+    connect(help, &QPushButton::clicked, this, [this] { show_help_topic(this, "print_table"); });
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(scale_box_);
+    bar->addWidget(plus);
+    bar->addWidget(minus);
+    bar->addSpacing(16);
+    bar->addWidget(print);
+    bar->addWidget(save);
+    bar->addStretch(1);
+    bar->addWidget(help);
+    bar->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(area_, 1);
+}
+
+TPreviewForm::~TPreviewForm() = default;
+
+int TPreviewForm::scale_percent() const {
+    return scale_box_->currentText().section(' ', 0, 0).toInt();
+}
+
+void TPreviewForm::zoom_in() {
+    if (scale_box_->currentIndex() + 1 < scale_box_->count()) {
+        scale_box_->setCurrentIndex(scale_box_->currentIndex() + 1);
+    }
+}
+
+void TPreviewForm::zoom_out() {
+    if (scale_box_->currentIndex() > 0) {
+        scale_box_->setCurrentIndex(scale_box_->currentIndex() - 1);
+    }
+}
+
+bool TPreviewForm::save_to(const QString& path) {
+    if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printer.setPageLayout(page_);
+        return print_document(table_, options_, printer);
+    }
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setTitle(options_.title);
+    svg.setResolution(logicalDpiY());
+    const QSize size(document_->page_width(), static_cast<int>(document_->height()));
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    QPainter p;
+    if (!p.begin(&svg)) {
+        return false;
+    }
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    document_->render(p, 0, document_->height());
+    return p.end();
+}
+
+void TPreviewForm::SaveClick() {
+    QString selected;
+    const QString path =
+        QFileDialog::getSaveFileName(this, "  Сохранение рисунка", QString(),
+                                     "Рисунок SVG (*.svg);;Документ PDF (*.pdf)", &selected);
+    if (path.isEmpty()) {
+        return;
+    }
+    QString target = path;
+    if (QFileInfo(target).suffix().isEmpty()) {
+        target += selected.contains("pdf") ? ".pdf" : ".svg";
+    }
+    if (!save_to(target)) {
+        QMessageBox::critical(this, "  ОШИБКА", "Не удалось сохранить файл \"" + target + "\".");
+    }
+}
+
+}  // namespace vetra::reports::ui
