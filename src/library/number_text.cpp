@@ -1,5 +1,6 @@
 #include "library/number_text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <clocale>
@@ -194,6 +195,14 @@ std::optional<std::int32_t> parse_int(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(value);
+}
+
+std::string fixed_decimals(double value, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 12), value);
+    std::string text = buffer;
+    std::replace(text.begin(), text.end(), '.', decimal_separator());
+    return text;
 }
 
 }  // namespace vetra::library

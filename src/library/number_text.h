@@ -18,6 +18,9 @@ void init_decimal_separator_from_locale();
 std::string float_to_text(double value);
 std::string float_to_text(double value, char separator);
 
+// Exactly `decimals` decimals (0..12) with the system's separator.
+std::string fixed_decimals(double value, int decimals);
+
 // C `atof`: the longest leading number (after blanks), 0 when there is none.
 // Only '.' is a decimal point here; callers that accept ',' replace it first.
 double c_atof(std::string_view text);

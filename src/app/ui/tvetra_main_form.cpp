@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "analysis/ui/tetalon_form.h"
 #include "analysis/ui/tgaz_time_form.h"
 #include "control/vetra_system.h"
 #include "display/ui/chromatogram_painter.h"
@@ -54,19 +55,6 @@ const QColor kReadyBottom = QColor(78, 78, 78);  // 5131854
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// A number with a fixed count of decimals and the system's separator.
-QString fixed_text(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 10), value);
-    std::string text = buffer;
-    for (char& c : text) {
-        if (c == '.') {
-            c = library::decimal_separator();
-        }
-    }
-    return q(text);
 }
 
 // Hint on the control, and " " + hint in the status bar while the mouse is over it.
@@ -180,7 +168,7 @@ void TVetraMainForm::build_menus() {
     work->setShortcut(QKeySequence(Qt::Key_F11));
     work->setEnabled(false);
     setup->addAction("Время выхода газов", this, &TVetraMainForm::N13Click);
-    setup->addAction("Калибровка хроматографа...")->setEnabled(false);
+    setup->addAction("Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
 
     QMenu* help = menuBar()->addMenu("Справка");
     QAction* contents = help->addAction("Вызов справки");
@@ -546,10 +534,11 @@ void TVetraMainForm::MainTimerTimer() {
     }
 
     if (settings_.totalizer_show && settings_.totalizer_use.load()) {
-        indiSumm->SetCaption(fixed_text(system_.link().current_average(), settings_.gaz_summ_prec));
-    } else if (settings_.totalizer_show && settings_.porog_from_station) {
         indiSumm->SetCaption(
-            fixed_text(workstation_.station_client().last_value(), settings_.gaz_summ_prec));
+            q(library::fixed_decimals(system_.link().current_average(), settings_.gaz_summ_prec)));
+    } else if (settings_.totalizer_show && settings_.porog_from_station) {
+        indiSumm->SetCaption(q(library::fixed_decimals(workstation_.station_client().last_value(),
+                                                       settings_.gaz_summ_prec)));
     }
 
     if (settings_.show_adc) {
@@ -613,7 +602,7 @@ void TVetraMainForm::show_mode() {
     indiWorkMode->SetCaption(q(system_.status_text()));
     set_hint(ToolButton4, work_mode_button_hint(system_.time_mode_period()));
     set_hint(ToolButton8, " Режим запуска при показаниях газосумматора более чем: " +
-                              fixed_text(settings_.porog_value, 3) + "%");
+                              q(library::fixed_decimals(settings_.porog_value, 3)) + "%");
 }
 
 void TVetraMainForm::set_panel_visibility() {
@@ -673,6 +662,16 @@ void TVetraMainForm::N13Click() {
     }
     gaz_time_form_->show();
     gaz_time_form_->raise();
+}
+
+void TVetraMainForm::MenuEtalon() {
+    if (!etalon_form_) {
+        // Journal and help are wired when the event log and the help viewer join.
+        etalon_form_ = new analysis::ui::TEtalonForm(system_, settings_, operator_,
+                                                     {[](const std::string&) {}, {}}, this);
+    }
+    etalon_form_->set_settings_path(system_.settings_path());
+    etalon_form_->open_window();
 }
 
 void TVetraMainForm::ButtonSaveValues() {

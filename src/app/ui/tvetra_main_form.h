@@ -34,7 +34,8 @@ class ChromatogramWidget;
 }
 namespace vetra::analysis::ui {
 class TGazTimeForm;
-}
+class TEtalonForm;
+}  // namespace vetra::analysis::ui
 namespace vetra::widgets::ui {
 class TextIndicator;
 }
@@ -103,6 +104,7 @@ private:
     void ButtonSaveValues();
     void MenuPrint();
     void MenuAbout();
+    void MenuEtalon();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -137,6 +139,7 @@ private:
     QToolButton* zoom_auto_ = nullptr;
     QToolButton* print_button_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
+    QPointer<analysis::ui::TEtalonForm> etalon_form_;
     std::vector<boost::signals2::scoped_connection> connections_;
 };
 
