@@ -1,6 +1,7 @@
 #include "library/format_auto.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -39,9 +40,10 @@ std::string fixed_text(double v, int decimals) {
     if (std::fabs(v * scale) < 1e15) {
         rounded = std::round(v * scale) / scale;
     }
+    // to_chars, not printf: a GUI toolkit may have switched LC_NUMERIC to a decimal comma.
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
-    std::string text(buf);
+    const auto r = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
+    std::string text(buf, r.ec == std::errc() ? r.ptr : buf);
     if (text.find_first_not_of("-0.") == std::string::npos && text.front() == '-') {
         text.erase(0, 1);  // no "-0.00" for a value that rounds to zero
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -197,10 +198,12 @@ std::optional<std::int32_t> parse_int(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
+// to_chars, not printf: a GUI toolkit may have switched LC_NUMERIC to a decimal comma.
 std::string fixed_decimals(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 12), value);
-    std::string text = buffer;
+    char buffer[400];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                 std::clamp(decimals, 0, 12));
+    std::string text(buffer, r.ec == std::errc() ? r.ptr : buffer);
     std::replace(text.begin(), text.end(), '.', decimal_separator());
     return text;
 }

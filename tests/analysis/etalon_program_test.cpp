@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@ struct Reduction {
     std::vector<double> areas;
     double expected;
 };
+
+void PrintTo(const Reduction& r, std::ostream* out) {
+    *out << r.areas.size() << " repeats";
+    for (double a : r.areas) {
+        *out << " " << a;
+    }
+}
 
 class RepeatReduction : public ::testing::TestWithParam<Reduction> {};
 

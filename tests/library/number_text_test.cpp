@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -74,6 +75,26 @@ TEST(NumberText, parse_int_accepts_decimal_and_both_hex_forms) {
     EXPECT_FALSE(parse_int(""));
     EXPECT_FALSE(parse_int("-"));
     EXPECT_FALSE(parse_int("99999999999999999999"));
+}
+
+}  // namespace
+}  // namespace vetra::library
+
+namespace vetra::library {
+namespace {
+
+TEST(FixedDecimals, exact_decimals_with_the_systems_separator_whatever_the_c_locale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    (void)std::setlocale(LC_NUMERIC, "ru_RU.UTF-8");  // as a GUI toolkit may do
+    set_decimal_separator('.');
+    EXPECT_EQ(fixed_decimals(0.1, 6), "0.100000");
+    EXPECT_EQ(fixed_decimals(-2.5, 0), "-2");
+    set_decimal_separator(',');
+    EXPECT_EQ(fixed_decimals(1333.332, 3), "1333,332");
+    EXPECT_EQ(fixed_decimals(1e300, 2).size(), 304u);
+    set_decimal_separator('.');
+    (void)std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 }  // namespace

@@ -95,6 +95,11 @@ analysis::EtalonPoint point(const std::string& dilution, int repeats, const Pair
     return {dilution, repeats, pairs};
 }
 
+// A number text as the window writes it, with the system's separator.
+QString dec(const char* text) {
+    return QString(text).replace('.', QChar(library::decimal_separator()));
+}
+
 QString cell(QTableWidget* grid, int row, int column) {
     const QTableWidgetItem* item = grid->item(row, column);
     return item ? item->text() : QString();
@@ -142,20 +147,20 @@ private Q_SLOTS:
             f.add_point(point("1 / 10", 3, {{c, c * 2000}, {c / 2, 100}}));
         }
         QCOMPARE(f.Grid1()->rowCount(), 3);
-        QCOMPARE(cell(f.Grid1(), 0, 3), QString("0.100000"));
-        QCOMPARE(cell(f.Grid1(), 2, 3), QString("0.500000"));
+        QCOMPARE(cell(f.Grid1(), 0, 3), dec("0.100000"));
+        QCOMPARE(cell(f.Grid1(), 2, 3), dec("0.500000"));
         QCOMPARE(f.Grid1()->horizontalHeaderItem(3)->text(), QString(" метан "));
         QCOMPARE(f.Grid2()->horizontalHeaderItem(2)->text(), QString("коэфф. C1"));
         QCOMPARE(f.Grid1()->currentRow(), 2);
         QCOMPARE(f.run_button()->text(), QString("Запуск с конц-ей '1 / 10'"));
-        QCOMPARE(cell(f.Grid2(), 0, 2), QString("2000.000000"));
+        QCOMPARE(cell(f.Grid2(), 0, 2), dec("2000.000000"));
         QCOMPARE(f.Grid2()->item(0, 1)->foreground().color(), QColor(255, 0, 0));
         QCOMPARE(f.Grid2()->item(0, 3)->foreground().color(), QColor(0, 0, 255));
 
         f.Edit1()->setText("1,2,");  // does not parse: ignored
-        QCOMPARE(cell(f.Grid2(), 0, 2), QString("2000.000000"));
+        QCOMPARE(cell(f.Grid2(), 0, 2), dec("2000.000000"));
         f.Edit1()->setText("2");
-        QCOMPARE(cell(f.Grid2(), 0, 2), QString("1000.000000"));
+        QCOMPARE(cell(f.Grid2(), 0, 2), dec("1000.000000"));
 
         f.DeleteRecord();  // the selected last row
         QCOMPARE(f.Grid1()->rowCount(), 2);
@@ -168,7 +173,7 @@ private Q_SLOTS:
         QVERIFY(rig.system.calibration().points().empty());
 
         f.open_window();
-        QCOMPARE(f.Edit1()->text(), QString("1.000"));
+        QCOMPARE(f.Edit1()->text(), dec("1.000"));
         f.add_point(point("1 / 10", 3, {{0.5, 1000}}));
         f.Edit1()->setText("2");
         rig.op.answer = true;
@@ -244,7 +249,7 @@ private Q_SLOTS:
         analysis::ui::TEditEtalForm add(gases, ini.string(), nullptr, {});
         QCOMPARE(add.windowTitle(), QString("  Добавить"));
         QCOMPARE(add.grid()->item(0, 0)->text(), QString("метан, %"));
-        QCOMPARE(add.grid()->item(1, 1)->text(), QString("2.5"));
+        QCOMPARE(add.grid()->item(1, 1)->text(), dec("2.5"));
         QCOMPARE(add.grid()->item(2, 1)->text(), QString());
         QCOMPARE(add.repeats()->currentText(), QString("3"));
         add.grid()->item(2, 1)->setText("1");
@@ -272,7 +277,7 @@ private Q_SLOTS:
         plain.dilution = "эталон";
         analysis::ui::TEditEtalForm kept(gases, ini.string(), &plain, {});
         QVERIFY(!kept.dilution_box()->isEnabled());
-        QCOMPARE(kept.grid()->item(0, 1)->text(), QString("0.1"));
+        QCOMPARE(kept.grid()->item(0, 1)->text(), dec("0.1"));
         kept.accept();
         QCOMPARE(kept.point().dilution, std::string("эталон"));
         QCOMPARE(kept.point().pairs[0].first, 0.1);
@@ -289,8 +294,8 @@ private Q_SLOTS:
         view.show();
         QCOMPARE(view.gas_label()->text(), QString("Газ - \"метан\""));
         QCOMPARE(view.tabs()->tabText(1), QString("C2"));
-        QCOMPARE(view.grid()->item(2, 1)->text(), QString("1000.00"));
-        QCOMPARE(view.grid()->item(3, 0)->text(), QString("1000.0"));
+        QCOMPARE(view.grid()->item(2, 1)->text(), dec("1000.00"));
+        QCOMPARE(view.grid()->item(3, 0)->text(), dec("1000.0"));
         shoot(view, "curve_view");
         auto* plot = view.plot();
         const QPointF second = plot->position_of(1);

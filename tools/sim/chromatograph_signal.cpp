@@ -100,7 +100,11 @@ std::optional<Mixture> parse_pairs(std::string_view text, char separator, bool a
         if (!value || *value < 0) {
             return std::nullopt;
         }
-        mixture.emplace_back(std::string(line.substr(0, eq)), *value);
+        auto name = line.substr(0, eq);
+        while (!name.empty() && name.back() == ' ') {
+            name.remove_suffix(1);
+        }
+        mixture.emplace_back(std::string(name), *value);
     }
     return mixture;
 }
