@@ -114,6 +114,9 @@ QWidget* TEtalonForm::build_program_panel() {
     delete_button_ = new QPushButton(QStringLiteral("Удалить"), panel);
     run_button_ = new QPushButton(QStringLiteral("Запуск концентрации"), panel);
     run_button_->setObjectName(QStringLiteral("MyButton4"));
+    run_button_->setMinimumWidth(run_button_->fontMetrics().horizontalAdvance(
+                                     QStringLiteral("Запуск с конц-ей '1000 / 2000'")) +
+                                 24);
     cancel_button_ = new QPushButton(QStringLiteral("Отмена"), panel);
     cancel_button_->setObjectName(QStringLiteral("SpeedButton1"));
     cancel_button_->hide();
