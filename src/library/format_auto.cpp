@@ -1,6 +1,7 @@
 #include "library/format_auto.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "library/number_text.h"

@@ -3,6 +3,7 @@
 #include <locale.h>
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
@@ -230,5 +231,7 @@ std::optional<std::int32_t> parse_int(std::string_view text) {
     }
     return static_cast<std::int32_t>(value);
 }
+
+// to_chars, not printf: a GUI toolkit may have switched LC_NUMERIC to a decimal comma.
 
 }  // namespace vetra::library

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "library/number_text.h"
@@ -59,6 +60,18 @@ TEST_F(FormatAuto, uses_the_system_decimal_separator) {
     EXPECT_EQ(formatAuto(3.14159), "3,14");
     EXPECT_EQ(formatAuto(1.0, 3), "1,000");
     EXPECT_EQ(formatAuto(100.0), "100");
+}
+
+// The window's toolkit switches LC_NUMERIC to the user's locale; trimming must still work.
+TEST_F(FormatAuto, ignores_the_c_library_numeric_locale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    (void)std::setlocale(LC_NUMERIC, "ru_RU.UTF-8");
+    EXPECT_EQ(formatAuto(0.5), "0.5");
+    set_decimal_separator(',');
+    EXPECT_EQ(formatAuto(0.5), "0,5");
+    EXPECT_EQ(formatAuto(2.0, 2), "2,00");
+    (void)std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 }  // namespace

@@ -154,3 +154,30 @@ INSTANTIATE_TEST_SUITE_P(NoiseAndRate, TruthAreas,
 
 }  // namespace
 }  // namespace vetra::sim
+
+namespace vetra::sim {
+namespace {
+
+TEST(CalibrationGas, peak_areas_follow_the_mixture_and_the_response) {
+    const auto mixture = parse_mixture("# fed\nметан=0,5\r\n\nэтан = 2\n");
+    ASSERT_TRUE(mixture);
+    EXPECT_EQ(mixture->size(), 2u);
+    EXPECT_FALSE(parse_mixture("метан 0.5\n"));
+    EXPECT_FALSE(parse_mixture("метан=-1\n"));
+    EXPECT_FALSE(parse_response("метан=1,,этан=2"));
+    const auto response = parse_response("метан=100,этан=40");
+    ASSERT_TRUE(response);
+
+    const auto peaks = mixture_peaks(default_peaks(), *mixture, *response);
+    ASSERT_EQ(peaks.size(), default_peaks().size());
+    EXPECT_NEAR(peak_area(peaks[0]), 50.0, 1e-9);
+    EXPECT_NEAR(peak_area(peaks[1]), 80.0, 1e-9);
+    // Not fed, or no response: no peak.
+    EXPECT_EQ(peaks[2].height, 0.0);
+    EXPECT_EQ(mixture_peaks(default_peaks(), {{"пропан", 1}}, *response)[2].height, 0.0);
+    EXPECT_NEAR(peak_area(mixture_peaks(default_peaks(), {{"гексан", 2}}, default_response())[5]),
+                100.0, 1e-9);
+}
+
+}  // namespace
+}  // namespace vetra::sim

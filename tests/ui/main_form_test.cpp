@@ -1,7 +1,9 @@
 // The main window on the offscreen platform, started in a program directory of its own.
+#include <QAction>
 #include <QApplication>
 #include <QScreen>
 #include <QTableView>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "app/ui/session_end_notifier.h"
+#include "analysis/ui/tetalon_form.h"
 #include "app/ui/tvetra_main_form.h"
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
@@ -237,6 +240,21 @@ private Q_SLOTS:
         auto* warmup = w.form->findChild<QAction*>("mProgrev");
         QVERIFY(warmup);
         QCOMPARE(warmup->isVisible(), warmup_item);
+    }
+
+    // The menu item opens the calibration window on the controller's calibration.
+    void the_calibration_menu_opens_the_calibration_window() {
+        Workstation w;
+        w.system.calibration().copyPointsFrom({{"1 / 10", 3, {{0.5, 1000}}}});
+        QAction* item = nullptr;
+        for (QAction* a : w.form->findChildren<QAction*>()) {
+            item = a->text() == "Калибровка хроматографа..." ? a : item;
+        }
+        QVERIFY(item && item->isEnabled());
+        item->trigger();
+        auto* etalon = w.form->findChild<analysis::ui::TEtalonForm*>();
+        QVERIFY(etalon && etalon->isVisible());
+        QCOMPARE(etalon->Grid1()->rowCount(), 1);
     }
 
     void closing_is_refused_while_a_cycle_runs() {

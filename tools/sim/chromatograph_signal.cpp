@@ -78,6 +78,80 @@ std::string truth_text(const std::vector<Peak>& peaks) {
     return text;
 }
 
+namespace {
+
+std::optional<Mixture> parse_pairs(std::string_view text, char separator, bool allow_comments) {
+    Mixture mixture;
+    for (auto line : split(text, separator)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.remove_suffix(1);
+        }
+        while (!line.empty() && line.front() == ' ') {
+            line.remove_prefix(1);
+        }
+        if (allow_comments && (line.empty() || line.front() == '#')) {
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string_view::npos || eq == 0) {
+            return std::nullopt;
+        }
+        const auto value = finite_number(line.substr(eq + 1));
+        if (!value || *value < 0) {
+            return std::nullopt;
+        }
+        auto name = line.substr(0, eq);
+        while (!name.empty() && name.back() == ' ') {
+            name.remove_suffix(1);
+        }
+        mixture.emplace_back(std::string(name), *value);
+    }
+    return mixture;
+}
+
+const double* find_value(const Mixture& mixture, const std::string& name) {
+    for (const auto& [n, v] : mixture) {
+        if (n == name) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<Mixture> parse_mixture(std::string_view text) {
+    return parse_pairs(text, '\n', true);
+}
+
+std::optional<Mixture> parse_response(std::string_view text) {
+    return parse_pairs(text, ',', false);
+}
+
+Mixture default_response() {
+    Mixture response;
+    double area = 100.0;
+    for (const auto& gas : analysis::GazList::default_gases()) {
+        response.emplace_back(gas.name, area);
+        area -= 10.0;
+    }
+    return response;
+}
+
+std::vector<Peak> mixture_peaks(const std::vector<Peak>& peaks, const Mixture& mixture,
+                                const Mixture& response) {
+    std::vector<Peak> result;
+    for (Peak p : peaks) {
+        const double* percent = find_value(mixture, p.name);
+        const double* per_percent = find_value(response, p.name);
+        p.height = percent && per_percent
+                       ? *percent * *per_percent / (p.sigma * std::sqrt(2.0 * std::numbers::pi))
+                       : 0.0;
+        result.push_back(p);
+    }
+    return result;
+}
+
 double AdcScale::codes_per_mv() const {
     return std::pow(2.0, bits) * std::pow(static_cast<double>(range_factor), ranges - 1) /
            (1000.0 * input_voltage);

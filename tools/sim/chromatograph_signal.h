@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vetra::sim {
@@ -31,6 +32,21 @@ double peak_area(const Peak& peak);
 
 // "name=area" lines, one per peak.
 std::string truth_text(const std::vector<Peak>& peaks);
+
+// A calibration gas: concentration in % per gas name. Text: one "name=percent" per line
+// (',' or '.'), blank lines and lines starting with '#' ignored; nullopt for any other line.
+using Mixture = std::vector<std::pair<std::string, double>>;
+std::optional<Mixture> parse_mixture(std::string_view text);
+
+// The instrument's response, peak area (mV x s) per % of each gas: "name=area,...".
+std::optional<Mixture> parse_response(std::string_view text);
+// 100 mV x s per % for метан, falling by a tenth of that for each later default gas.
+Mixture default_response();
+
+// The peaks with their heights set by the mixture: area = percent x response; a gas the
+// mixture does not name is absent (0 %), one without a response gives no peak.
+std::vector<Peak> mixture_peaks(const std::vector<Peak>& peaks, const Mixture& mixture,
+                                const Mixture& response);
 
 // The instrument's ADC: bits N, range factor K, number of ranges G, input voltage U.
 // Must agree with the program's settings for the millivolts to come out right.
@@ -68,6 +84,7 @@ class SignalSource {
 public:
     SignalSource(double baseline_mv, double noise_mv, std::vector<Peak> peaks, std::uint32_t seed);
 
+    void set_peaks(std::vector<Peak> peaks) { peaks_ = std::move(peaks); }
     double clean(double t) const;
     double sample(double t);
 

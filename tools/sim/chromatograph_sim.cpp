@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -54,6 +55,8 @@ struct Options {
     AdcScale adc;
     std::uint32_t seed = 1;
     std::string truth;
+    std::string mixture_file;
+    Mixture response = default_response();
     std::optional<double> silent_after;
     double garbage = 0;
     double totalizer_seconds = 10;
@@ -78,6 +81,11 @@ void usage() {
         "  --adc N:K:G:U          ADC bits, range factor, ranges, volts; 14:10:4:2.5\n"
         "  --seed N               noise and garbage seed, 1\n"
         "  --truth FILE           write name=area (mV x s above the baseline) per peak\n"
+        "                         (with a mixture file: anew for every cycle)\n"
+        "  --mixture-file FILE    a calibration gas: name=percent lines, read again at every\n"
+        "                         program frame; peak areas = percent x response\n"
+        "  --response LIST        name=area,... peak area (mV x s) per percent of each gas;\n"
+        "                         default метан=100,этан=90,...,гексан=50\n"
         "  --totalizer-seconds S  length of one totalizer stream between cycles, 10\n"
         "  --total-gas SPEC       model 1: the total gas (%) its totalizer reads over time on\n"
         "                         both ranges (1 % and 10 % full scale): const:V,\n"
@@ -153,6 +161,12 @@ bool parse_options(int argc, char** argv, Options& o) {
             o.total_gas = curve.value_or(TotalGasCurve::constant(0));
         } else if (a == "--truth") {
             o.truth = value;
+        } else if (a == "--mixture-file") {
+            o.mixture_file = value;
+        } else if (a == "--response") {
+            const auto response = parse_response(value);
+            ok = response.has_value();
+            o.response = response.value_or(Mixture{});
         } else if (a == "--peaks") {
             const auto peaks = parse_peaks(value);
             ok = peaks.has_value();
@@ -178,7 +192,10 @@ public:
     Chromatograph(PtyLine& line, const Options& o)
         : line_(line),
           o_(o),
-          signal_(o.baseline, o.noise, o.peaks, o.seed),
+          // Until the first program frame reads the mixture file, no gas is fed.
+          signal_(o.baseline, o.noise,
+                  o.mixture_file.empty() ? o.peaks : mixture_peaks(o.peaks, {}, o.response),
+                  o.seed),
           junk_random_(o.seed ^ 0x5EEDu) {}
 
     [[noreturn]] void serve() {
@@ -243,7 +260,35 @@ private:
             log("the program does not read: no cycle");
             return;
         }
+        if (!o_.mixture_file.empty()) {
+            feed_mixture();
+        }
         run_cycle(o_.model == 0 ? command[6] : command[4]);
+    }
+
+    // The operator may change the gas fed between cycles, so the file is read at every
+    // program frame; an unreadable one keeps the mixture of the previous cycle.
+    void feed_mixture() {
+        std::ifstream in(o_.mixture_file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::optional<Mixture> mixture =
+            in.is_open() ? parse_mixture(text.str()) : std::nullopt;
+        if (!mixture) {
+            log("mixture file %s unreadable: the previous mixture stays", o_.mixture_file.c_str());
+            return;
+        }
+        const auto peaks = mixture_peaks(o_.peaks, *mixture, o_.response);
+        signal_.set_peaks(peaks);
+        std::string fed;
+        for (const auto& [name, percent] : *mixture) {
+            fed += " " + name + "=" + std::to_string(percent);
+        }
+        log("mixture:%s", fed.c_str());
+        if (!o_.truth.empty()) {
+            std::ofstream out(o_.truth, std::ios::binary | std::ios::trunc);
+            out << truth_text(peaks);
+        }
     }
 
     void handle_totalizer_command() {

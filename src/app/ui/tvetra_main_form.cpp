@@ -19,6 +19,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "analysis/ui/tetalon_form.h"
 #include "analysis/ui/tgaz_time_form.h"
 #include "app/ui/chromatogram_page.h"
 #include "app/ui/form_helpers.h"
@@ -28,8 +29,8 @@
 #include "display/ui/totalizer_reading_panel.h"
 #include "library/number_text.h"
 #include "library/operator.h"
-#include "link/tsumm_thread.h"
 #include "library/ui/qt_text.h"
+#include "link/tsumm_thread.h"
 #include "reports/ui/help_window.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
@@ -79,6 +80,10 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
         }
     });
     settings_menus_->services().rig = &workstation_.rig_settings();
+    settings_menus_->services().show_help = [this](const std::string& topic) {
+        reports::ui::show_help_topic(QApplication::activeModalWidget(),
+                                     QString::fromStdString(topic));
+    };
     settings_menus_->rig_changed = [this] { workstation_.restart_wits(); };
     settings_menus_->totalizer().on_reconnect = [this] {
         if (auto* reader = workstation_.totalizer_thread()) {
@@ -173,7 +178,7 @@ void TVetraMainForm::build_menus() {
     setup->addAction("Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
         ->setShortcut(QKeySequence(Qt::Key_F11));
     setup->addAction("Время выхода газов", this, &TVetraMainForm::N13Click);
-    setup->addAction("Калибровка хроматографа...")->setEnabled(false);
+    setup->addAction("Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
 
     QMenu* help = menuBar()->addMenu("Справка");
     QAction* contents = help->addAction("Вызов справки");
@@ -465,7 +470,7 @@ void TVetraMainForm::show_mode() {
     indiWorkMode->SetCaption(q(system_.status_text()));
     set_hint(ToolButton4, work_mode_button_hint(system_.time_mode_period()));
     set_hint(ToolButton8, " Режим запуска при показаниях газосумматора более чем: " +
-                              fixed_text(settings_.porog_value, 3) + "%");
+                              q(library::fixed_to_text(settings_.porog_value, 3)) + "%");
 }
 
 void TVetraMainForm::set_panel_visibility() {
@@ -508,6 +513,18 @@ void TVetraMainForm::N13Click() {
     }
     gaz_time_form_->show();
     gaz_time_form_->raise();
+}
+
+void TVetraMainForm::MenuEtalon() {
+    if (!etalon_form_) {
+        analysis::ui::EtalonHooks hooks{
+            [this](const std::string& line) { workstation_.event_log().add(line); },
+            [this] { reports::ui::show_help_topic(etalon_form_, "calibration"); }};
+        etalon_form_ =
+            new analysis::ui::TEtalonForm(system_, settings_, operator_, std::move(hooks), this);
+    }
+    etalon_form_->set_settings_path(system_.settings_path());
+    etalon_form_->open_window();
 }
 
 void TVetraMainForm::ButtonSaveValues() {

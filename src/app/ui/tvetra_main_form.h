@@ -33,7 +33,8 @@ class TotalizerReadingPanel;
 }  // namespace vetra::display::ui
 namespace vetra::analysis::ui {
 class TGazTimeForm;
-}
+class TEtalonForm;
+}  // namespace vetra::analysis::ui
 namespace vetra::storage::ui {
 class TTablePage;
 }
@@ -104,6 +105,7 @@ private:
     void N13Click();
     void ButtonSaveValues();
     void MenuAbout();
+    void MenuEtalon();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -136,6 +138,7 @@ private:
     storage::ui::TTablePage* table_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
+    QPointer<analysis::ui::TEtalonForm> etalon_form_;
     std::vector<boost::signals2::scoped_connection> connections_;
 };
 

@@ -434,7 +434,7 @@ QWidget* TOptForm::build_buttons() {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, [this] {
         if (services_.show_help) {
-            services_.show_help("options");
+            services_.show_help("work_settings");
         }
     });
     layout->addWidget(cancel);

@@ -68,7 +68,7 @@ TPorogForm::TPorogForm(GlobalSettings& settings, DialogServices services, QWidge
     help->setAutoDefault(false);
     connect(help, &QPushButton::clicked, this, [this] {
         if (services_.show_help) {
-            services_.show_help("porog");
+            services_.show_help("threshold");
         }
     });
     for (QPushButton* b : {ok, cancel, help}) {
