@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
+# Paths relative to the checkout, so a clone elsewhere (CI) reuses what an earlier run built.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
 run_preset() {
   local preset=$1
@@ -22,5 +24,5 @@ run_preset default
 run_preset asan
 run_preset tsan
 run_preset fuzz
-FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh build/fuzz
+FUZZ_SECONDS="${FUZZ_SECONDS:-40}" bash scripts/fuzz.sh build/fuzz
 echo "All tests passed."
