@@ -4,24 +4,29 @@
 #include <optional>
 #include <string>
 
-#include "library/atomic_file.h"
 #include "library/clock.h"
 #include "library/number_text.h"
+#include "reports/table_export.h"
+#include "reports/table_las.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
 #include "settings/program_directory.h"
+#include "settings/rig_settings.h"
 #include "storage/results_table.h"
 #include "storage/results_table_text.h"
 
 namespace {
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: vetra-tool settings [--dir DIR]\n"
-                 "       vetra-tool table [--dir DIR] [--csv FILE]\n"
-                 "  settings  prints every setting the program directory loads\n"
-                 "  table     prints the results table of the current well as the window shows\n"
-                 "            it, one row a line, cells between tabs; --csv writes it as CSV\n");
+    std::fprintf(
+        stderr,
+        "usage: vetra-tool settings [--dir DIR]\n"
+        "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE]\n"
+        "  settings  prints every setting the program directory loads\n"
+        "  table     prints the results table of the current well as the window shows\n"
+        "            it, one row a line, cells between tabs; --csv and --xlsx write it as\n"
+        "            the table page's export does (cp1251 CSV with ';', or a workbook),\n"
+        "            --las as a LAS 2.0 log of the rows that have a depth\n");
 }
 
 int print_settings(const std::string& dir) {
@@ -42,22 +47,13 @@ int print_settings(const std::string& dir) {
     return 0;
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line end.
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
+struct TableOptions {
+    std::optional<std::string> csv;
+    std::optional<std::string> xlsx;
+    std::optional<std::string> las;
+};
 
-int print_table(const std::string& dir, const std::optional<std::string>& csv) {
+int print_table(const std::string& dir, const TableOptions& options) {
     vetra::settings::GlobalSettings settings;
     vetra::settings::load_settings_at_startup(settings, dir);
     const std::filesystem::path path =
@@ -70,36 +66,46 @@ int print_table(const std::string& dir, const std::optional<std::string>& csv) {
     }
     vetra::storage::ResultsTableText text(table);
     text.load(settings.settings_path);  // the column order the window uses
+    vetra::settings::RigSettings rig;
+    rig.load(settings.settings_path);
+    text.set_show_ratios(rig.show_ratios);
 
-    std::optional<vetra::library::AtomicFileWriter> out;
-    if (csv) {
-        out.emplace(*csv);
+    int status = 0;
+    const auto sheet = [&](const std::optional<std::string>& file, vetra::reports::SheetFormat f) {
+        if (!file) {
+            return;
+        }
+        const auto outcome = vetra::reports::write_table_file(text, *file, f);
+        if (!outcome.ok) {
+            std::fprintf(stderr, "%s\n", outcome.message.c_str());
+            status = 1;
+        }
+    };
+    sheet(options.csv, vetra::reports::SheetFormat::csv);
+    sheet(options.xlsx, vetra::reports::SheetFormat::xlsx);
+    if (options.las) {
+        std::string error;
+        if (!vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
+                                             *options.las, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            status = 1;
+        }
+    }
+    if (options.csv || options.xlsx || options.las) {
+        return status;
     }
     std::string chunk;
     const int rows = text.row_count();
     const int columns = text.column_count();
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const std::string cell = text.cell_text(r, c);
-            if (out) {
-                chunk += (c > 0 ? "," : "") + csv_field(cell);
-            } else {
-                chunk += (c > 0 ? "\t" : "") + cell;
-            }
+            chunk += (c > 0 ? "\t" : "") + text.cell_text(r, c);
         }
-        chunk += out ? "\r\n" : "\n";
+        chunk += "\n";
         if (chunk.size() > (1u << 16) || r + 1 == rows) {
-            if (out) {
-                (void)out->write(chunk);
-            } else {
-                std::fwrite(chunk.data(), 1, chunk.size(), stdout);
-            }
+            std::fwrite(chunk.data(), 1, chunk.size(), stdout);
             chunk.clear();
         }
-    }
-    if (out && !out->commit()) {
-        std::fprintf(stderr, "%s: cannot be written\n", csv->c_str());
-        return 1;
     }
     return 0;
 }
@@ -110,13 +116,17 @@ int main(int argc, char** argv) {
     vetra::library::init_decimal_separator_from_locale();
     std::string command;
     std::optional<std::string> dir;
-    std::optional<std::string> csv;
+    TableOptions table;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--dir" && i + 1 < argc) {
             dir = argv[++i];
         } else if (arg == "--csv" && i + 1 < argc) {
-            csv = argv[++i];
+            table.csv = argv[++i];
+        } else if (arg == "--xlsx" && i + 1 < argc) {
+            table.xlsx = argv[++i];
+        } else if (arg == "--las" && i + 1 < argc) {
+            table.las = argv[++i];
         } else if (command.empty() && arg[0] != '-') {
             command = arg;
         } else {
@@ -128,7 +138,7 @@ int main(int argc, char** argv) {
         return print_settings(vetra::settings::resolve_program_directory(dir));
     }
     if (command == "table") {
-        return print_table(vetra::settings::resolve_program_directory(dir), csv);
+        return print_table(vetra::settings::resolve_program_directory(dir), table);
     }
     usage();
     return 2;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/gaz_list.h"
 #include "library/format_auto.h"
 #include "library/number_text.h"
 
@@ -61,22 +62,45 @@ std::string stamp_text(std::uint32_t stamp) {
     return buffer;
 }
 
-std::string fixed_text(double value, int decimals) {
-    char buffer[400];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc{}) {
-        return library::float_to_text(value);
-    }
-    return with_separator(std::string(buffer, result.ptr));
-}
-
 int ResultsTableText::row_count() const {
     return std::max(table_.row_count() + 1, 2);
 }
 
 int ResultsTableText::column_count() const {
-    return static_cast<int>(layout().size()) + 2;
+    return static_cast<int>(layout().size()) + 2 + (show_ratios_ ? kRatioColumns : 0);
+}
+
+int ResultsTableText::ratio_column(int column) const {
+    const int index = column - 2 - static_cast<int>(layout().size());
+    return show_ratios_ && index >= 0 && index < kRatioColumns ? index : -1;
+}
+
+analysis::GasRatios ResultsTableText::ratios(const TableRow& row) const {
+    if (codes_version_ != table_.columns_version()) {
+        // Only the absolute values of known gases take part; relatives and the total do not.
+        codes_.clear();
+        for (const auto& c : table_.columns()) {
+            const bool absolute = c.key.size() > 8 && c.key.ends_with("_абс");
+            codes_.push_back(absolute ? analysis::known_gas_code(c.name) : std::string{});
+        }
+        codes_version_ = table_.columns_version();
+    }
+    std::vector<analysis::CodedValue> values;
+    for (std::size_t i = 0; i < codes_.size() && i < row.values.size(); ++i) {
+        if (!codes_[i].empty()) {
+            values.push_back({codes_[i], row.values[i]});
+        }
+    }
+    return analysis::gas_ratios(analysis::light_gases(values));
+}
+
+std::string ResultsTableText::ratio_text(const TableRow& row, int index) const {
+    const analysis::GasRatios r = ratios(row);
+    if (index == kRatioColumns - 1) {
+        return analysis::fluid_character_hint(r);
+    }
+    const auto value = analysis::ratio_values(r)[static_cast<std::size_t>(index)];
+    return value ? " " + library::fixed_to_text(*value, 2) + " " : std::string{};
 }
 
 const std::vector<ValueColumn>& ResultsTableText::layout() const {
@@ -103,16 +127,23 @@ std::string ResultsTableText::header_text(int column) const {
     if (column == 1) {
         return kTimeHeader;
     }
+    if (const int r = ratio_column(column); r >= 0) {
+        return r < kRatioColumns - 1 ? analysis::ratio_titles()[static_cast<std::size_t>(r)]
+                                     : std::string("Флюид");
+    }
     const ValueColumn* v = value_column(column);
     return v ? table_.columns()[static_cast<std::size_t>(v->field)].name + ",%" : std::string{};
 }
 
 std::string ResultsTableText::data_text(const TableRow& row, int column) const {
     if (column == 0) {
-        return row.depth == 0 ? kNoDepth : " " + fixed_text(row.depth, 1) + " ";
+        return row.depth == 0 ? kNoDepth : " " + library::fixed_to_text(row.depth, 1) + " ";
     }
     if (column == 1) {
         return stamp_text(row.stamp);
+    }
+    if (const int r = ratio_column(column); r >= 0) {
+        return ratio_text(row, r);
     }
     const ValueColumn* v = value_column(column);
     if (v == nullptr) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/gas_ratios.h"
 #include "settings/ini_options.h"
 #include "storage/results_table.h"
 #include "storage/table_text.h"
@@ -40,8 +41,16 @@ public:
     explicit ResultsTableText(ResultsTable& table) : table_(table) {}
 
     ResultsTable& table() { return table_; }
+    const ResultsTable& table() const { return table_; }
     bool reverse_mode() const { return reverse_mode_; }
     void set_reverse_mode(bool on) { reverse_mode_ = on; }
+    // The gas ratios and a fluid hint after the value columns, computed from each row's
+    // absolute values; not editable.
+    bool show_ratios() const { return show_ratios_; }
+    void set_show_ratios(bool on) { show_ratios_ = on; }
+    static constexpr int kRatioColumns = 8;
+    // The ratios of a data row, for exports that write numbers.
+    analysis::GasRatios ratios(const TableRow& row) const;
 
     // The grid: R + 1 rows (at least 2) and C + 2 columns.
     int row_count() const override;
@@ -64,19 +73,23 @@ protected:
 
 private:
     const std::vector<ValueColumn>& layout() const;
+    // Which ratio column `column` is (0 .. kRatioColumns - 1), or -1.
+    int ratio_column(int column) const;
+    std::string ratio_text(const TableRow& row, int index) const;
 
     ResultsTable& table_;
     bool reverse_mode_ = false;
     mutable std::vector<ValueColumn> layout_;
     mutable std::uint64_t layout_version_ = ~std::uint64_t{0};
     mutable bool layout_reverse_ = false;
+    bool show_ratios_ = false;
+    mutable std::vector<std::string> codes_;  // the gas code of each stored column, or empty
+    mutable std::uint64_t codes_version_ = ~std::uint64_t{0};
 };
 
 // The value columns in display order for a column list.
 std::vector<ValueColumn> value_columns(const std::vector<ColumnEntry>& columns, bool reverse);
 // "5.03.2011 14:07 ": the time column's text.
 std::string stamp_text(std::uint32_t stamp);
-// A number with exactly `decimals` decimals and the system's separator, locale-free.
-std::string fixed_text(double value, int decimals);
 
 }  // namespace vetra::storage

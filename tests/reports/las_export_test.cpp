@@ -5,8 +5,13 @@
 #include <sstream>
 #include <vector>
 
+#include "analysis/gaz_result.h"
 #include "library/atomic_file.h"
+#include "library/clock.h"
 #include "library/cp1251.h"
+#include "reports/table_las.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
 #include "support/temp_dir.h"
 
 namespace vetra::reports {
@@ -76,6 +81,58 @@ TEST(LasExport, mnemonics_and_an_unwritable_target) {
     EXPECT_FALSE(write_las(
         "/nonexistent-dir/t.las", {}, {}, 0, [](int) { return LasRecord{}; }, error));
     EXPECT_FALSE(error.empty());
+}
+
+// A stored table with the ratios shown: the display and the LAS file carry the same ratios, a
+// zero denominator is an empty cell and a NULL value, and the row without a depth is only
+// on the screen.
+TEST(LasExport, the_results_table_with_its_gas_ratios) {
+    test::TempDir dir;
+    library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(dir.path() / "data.tim"));
+    const auto list = [](double c1, double c2, double c3) {
+        std::vector<analysis::GazResult> r;
+        for (const auto& [name, value] : {std::pair{"метан", c1}, {"этан", c2}, {"пропан", c3}}) {
+            r.push_back({0, name, "", std::string(name) + "_абс", "", "", value, 0, 0, false});
+        }
+        r.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", c1 + c2 + c3, 0, 0, true});
+        return r;
+    };
+    table.append(list(8, 1, 1), 1500.5f);
+    table.append(list(2, 0, 0), 1400.f);
+    table.append(list(1, 1, 1), 0.f);
+    storage::ResultsTableText text(table);
+    text.set_show_ratios(true);
+    const int first_ratio = 2 + 4;
+    ASSERT_EQ(text.column_count(), first_ratio + storage::ResultsTableText::kRatioColumns);
+    EXPECT_EQ(text.cell_text(0, first_ratio), "Wh,%");
+    EXPECT_EQ(text.cell_text(0, first_ratio + 7), "Флюид");
+    EXPECT_EQ(text.cell_text(1, first_ratio), " 20.00 ");     // (1 + 1) / 10
+    EXPECT_EQ(text.cell_text(1, first_ratio + 1), " 9.00 ");  // (8 + 1) / 1
+    EXPECT_EQ(text.cell_text(2, first_ratio + 1), "");        // no C3..C5
+    EXPECT_EQ(text.cell_text(2, first_ratio + 7), "сухой газ, непродуктивно");
+    EXPECT_EQ(text.set_cell(0, first_ratio, "5"), storage::EditResult::not_editable);
+
+    std::string error;
+    ASSERT_TRUE(write_table_las(text, {}, dir.path() / "t.las", error)) << error;
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    const auto has = [&](const std::string& start) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+    };
+    EXPECT_TRUE(has(" C1.%    ") && has(" C3.%    ") && has(" GS.%    ") && has(" WH.%    "));
+    EXPECT_TRUE(has("~A  DEPTH C1 C2 C3 GS WH BH CH C1C2 C1C3 C1C4 C1C5 TIME"));
+    EXPECT_TRUE(
+        has("     1400.00       2.0000       0.0000       0.0000       2.0000       0.0000"
+            "    -999.2500"));
+    EXPECT_TRUE(
+        has("     1500.50       8.0000       1.0000       1.0000      10.0000      20.0000"
+            "       9.0000"));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("     1", 0) == 0; }),
+              2);
 }
 
 }  // namespace

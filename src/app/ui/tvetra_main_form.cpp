@@ -24,6 +24,7 @@
 #include "app/ui/chromatogram_page.h"
 #include "app/ui/form_helpers.h"
 #include "app/ui/settings_menus.h"
+#include "app/ui/table_reports.h"
 #include "control/vetra_system.h"
 #include "display/ui/totalizer_chart_panel.h"
 #include "display/ui/totalizer_reading_panel.h"
@@ -252,6 +253,7 @@ void TVetraMainForm::build_tool_bar() {
 void TVetraMainForm::start_up() {
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
+    new TableReports(*table_page_, workstation_, settings_, operator_);
     set_panel_visibility();
     show_mode();
     if (options_.setup_wizard && settings_.first_start) {

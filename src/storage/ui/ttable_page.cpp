@@ -134,11 +134,18 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     lblEditHint->setVisible(false);
     mbExport = button("Экспорт в Excel", "mbExport", this);
     mbExport->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{SpeedButton1, SpeedButton3, btnRedactTable,
-                                                      btnCancel, ProgressBar1, lblEditHint}) {
+    btnRatios = button("Отношения газов", "btnRatios", this);
+    btnRatios->setCheckable(true);
+    btnRatios->setToolTip("Показать отношения газов Wh, Bh, Ch, C1/C2 ... C1/C5 и характер флюида");
+    btnLas = button("Экспорт в LAS...", "btnLas", this);
+    btnLas->setEnabled(false);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{SpeedButton1, btnRatios, SpeedButton3, btnRedactTable,
+                                         btnCancel, ProgressBar1, lblEditHint}) {
         buttons->addWidget(w);
     }
     buttons->addStretch(1);
+    buttons->addWidget(btnLas);
     buttons->addWidget(mbExport);
     layout->addLayout(buttons);
 
@@ -168,6 +175,7 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     layout->addWidget(grTextValues, 1);
 
     connect(SpeedButton1, &QPushButton::toggled, this, &TTablePage::SpeedButton1Click);
+    connect(btnRatios, &QPushButton::clicked, this, &TTablePage::show_ratios);
     connect(btnRedactTable, &QPushButton::clicked, this, [this] {
         N11->setText(model_->editing() ? kEditOff : kEditOn);
         PopupMenu1->popup(btnRedactTable->mapToGlobal(QPoint(0, btnRedactTable->height())));
@@ -221,6 +229,14 @@ void TTablePage::load_settings(const settings::IniFile& file) {
 
 void TTablePage::save_settings(settings::IniFile& file) {
     text_.save(file);
+}
+
+void TTablePage::show_ratios(bool on) {
+    btnRatios->setChecked(on);
+    text_.set_show_ratios(on);
+    model_->rebuild();
+    fit_columns();
+    restore_selection();
 }
 
 void TTablePage::SpeedButton1Click(bool down) {

@@ -40,12 +40,14 @@ public:
     void save_settings(settings::IniFile& file);
 
     // The open table as the grid shows it, for printing and export.
-    const TableText& table_text() const { return text_; }
+    const ResultsTableText& table_text() const { return text_; }
     // First and last selected data rows (from 0), or -1, -1.
     std::pair<int, int> selected_rows() const;
     // True while rows are being removed in the background.
     bool busy() const { return removal_ != nullptr; }
 
+    // The gas ratio columns after the values.
+    void show_ratios(bool on);
     void SpeedButton1Click(bool down);
     void N11Click();
     void N8Click();
@@ -57,6 +59,8 @@ public:
     QPushButton* btnRedactTable = nullptr;
     QPushButton* btnCancel = nullptr;
     QPushButton* mbExport = nullptr;
+    QPushButton* btnRatios = nullptr;
+    QPushButton* btnLas = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* lblEditHint = nullptr;
     QTableView* grTextValues = nullptr;
