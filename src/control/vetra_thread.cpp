@@ -1,8 +1,5 @@
 #include "control/vetra_thread.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -10,6 +7,7 @@
 #include "control/chromatograph_link.h"
 #include "control/sample_reducer.h"
 #include "library/lock_object.h"
+#include "library/thread_priority.h"
 
 namespace vetra::control {
 namespace {
@@ -30,16 +28,6 @@ private:
     link::ChromatographPort& port_;
     std::stop_token stop_;
 };
-
-// The device streams without flow control; the reader must not be preempted by ordinary
-// work. Where the OS refuses real-time scheduling the thread runs at normal priority.
-void raise_priority() {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    if (param.sched_priority >= 0) {
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-    }
-}
 
 AcquisitionSettings snapshot(const settings::GlobalSettings& s) {
     AcquisitionSettings a;
@@ -80,7 +68,7 @@ void TVetraThread::join() {
 }
 
 void TVetraThread::Execute(std::stop_token stop) {
-    raise_priority();
+    library::raise_thread_priority();
     const double scale =
         full_scale(settings_.decode.adc_bits, settings_.decode.range_factor, settings_.adc_ranges);
     SampleReducer reducer(settings_.samples_per_second);

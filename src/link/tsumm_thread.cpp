@@ -1,11 +1,9 @@
 #include "link/tsumm_thread.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <cmath>
 #include <condition_variable>
 
+#include "library/thread_priority.h"
 #include "settings/global_settings.h"
 
 namespace vetra::link {
@@ -26,16 +24,6 @@ bool pause(const std::stop_token& stop, std::chrono::milliseconds length) {
     std::condition_variable_any cv;
     std::unique_lock lock(m);
     return !cv.wait_for(lock, stop, length, [] { return false; }) && !stop.stop_requested();
-}
-
-// Packets come without flow control; where the system refuses real-time scheduling the
-// reader runs at normal priority.
-void raise_priority() {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    if (param.sched_priority >= 0) {
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-    }
 }
 
 }  // namespace
@@ -95,7 +83,7 @@ bool TSummThread::open_link(const std::string& name, int timeout_ms) {
 }
 
 void TSummThread::Execute(std::stop_token stop) {
-    raise_priority();
+    library::raise_thread_priority();
     device_.set_stop_token(stop);
     while (!stop.stop_requested()) {
         const Config c = config();
