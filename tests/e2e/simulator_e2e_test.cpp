@@ -537,6 +537,12 @@ TEST(RigWits, the_receiver_gets_the_printed_list_in_ppm_with_the_rig_depth) {
         kStartLimit))
         << rig.out_so_far();
     EXPECT_EQ(items["1208"], "1500.5");
+    // The rig's depth is the depth the table stores, as the station's would be.
+    library::ManualClock clock;
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(bench.program_dir() / "default" / "default" / "data.tim", true));
+    ASSERT_EQ(table.row_count(), 1);
+    EXPECT_FLOAT_EQ(table.row(0)->depth, 1500.5f);
     const char* codes[] = {"1212", "1213", "1214", "1216", "1218", "1221"};
     const auto gases = analysis::GazList::default_gases();
     for (std::size_t g = 0; g < gases.size(); ++g) {
