@@ -94,7 +94,6 @@ public:
     std::string etalon_path;
     std::string build_stamp;
     std::atomic<bool> zero_setting_running{false};
-    std::atomic<bool> zero_setting_result{false};
     std::atomic<bool> totalizer_high_range{false};
 
     static constexpr const char* kLocalComputerName = "localhost";

@@ -30,7 +30,7 @@ struct DialogRig {
     RecordingOperator op;
     library::ManualClock clock;
     control::VetraSystem system{settings, op, clock};
-    settings::ui::SettingsTotalizerControl totalizer{settings};
+    settings::ui::SettingsTotalizerControl totalizer{system.link(), settings};
     settings::ui::DialogServices services;
 };
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "control/vetra_system.h"
+#include "display/chromatogram_plot.h"
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
@@ -22,7 +23,7 @@ SettingsMenus::SettingsMenus(control::VetraSystem& system, settings::GlobalSetti
       settings_(settings),
       window_(window),
       refresh_(std::move(refresh)),
-      totalizer_(settings) {
+      totalizer_(system.link(), settings) {
     services_.op = &op;
 }
 
@@ -78,7 +79,7 @@ void SettingsMenus::after_settings() {
         table->setFont(QFont(library::ui::q(settings_.font_name), settings_.table_font_size));
     }
     system_.link().reserve_samples(static_cast<std::size_t>(
-        std::max(0, settings_.samples_per_second) * std::max(0, settings_.screen_seconds)));
+        display::screen_points(settings_.samples_per_second, settings_.screen_seconds)));
     if (refresh_) {
         refresh_();
     }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "control/chromatograph_link.h"
 #include "settings/global_settings.h"
 
 namespace vetra::settings::ui {
@@ -20,19 +21,15 @@ public:
     virtual void reconnect() = 0;
 };
 
-// Over the flags of the settings record, which the acquisition thread watches; reopening
-// the reader is left to whoever owns it.
+// The measurement is the chromatograph link's; the offsets it finds are in the settings
+// record. Reopening the reader is left to whoever owns it.
 class SettingsTotalizerControl final : public TotalizerControl {
 public:
-    explicit SettingsTotalizerControl(GlobalSettings& settings) : settings_(settings) {}
+    SettingsTotalizerControl(control::ChromatographLink& link, GlobalSettings& settings)
+        : link_(link), settings_(settings) {}
 
-    void begin_zero_shift() override {
-        settings_.totalizer_null = 0.0f;
-        settings_.totalizer_null10 = 0.0f;
-        settings_.zero_setting_result = false;
-        settings_.zero_setting_running = true;
-    }
-    void end_zero_shift() override { settings_.zero_setting_running = false; }
+    void begin_zero_shift() override { link_.start_zero_setting(); }
+    void end_zero_shift() override { link_.finish_zero_setting(); }
     std::pair<float, float> zero_shift() const override {
         return {settings_.totalizer_null.load(), settings_.totalizer_null10.load()};
     }
@@ -45,6 +42,7 @@ public:
     std::function<void()> on_reconnect;
 
 private:
+    control::ChromatographLink& link_;
     GlobalSettings& settings_;
 };
 
