@@ -8,6 +8,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 #include <charconv>
+#include <functional>
 #include <span>
 #include <thread>
 
@@ -67,6 +68,39 @@ private:
         asio::make_work_guard(io)};
     std::jthread thread_;
 };
+
+// Resolves `target` and connects `socket` within kConnectLimit, then calls `done` with
+// whether it is connected. Whatever `done` holds (a socket, say) lives until every handler
+// here has run.
+void connect_within_limit(asio::io_context& io, tcp::socket& socket, const HostPort& target,
+                          std::function<void(bool)> done) {
+    auto finish = std::make_shared<std::function<void(bool)>>(std::move(done));
+    auto timer = std::make_shared<asio::steady_timer>(io, kConnectLimit);
+    auto resolver = std::make_shared<tcp::resolver>(io);
+    timer->async_wait([&socket, resolver, finish](const boost::system::error_code& e) {
+        if (!e) {
+            resolver->cancel();
+            boost::system::error_code ignored;
+            socket.close(ignored);
+        }
+    });
+    resolver->async_resolve(
+        target.host, std::to_string(target.port),
+        [&socket, timer, resolver, finish](const boost::system::error_code& e,
+                                           const tcp::resolver::results_type& endpoints) {
+            if (e) {
+                timer->cancel();
+                (*finish)(false);
+                return;
+            }
+            asio::async_connect(socket, endpoints,
+                                [&socket, timer, finish](const boost::system::error_code& ce,
+                                                         const tcp::endpoint&) {
+                                    timer->cancel();
+                                    (*finish)(!ce && socket.is_open());
+                                });
+        });
+}
 
 // One receiver's socket and what still has to reach it.
 struct Receiver {
@@ -138,35 +172,13 @@ struct WitsOutput::Impl {
             return;  // nothing sensible to connect to; the settings must change first
         }
         auto socket = std::make_shared<tcp::socket>(loop.io);
-        auto timer = std::make_shared<asio::steady_timer>(loop.io, kConnectLimit);
-        auto resolver = std::make_shared<tcp::resolver>(loop.io);
-        timer->async_wait([socket, resolver](const boost::system::error_code& e) {
-            if (!e) {
-                resolver->cancel();
-                boost::system::error_code ignored;
-                socket->close(ignored);
+        connect_within_limit(loop.io, *socket, *target, [this, socket](bool connected) {
+            if (connected) {
+                add_receiver(std::move(*socket));
+            } else {
+                retry_later();
             }
         });
-        resolver->async_resolve(
-            target->host, std::to_string(target->port),
-            [this, socket, timer, resolver](const boost::system::error_code& e,
-                                            const tcp::resolver::results_type& endpoints) {
-                if (e) {
-                    timer->cancel();
-                    retry_later();
-                    return;
-                }
-                asio::async_connect(*socket, endpoints,
-                                    [this, socket, timer](const boost::system::error_code& ce,
-                                                          const tcp::endpoint&) {
-                                        timer->cancel();
-                                        if (ce || !socket->is_open()) {
-                                            retry_later();
-                                            return;
-                                        }
-                                        add_receiver(std::move(*socket));
-                                    });
-            });
     }
 
     void listen() {
@@ -377,35 +389,13 @@ struct WitsInput::Impl {
         // A new parser for a new connection: half a packet from the old one means nothing.
         parser = reports::WitsParser(parser_handler);
         socket = tcp::socket(loop.io);
-        auto timer = std::make_shared<asio::steady_timer>(loop.io, kConnectLimit);
-        auto resolver = std::make_shared<tcp::resolver>(loop.io);
-        timer->async_wait([this, resolver](const boost::system::error_code& e) {
-            if (!e) {
-                resolver->cancel();
-                boost::system::error_code ignored;
-                socket.close(ignored);
+        connect_within_limit(loop.io, socket, *target, [this](bool connected) {
+            if (connected) {
+                read();
+            } else {
+                retry_later();
             }
         });
-        resolver->async_resolve(
-            target->host, std::to_string(target->port),
-            [this, timer, resolver](const boost::system::error_code& e,
-                                    const tcp::resolver::results_type& endpoints) {
-                if (e) {
-                    timer->cancel();
-                    retry_later();
-                    return;
-                }
-                asio::async_connect(
-                    socket, endpoints,
-                    [this, timer](const boost::system::error_code& ce, const tcp::endpoint&) {
-                        timer->cancel();
-                        if (ce || !socket.is_open()) {
-                            retry_later();
-                        } else {
-                            read();
-                        }
-                    });
-            });
     }
 
     void read() {
