@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ make cmake ccache git
+  g++ make cmake ccache git pkg-config
   libboost-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
