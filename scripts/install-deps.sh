@@ -10,6 +10,9 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth
   libxlsxwriter-dev libavahi-client-dev
   locales poppler-utils unzip
+  # The Windows build: MinGW-w64 cross compilers, Wine to run its tests, zlib for
+  # libxlsxwriter (scripts/windows-deps.sh builds the rest), zip for the package.
+  mingw-w64 wine wine64 libz-mingw-w64-dev zip
 )
 
 missing=()

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Runs a Windows program under Wine, for CTest and the test discovery.
+#
+# The Wine server is started apart, persistent and with its output detached, before the
+# program runs: one started by the program would inherit the caller's pipes and keep them
+# open, and CTest (which waits for them to close) would hang.
+set -e
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEPREFIX="${WINEPREFIX:-${VETRA_WINEPREFIX:-$HOME/.cache/vetra-wine}}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+if [ ! -f "$WINEPREFIX/system.reg" ] || ! wineserver -k0 2>/dev/null; then
+  mkdir -p "$WINEPREFIX"
+  # One creator of the prefix at a time when CTest runs tests side by side.
+  (
+    flock 9
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    [ -f "$WINEPREFIX/system.reg" ] || wine cmd /c exit </dev/null >/dev/null 2>&1
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec wine "$@"
