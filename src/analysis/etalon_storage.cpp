@@ -8,6 +8,7 @@
 #include "library/field_text.h"
 #include "library/number_text.h"
 #include "settings/ini_options.h"
+#include "library/utf8_path.h"
 
 namespace vetra::analysis {
 namespace {
@@ -51,14 +52,14 @@ EtalonStorage::EtalonStorage() : settings::IniList(kPointsSection), date_(kDefau
 
 bool EtalonStorage::load(std::string_view path) {
     settings::IniFile file;
-    const bool ok = file.open(std::string(library::trim(path)));
+    const bool ok = file.open(library::path_from_utf8(library::trim(path)));
     load(file);
     return ok;
 }
 
 bool EtalonStorage::save(std::string_view path) {
     settings::IniFile file;
-    if (!file.open(std::string(library::trim(path)))) {
+    if (!file.open(library::path_from_utf8(library::trim(path)))) {
         return false;
     }
     save(file);

@@ -8,6 +8,7 @@
 
 #include "link/chromatograph_port.h"
 #include "storage/run_file.h"
+#include "library/utf8_path.h"
 
 namespace vetra::control {
 namespace {
@@ -105,7 +106,7 @@ void VetraSystem::set_work_directory(std::string directory) {
     calibration_path_ = base_dir_ + "calibr.ini";
     history_path_ = base_dir_ + "vetra2.history";
     settings_path_ = base_dir_ + settings::kSettingsFileName;
-    text_data_.set_directory(base_dir_ + "TextData");
+    text_data_.set_directory(library::path_from_utf8(base_dir_ + "TextData"));
 }
 
 void VetraSystem::load_all() {

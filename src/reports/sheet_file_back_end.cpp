@@ -9,6 +9,7 @@
 #include "library/atomic_file.h"
 #include "library/cp1251.h"
 #include "reports/spreadsheet.h"
+#include "library/utf8_path.h"
 
 namespace vetra::reports {
 namespace {
@@ -20,7 +21,7 @@ constexpr int kMaxColumns = 16384;
 constexpr std::size_t kMaxCellBytes = 32767;
 
 std::string write_failed(const std::filesystem::path& path, const std::string& reason) {
-    return "Не удалось записать файл \"" + path.string() + "\" (" + reason +
+    return "Не удалось записать файл \"" + library::utf8_from_path(path) + "\" (" + reason +
            ").\nПроверьте, есть ли место на диске и можно ли писать в эту папку.";
 }
 
@@ -42,7 +43,7 @@ public:
         }
         // A stored file is only ever opened to show it to the operator.
         std::error_code ec;
-        if (hidden || !std::filesystem::is_regular_file(file_name, ec)) {
+        if (hidden || !std::filesystem::is_regular_file(library::path_from_utf8(file_name), ec)) {
             throw SpreadsheetError(
                 "Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.");
         }
@@ -89,7 +90,7 @@ public:
             throw SpreadsheetError("Документ не открыт.");
         }
         if (!writer_) {
-            writer_.emplace(path);
+            writer_.emplace(library::path_from_utf8(path));
             if (!writer_->is_open()) {
                 const std::string reason = std::strerror(errno);
                 writer_.reset();
@@ -98,9 +99,9 @@ public:
             begin(writer_->temporary_path());
             return;
         }
-        if (writer_->target() != std::filesystem::path(path)) {
+        if (writer_->target() != library::path_from_utf8(path)) {
             throw SpreadsheetError("Документ уже сохраняется в файл \"" +
-                                   writer_->target().string() + "\".");
+                                   library::utf8_from_path(writer_->target()) + "\".");
         }
         if (complete_) {
             return;
@@ -152,13 +153,15 @@ public:
 protected:
     void begin(const std::filesystem::path& temporary) override {
         // Row data waits in a file in the target's folder, not in memory or in /tmp.
-        tmpdir_ =
-            temporary.parent_path().empty() ? std::string(".") : temporary.parent_path().string();
+        // The library takes UTF-8 names (and widens them itself on Windows).
+        tmpdir_ = temporary.parent_path().empty() ? std::string(".")
+                                                  : library::utf8_from_path(temporary.parent_path());
+        temporary_name_ = library::utf8_from_path(temporary);
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = tmpdir_.data();
         options.use_zip64 = LXW_TRUE;
-        workbook_ = workbook_new_opt(temporary.c_str(), &options);
+        workbook_ = workbook_new_opt(temporary_name_.c_str(), &options);
         sheet_ = workbook_ ? workbook_add_worksheet(workbook_, kSheetName) : nullptr;
         if (!sheet_) {
             abandon();
@@ -208,6 +211,7 @@ protected:
 
 private:
     std::string tmpdir_;
+    std::string temporary_name_;
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "reports/table_export.h"
+#include "library/utf8_path.h"
 
 #include <algorithm>
 #include <system_error>
@@ -6,7 +7,7 @@
 namespace vetra::reports {
 
 std::filesystem::path export_path(const std::string& program_dir) {
-    return std::filesystem::path(program_dir) / "TextData" / "table.xlsx";
+    return library::path_from_utf8(program_dir) / "TextData" / "table.xlsx";
 }
 
 ExportOutcome export_table(const storage::TableText& table, SpreadsheetBackEnd& back_end,
@@ -24,7 +25,7 @@ ExportOutcome export_table(const storage::TableText& table, SpreadsheetBackEnd& 
         // The text data writer normally makes the folder; an export before the first
         // result must not fail for want of it.
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        std::filesystem::create_directories(library::path_from_utf8(path).parent_path(), ec);
 
         const int rows = table.row_count();
         const int columns = table.column_count();

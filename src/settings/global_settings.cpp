@@ -1,4 +1,5 @@
 #include "settings/global_settings.h"
+#include "library/utf8_path.h"
 
 #include <cmath>
 #include <utility>
@@ -224,13 +225,13 @@ void normalize_adc_value_mode(GlobalSettings& settings) {
 
 std::filesystem::path data_directory(const GlobalSettings& settings,
                                      const std::string& program_dir) {
-    return std::filesystem::path(program_dir + settings.area) / settings.well;
+    return library::path_from_utf8(program_dir + settings.area) / library::path_from_utf8(settings.well);
 }
 
 std::filesystem::path create_data_directory(const GlobalSettings& settings,
                                             const std::string& program_dir) {
-    const std::filesystem::path area_dir(program_dir + settings.area);
-    const std::filesystem::path data_dir = area_dir / settings.well;
+    const std::filesystem::path area_dir = library::path_from_utf8(program_dir + settings.area);
+    const std::filesystem::path data_dir = area_dir / library::path_from_utf8(settings.well);
     std::error_code ec;
     std::filesystem::create_directory(area_dir, ec);
     std::filesystem::create_directory(data_dir, ec);

@@ -3,18 +3,19 @@
 #include <algorithm>
 
 #include "library/cp1251.h"
+#include "library/utf8_path.h"
 
 namespace vetra::settings {
 
 void IniList::load(std::string_view path) {
     IniFile file;
-    file.open(std::string(library::trim(path)));
+    file.open(library::path_from_utf8(library::trim(path)));
     load(file);
 }
 
 bool IniList::save(std::string_view path) {
     IniFile file;
-    if (!file.open(std::string(library::trim(path)))) {
+    if (!file.open(library::path_from_utf8(library::trim(path)))) {
         return false;
     }
     save(file);

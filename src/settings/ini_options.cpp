@@ -4,6 +4,7 @@
 
 #include "library/cp1251.h"
 #include "library/number_text.h"
+#include "library/utf8_path.h"
 
 namespace vetra::settings {
 namespace {
@@ -162,7 +163,7 @@ void IniOptions::load(std::string_view path) {
     }
     path_ = std::string(trimmed);
     IniFile file;
-    file.open(path_);
+    file.open(library::path_from_utf8(path_));
     load(file);
 }
 
@@ -173,7 +174,7 @@ bool IniOptions::save(std::string_view path) {
     }
     path_ = std::string(trimmed);
     IniFile file;
-    if (!file.open(path_)) {
+    if (!file.open(library::path_from_utf8(path_))) {
         // An unreadable file is not replaced by one that lacks its other sections.
         return false;
     }

@@ -5,6 +5,7 @@
 #include "library/atomic_file.h"
 #include "library/clock.h"
 #include "library/cp1251.h"
+#include "library/utf8_path.h"
 
 namespace vetra::storage {
 
@@ -18,7 +19,7 @@ std::string event_stamp(const library::LocalTime& t) {
 void EventLog::attach(std::string path) {
     path_ = std::move(path);
     lines_.clear();
-    if (const auto bytes = library::read_whole_file(path_)) {
+    if (const auto bytes = library::read_whole_file(library::path_from_utf8(path_))) {
         const std::string text = library::cp1251_to_utf8(*bytes);
         std::size_t begin = 0;
         while (begin < text.size()) {
@@ -61,7 +62,7 @@ bool EventLog::save() const {
         text += line;
         text += "\r\n";
     }
-    return library::write_file_atomically(path_, library::utf8_to_cp1251(text));
+    return library::write_file_atomically(library::path_from_utf8(path_), library::utf8_to_cp1251(text));
 }
 
 }  // namespace vetra::storage

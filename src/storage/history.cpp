@@ -9,6 +9,7 @@
 #include "analysis/gaz_list.h"
 #include "library/atomic_file.h"
 #include "storage/plot_record.h"
+#include "library/utf8_path.h"
 
 namespace vetra::storage {
 
@@ -81,7 +82,7 @@ std::string History::to_bytes() const {
 }
 
 bool History::save(const std::string& path) const {
-    return library::write_file_atomically(path, to_bytes());
+    return library::write_file_atomically(library::path_from_utf8(path), to_bytes());
 }
 
 void History::read(std::istream& in) {
@@ -108,7 +109,7 @@ void History::read(std::istream& in) {
 }
 
 void History::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(library::path_from_utf8(path), std::ios::binary);
     if (in) {
         read(in);
     } else {

@@ -9,6 +9,7 @@
 #include "library/atomic_file.h"
 #include "link/chromatograph_port.h"
 #include "storage/plot_record.h"
+#include "library/utf8_path.h"
 
 namespace vetra::storage {
 
@@ -17,7 +18,7 @@ std::filesystem::path run_file_path(const std::string& program_dir, const librar
     char minute[16];
     std::snprintf(day, sizeof day, "%04d-%02d-%02d", t.year, t.month, t.day);
     std::snprintf(minute, sizeof minute, "%02d-%02d.rzg", t.hour, t.minute);
-    return std::filesystem::path(program_dir) / kRunFolder / day / minute;
+    return library::path_from_utf8(program_dir) / kRunFolder / day / minute;
 }
 
 std::string run_file_bytes(const display::ChromatogramPlot& plot,
