@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <mutex>
 
+#include "library/native_handle.h"
+
 namespace vetra::library {
 
 // A lock that is either an in-process critical section (recursive, as the platform's
 // critical sections are) or a named system mutex shared between processes. The named form
-// is an exclusive `flock` on a file; the in-process mutex is taken as well, so that threads
-// of one process exclude each other too.
+// is an exclusive lock on a file (`flock` on POSIX, `LockFileEx` on Windows); the in-process
+// mutex is taken as well, so that threads of one process exclude each other too.
 class LockObject {
 public:
     LockObject() = default;
@@ -22,11 +24,11 @@ public:
     void unlock();
     [[nodiscard]] bool try_lock();
 
-    [[nodiscard]] bool is_named() const { return fd_ >= 0; }
+    [[nodiscard]] bool is_named() const { return file_ != kInvalidHandle; }
 
 private:
     std::recursive_mutex mutex_;
-    int fd_ = -1;
+    NativeHandle file_ = kInvalidHandle;
     int depth_ = 0;  // nesting of the file lock, touched only while mutex_ is held
 };
 

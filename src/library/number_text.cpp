@@ -1,15 +1,13 @@
 #include "library/number_text.h"
 
-#include <locale.h>
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "library/cp1251.h"
 
@@ -18,11 +16,35 @@ namespace {
 
 std::atomic<char> g_separator{'.'};
 
-// strtod follows LC_NUMERIC, which a GUI toolkit may switch to the user's locale; all
-// parsing here goes through a fixed "C" locale instead.
-locale_t c_locale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
-    return loc;
+// strtod follows LC_NUMERIC, which a GUI toolkit may switch to the user's locale, and the
+// platforms differ in how to pin it; from_chars never looks at a locale. Like strtod it
+// skips leading blanks and a '+', and it returns where the number ended (`text` when there
+// was none). Overflow gives an infinity and underflow zero, as strtod does.
+double c_strtod(const char* text, const char** end) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    if (*p == '+' && p[1] != '-') {
+        ++p;
+    }
+    const char* last = p + std::char_traits<char>::length(p);
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(p, last, value);
+    if (ptr == p) {
+        *end = text;
+        return 0.0;
+    }
+    *end = ptr;
+    if (ec == std::errc::result_out_of_range) {
+        const std::string_view number(p, static_cast<std::size_t>(ptr - p));
+        const auto e = number.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && e + 1 < number.size() &&
+                          number[e + 1] == '-';
+        const double magnitude = tiny ? 0.0 : HUGE_VAL;
+        return *p == '-' ? -magnitude : magnitude;
+    }
+    return value;
 }
 
 }  // namespace
@@ -144,9 +166,8 @@ std::string fixed_to_text(double value, int decimals, char separator) {
 
 double c_atof(std::string_view text) {
     const std::string copy(text);
-    char* end = nullptr;
-    errno = 0;
-    const double value = strtod_l(copy.c_str(), &end, c_locale());
+    const char* end = nullptr;
+    const double value = c_strtod(copy.c_str(), &end);
     if (end == copy.c_str()) {
         return 0.0;
     }
@@ -173,8 +194,8 @@ std::optional<double> parse_number(std::string_view text) {
             c = '.';
         }
     }
-    char* end = nullptr;
-    const double value = strtod_l(copy.c_str(), &end, c_locale());
+    const char* end = nullptr;
+    const double value = c_strtod(copy.c_str(), &end);
     if (end != copy.c_str() + copy.size()) {
         return std::nullopt;
     }
