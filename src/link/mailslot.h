@@ -8,29 +8,21 @@
 #include <string_view>
 #include <utility>
 
+#include "library/native_handle.h"
+
 namespace vetra::link {
 
-// Mailslots are local datagram sockets: "\\.\mailslot\A\B" is the socket file "A/B" under
-// the mailslot directory ($VETRA_MAILSLOT_DIR, else $XDG_RUNTIME_DIR/vetra-mailslot, else
-// /tmp/vetra-mailslot-$UID). One message is one datagram.
-std::filesystem::path mailslot_directory();
-
-// A directory the operator named is used as it is. A default one is used only when it is a
-// real directory of the user's own: anyone may create /tmp/vetra-mailslot-$UID first, and
-// mailslots there would be theirs to read and replace.
-bool mailslot_directory_trusted();
-
-// The socket file of a local mailslot name; nothing for the domain form "\\*\..." (which has
-// no local equivalent) or a name that is not a mailslot name.
-std::optional<std::filesystem::path> mailslot_path(std::string_view name);
+// Mailslots by their Windows names: "\\.\mailslot\A\B" on this computer, "\\*\mailslot\A\B"
+// in the whole domain. Windows has them itself; on POSIX they are local datagram sockets
+// (link/mailslot_posix.h). One message is one datagram, byte for byte, zero bytes included.
 
 // Writes one message without waiting; false when no reader owns the mailslot or its queue is
-// full. Nothing is ever retried.
+// full, and for the domain form where it cannot be reached. Nothing is ever retried.
 bool mailslot_write(std::string_view name, std::string_view message);
 
-// The reading end of a mailslot, created for the program's lifetime. Only the user may
-// write to it (mode 0600). A second owner of the same name fails to create it and finds
-// nothing; so does one whose name is taken by something other than a socket.
+// The reading end of a mailslot, created for the program's lifetime. A second owner of the
+// same name fails to create it and finds nothing. On POSIX only the user may write to it
+// (mode 0600), and a name taken by something other than a socket cannot be created either.
 class MailslotServer {
 public:
     MailslotServer(std::string_view name, std::size_t max_message_size);
@@ -38,17 +30,18 @@ public:
     MailslotServer(const MailslotServer&) = delete;
     MailslotServer& operator=(const MailslotServer&) = delete;
 
-    bool is_valid() const { return fd_ >= 0; }
-    // For waiting on messages with poll(); -1 when invalid.
-    int native_handle() const { return fd_; }
+    bool is_valid() const { return handle_ != library::kInvalidHandle; }
+    // For waiting on messages (poll() on POSIX); kInvalidHandle when invalid.
+    library::NativeHandle native_handle() const { return handle_; }
     // The next waiting message, without waiting. A message longer than the maximum size is
-    // discarded, as the platform refuses such a write.
+    // discarded, as Windows refuses such a write (Wine does not).
     std::optional<std::string> read_next();
 
 private:
-    int fd_ = -1;
+    library::NativeHandle handle_ = library::kInvalidHandle;
+    // POSIX: the socket file, and its device and inode, so that only our own is removed.
     std::filesystem::path path_;
-    std::pair<std::uint64_t, std::uint64_t> file_id_{0, 0};  // device and inode of our file
+    std::pair<std::uint64_t, std::uint64_t> file_id_{0, 0};
     std::size_t max_size_;
 };
 

@@ -1,4 +1,5 @@
 #include "link/mailslot.h"
+#include "link/mailslot_posix.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -173,16 +174,16 @@ MailslotServer::MailslotServer(std::string_view name, std::size_t max_message_si
         ::unlink(path->c_str());
         return;
     }
-    fd_ = fd;
+    handle_ = fd;
     path_ = *path;
     file_id_ = {st.st_dev, st.st_ino};
 }
 
 MailslotServer::~MailslotServer() {
-    if (fd_ < 0) {
+    if (handle_ < 0) {
         return;
     }
-    ::close(fd_);
+    ::close(static_cast<int>(handle_));
     // The name may have been taken over meanwhile (our file removed as stale, say): only the
     // file this server created goes.
     struct stat st {};
@@ -193,12 +194,12 @@ MailslotServer::~MailslotServer() {
 }
 
 std::optional<std::string> MailslotServer::read_next() {
-    if (fd_ < 0) {
+    if (handle_ < 0) {
         return std::nullopt;
     }
     std::vector<char> buffer(max_size_ + 1);
     while (true) {
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        const ssize_t n = ::recv(static_cast<int>(handle_), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "library/native_handle.h"
+
 namespace vetra::link {
 
 // Port names are given the Windows way ("COM1", "\\.\COM10"); these turn them into what the
@@ -56,7 +58,8 @@ struct ReadTimeouts {
 };
 
 // A serial port opened exclusively, with synchronous reads bounded by the time-outs above.
-// One thread uses a port at a time; nothing here locks and nothing throws.
+// One thread uses a port at a time; nothing here locks and nothing throws. Two halves:
+// termios on POSIX, CreateFileW/DCB/COMMTIMEOUTS on Windows.
 class SerialPort {
 public:
     static constexpr std::chrono::milliseconds kStopLatency{50};
@@ -69,20 +72,21 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens the port named the Windows way (see posix_device_path); an open port is closed
-    // first. False when the node is missing, is not a terminal, or is held by someone else.
+    // first. False when the port is missing, is not a serial port, or is held by someone else.
     [[nodiscard]] bool open(std::string_view name);
     void close();
-    [[nodiscard]] bool is_open() const { return fd_ >= 0; }
+    [[nodiscard]] bool is_open() const { return handle_ != library::kInvalidHandle; }
 
     // Raw 8-bit line with the given mode; a malformed mode string changes nothing. Any rate
-    // the driver accepts; false when it refuses the rate.
+    // the driver accepts; false when it refuses the rate or runs the line at another one.
     [[nodiscard]] bool apply_mode(std::string_view mode);
     [[nodiscard]] bool apply(const SerialMode& mode);
     // The rate the driver has in force.
     [[nodiscard]] std::optional<int> line_speed() const;
     // RTS/CTS flow control; apply() switches it off.
     bool set_hardware_flow(bool on);
-    // Buffer sizes are the driver's business here; accepted and ignored.
+    // The driver's queue sizes (Windows); POSIX drivers size their own, so there they are
+    // accepted and ignored.
     bool set_queue_sizes(std::size_t input, std::size_t output);
     // False for negative values, which leaves the time-outs as they were.
     [[nodiscard]] bool set_timeouts(int interval_ms, int total_multiplier_ms,
@@ -98,13 +102,13 @@ public:
     // Waits until the output has left.
     bool flush();
     bool set_rts(bool on);
-    // The line keeps no sticky error state here, so there is nothing to clear.
+    // Clears the line's error state (Windows; a POSIX line keeps none).
     bool clear_errors();
 
-    [[nodiscard]] int native_handle() const { return fd_; }
+    [[nodiscard]] library::NativeHandle native_handle() const { return handle_; }
 
 private:
-    int fd_ = -1;
+    library::NativeHandle handle_ = library::kInvalidHandle;
     ReadTimeouts timeouts_{};
 };
 
