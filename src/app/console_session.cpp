@@ -1,10 +1,10 @@
 #include "app/console_session.h"
 
+#include "app/console_platform.h"
 #include "app/workstation.h"
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "control/vetra_system.h"
@@ -20,19 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTick = std::chrono::milliseconds(400);
 
 std::atomic<bool> g_stop{false};
-
-extern "C" void on_signal(int) {
-    g_stop.store(true);
-}
-
-void install_signal_handlers() {
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);  // the terminal or the session went away
-}
 
 void print_error(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
@@ -164,11 +151,12 @@ int run_console(const ConsoleOptions& options) {
         print_error(error);
         return 2;
     }
-    install_signal_handlers();
+    install_stop_handlers(g_stop);
     Session session(options, directory);
     session.start_up();
     session.run();
     session.shut_down();
+    console_finished();
     return 0;
 }
 

@@ -3,9 +3,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/console_platform.h"
 #include "library/clock.h"
 #include "library/number_text.h"
+#include "library/utf8_path.h"
 #include "reports/table_export.h"
 #include "reports/table_las.h"
 #include "settings/global_settings.h"
@@ -42,7 +45,7 @@ int print_settings(const std::string& dir) {
     vetra::settings::IniFile file;
     settings.save(file);
     std::printf("%s: %s\n", settings.settings_path.c_str(),
-                std::filesystem::exists(settings.settings_path) ? "loaded" : "absent, defaults");
+                std::filesystem::exists(vetra::library::path_from_utf8(settings.settings_path)) ? "loaded" : "absent, defaults");
     std::fputs(file.text().c_str(), stdout);
     return 0;
 }
@@ -61,7 +64,7 @@ int print_table(const std::string& dir, const TableOptions& options) {
     vetra::library::SystemClock clock;
     vetra::storage::ResultsTable table(clock);
     if (!table.open(path, true)) {
-        std::fprintf(stderr, "%s: cannot be opened\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot be opened\n", vetra::library::utf8_from_path(path).c_str());
         return 2;
     }
     vetra::storage::ResultsTableText text(table);
@@ -86,7 +89,7 @@ int print_table(const std::string& dir, const TableOptions& options) {
     if (options.las) {
         std::string error;
         if (!vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
-                                             *options.las, error)) {
+                                             vetra::library::path_from_utf8(*options.las), error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             status = 1;
         }
@@ -114,19 +117,22 @@ int print_table(const std::string& dir, const TableOptions& options) {
 
 int main(int argc, char** argv) {
     vetra::library::init_decimal_separator_from_locale();
+    vetra::app::prepare_console_output();
+    const std::vector<std::string> argv_utf8 = vetra::app::utf8_arguments(argc, argv);
+    argc = static_cast<int>(argv_utf8.size());
     std::string command;
     std::optional<std::string> dir;
     TableOptions table;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string arg = argv_utf8[i];
         if (arg == "--dir" && i + 1 < argc) {
-            dir = argv[++i];
+            dir = argv_utf8[++i];
         } else if (arg == "--csv" && i + 1 < argc) {
-            table.csv = argv[++i];
+            table.csv = argv_utf8[++i];
         } else if (arg == "--xlsx" && i + 1 < argc) {
-            table.xlsx = argv[++i];
+            table.xlsx = argv_utf8[++i];
         } else if (arg == "--las" && i + 1 < argc) {
-            table.las = argv[++i];
+            table.las = argv_utf8[++i];
         } else if (command.empty() && arg[0] != '-') {
             command = arg;
         } else {

@@ -1,12 +1,13 @@
 #include "reports/las_export.h"
 
-#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "analysis/gaz_list.h"
+#include "library/atomic_file.h"
 #include "library/cp1251.h"
+#include "library/utf8_path.h"
 
 namespace vetra::reports {
 namespace {
@@ -40,47 +41,6 @@ std::string value_field(double value, int decimals) {
     }
     return text;
 }
-
-// A file too big to build in memory first, written beside its target and renamed into place
-// only when every byte is on disk.
-class StreamedFile {
-public:
-    explicit StreamedFile(std::filesystem::path target)
-        : target_(std::move(target)), temporary_(target_.string() + ".tmp") {
-        file_ = std::fopen(temporary_.c_str(), "wb");
-    }
-    ~StreamedFile() {
-        if (file_) {
-            std::fclose(file_);
-            std::error_code ignored;
-            std::filesystem::remove(temporary_, ignored);
-        }
-    }
-    bool ok() const { return file_ != nullptr && good_; }
-    void write(const std::string& bytes) {
-        good_ = good_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
-    }
-    bool commit() {
-        good_ = good_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        std::error_code e;
-        if (good_ && closed) {
-            std::filesystem::rename(temporary_, target_, e);
-            if (!e) {
-                return true;
-            }
-        }
-        std::filesystem::remove(temporary_, e);
-        return false;
-    }
-
-private:
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    std::FILE* file_ = nullptr;
-    bool good_ = true;
-};
 
 }  // namespace
 
@@ -143,9 +103,10 @@ bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
     }
     text += " TIME\r\n";
 
-    StreamedFile file(target);
+    // Too big to build in memory first: written in pieces, in place only when complete.
+    library::AtomicFileWriter file(target);
     if (!file.ok()) {
-        error = "Невозможно создать файл " + target.string();
+        error = "Невозможно создать файл " + library::utf8_from_path(target);
         return false;
     }
     for (const auto& [depth, index] : order) {
@@ -163,7 +124,7 @@ bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
     }
     file.write(text);
     if (!file.commit()) {
-        error = "Ошибка записи в файл " + target.string();
+        error = "Ошибка записи в файл " + library::utf8_from_path(target);
         return false;
     }
     return true;

@@ -1,9 +1,9 @@
 #include "settings/program_directory.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+
+#include "library/utf8_path.h"
 
 namespace vetra::settings {
 
@@ -14,23 +14,24 @@ std::string resolve_program_directory(const std::optional<std::string>& from_com
     } else if (const char* home = std::getenv("VETRA_HOME"); home && *home) {
         dir = home;
     } else {
-        const char* user_home = std::getenv("HOME");
-        dir = std::string(user_home && *user_home ? user_home : ".") + "/.local/share/vetra";
+        dir = default_program_directory();
     }
-    if (dir.back() != '/') {
-        dir += '/';
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (dir.back() != '/' && dir.back() != separator) {
+        dir += separator;
     }
     return dir;
 }
 
 bool prepare_program_directory(const std::string& directory, std::string& error) {
+    const std::filesystem::path path = library::path_from_utf8(directory);
     std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
-    if (!std::filesystem::is_directory(directory, ec)) {
+    std::filesystem::create_directories(path, ec);
+    if (!std::filesystem::is_directory(path, ec)) {
         error = "Каталог программы недоступен: " + directory;
         return false;
     }
-    if (::access(directory.c_str(), R_OK | W_OK | X_OK) != 0) {
+    if (!directory_writable(directory)) {
         error = "Нет доступа на запись в каталог программы: " + directory;
         return false;
     }

@@ -1,40 +1,16 @@
 #include "storage/text_data_writer.h"
 
-#include <fcntl.h>
-#include <locale.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cstdio>
-#include <ctime>
 
 #include "library/cp1251.h"
 #include "library/number_text.h"
+#include "library/utf8_path.h"
 
 namespace vetra::storage {
 namespace {
 
 constexpr const char* kTotalCode = "GS";
-
-std::string format_with(const library::LocalTime& t, const char* format) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    char buffer[128];
-    std::size_t n = 0;
-    const locale_t system = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (system != static_cast<locale_t>(nullptr)) {
-        n = ::strftime_l(buffer, sizeof buffer, format, &tm, system);
-        ::freelocale(system);
-    } else {
-        n = std::strftime(buffer, sizeof buffer, format, &tm);
-    }
-    return std::string(buffer, n);
-}
 
 // Right-aligned in `width` characters (cp1251 bytes, one per character).
 std::string right(std::string_view cp1251, std::size_t width) {
@@ -68,25 +44,8 @@ std::size_t gas_count(const std::vector<analysis::GazResult>& results) {
     return n;
 }
 
-bool append_file(const std::filesystem::path& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    const bool closed = ::close(fd) == 0;
-    return closed && n == static_cast<ssize_t>(bytes.size());
-}
-
 }  // namespace
 
-std::string system_short_date(const library::LocalTime& t) {
-    return format_with(t, "%x");
-}
-
-std::string system_long_time(const library::LocalTime& t) {
-    return format_with(t, "%X");
-}
 
 std::string file_name_safe(std::string text) {
     for (char& c : text) {
@@ -131,7 +90,7 @@ std::string text_data_line(const std::vector<analysis::GazResult>& results, floa
 TextDataWriter::TextDataWriter(const library::Clock& clock) : clock_(clock) {}
 
 std::filesystem::path TextDataWriter::file_for(const library::LocalTime& t) const {
-    return directory_ / (file_name_safe(short_date(t)) + ".txt");
+    return directory_ / library::path_from_utf8(file_name_safe(short_date(t)) + ".txt");
 }
 
 bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, float depth) {
@@ -151,7 +110,7 @@ bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, floa
         bytes = text_data_header(results, science) + "\r\n";
     }
     bytes += text_data_line(results, depth, long_time(now), science) + "\r\n";
-    if (!append_file(path, bytes)) {
+    if (!append_to_file(path, bytes)) {
         return false;  // the line is lost; the header stays due
     }
     if (header) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/gaz_result.h"
@@ -14,6 +15,9 @@ namespace vetra::storage {
 // (not the process locale, so the window and vetra-console name their files alike).
 std::string system_short_date(const library::LocalTime& t);
 std::string system_long_time(const library::LocalTime& t);
+
+// Adds bytes at the end of a file, creating it; false unless all of them were written.
+bool append_to_file(const std::filesystem::path& path, std::string_view bytes);
 // A date text as a file name: characters a file name cannot hold become '-'.
 std::string file_name_safe(std::string text);
 

@@ -1,0 +1,52 @@
+#include "storage/text_data_writer.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <ctime>
+
+namespace vetra::storage {
+namespace {
+
+std::string format_with(const library::LocalTime& t, const char* format) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    char buffer[128];
+    std::size_t n = 0;
+    const locale_t system = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+    if (system != static_cast<locale_t>(nullptr)) {
+        n = ::strftime_l(buffer, sizeof buffer, format, &tm, system);
+        ::freelocale(system);
+    } else {
+        n = std::strftime(buffer, sizeof buffer, format, &tm);
+    }
+    return std::string(buffer, n);
+}
+
+}  // namespace
+
+std::string system_short_date(const library::LocalTime& t) {
+    return format_with(t, "%x");
+}
+
+std::string system_long_time(const library::LocalTime& t) {
+    return format_with(t, "%X");
+}
+
+bool append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const bool closed = ::close(fd) == 0;
+    return closed && n == static_cast<ssize_t>(bytes.size());
+}
+
+}  // namespace vetra::storage

@@ -1,0 +1,57 @@
+#include "storage/text_data_writer.h"
+
+#include <windows.h>
+
+#include "library/utf8_path.h"
+
+namespace vetra::storage {
+namespace {
+
+SYSTEMTIME system_time(const library::LocalTime& t) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(t.year);
+    st.wMonth = static_cast<WORD>(t.month);
+    st.wDay = static_cast<WORD>(t.day);
+    st.wHour = static_cast<WORD>(t.hour);
+    st.wMinute = static_cast<WORD>(t.minute);
+    st.wSecond = static_cast<WORD>(t.second);
+    return st;
+}
+
+std::string utf8(const wchar_t* text, int length) {
+    return length > 1 ? library::utf8_from_path(std::wstring(text, length - 1)) : std::string();
+}
+
+}  // namespace
+
+std::string system_short_date(const library::LocalTime& t) {
+    const SYSTEMTIME st = system_time(t);
+    wchar_t buffer[128];
+    const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr,
+                                    buffer, 128, nullptr);
+    return utf8(buffer, n);
+}
+
+std::string system_long_time(const library::LocalTime& t) {
+    const SYSTEMTIME st = system_time(t);
+    wchar_t buffer[128];
+    const int n = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, buffer, 128);
+    return utf8(buffer, n);
+}
+
+bool append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+    // FILE_APPEND_DATA alone: every write goes to the end, as O_APPEND does.
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                nullptr) != 0;
+    const bool closed = ::CloseHandle(file) != 0;
+    return ok && closed && written == bytes.size();
+}
+
+}  // namespace vetra::storage
