@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "library/native_handle.h"
 
 namespace vetra::library {
 
@@ -15,7 +18,8 @@ namespace vetra::library {
 
 // A file written piece by piece (or by another library through `temporary_path`) that
 // appears at its target only when complete: the pieces go to a temporary file beside the
-// target, and `commit` flushes it and renames it over the target. Dropped without a
+// target, and `commit` flushes it and renames it over the target (MoveFileExW with
+// write-through on Windows). Dropped without a
 // successful commit, the temporary file is removed and the target is untouched.
 class AtomicFileWriter {
 public:
@@ -25,13 +29,15 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // False once anything has failed; every later call then does nothing.
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return handle_ != kInvalidHandle; }
     bool is_open() const { return ok(); }
     const std::filesystem::path& target() const { return target_; }
     std::filesystem::path temporary_path() const { return temp_; }
     bool write(std::string_view bytes);
-    // The open temporary file, for copies made by the kernel; report their failure with fail().
-    int fd() const { return fd_; }
+    // Appends `length` bytes of another file from `offset` on (by the kernel where it can);
+    // false, and the writer failed, when the file cannot be read that far.
+    bool append_from(const std::filesystem::path& source, std::uint64_t offset,
+                     std::uint64_t length);
     void fail();
     // Throws the temporary file away; the target keeps what it held.
     void discard() { fail(); }
@@ -39,8 +45,8 @@ public:
 
 private:
     std::filesystem::path target_;
-    std::string temp_;
-    int fd_ = -1;
+    std::filesystem::path temp_;
+    NativeHandle handle_ = kInvalidHandle;
 };
 
 // The whole content of a file, or nothing when it cannot be read.

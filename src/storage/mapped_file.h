@@ -5,16 +5,21 @@
 #include <filesystem>
 #include <optional>
 
+#include "library/native_handle.h"
+
 namespace vetra::storage {
 
 // Copies n bytes where either side may lie in a file mapping that another process has cut
 // short. False instead of the SIGBUS such an access raises; nothing else is caught.
 [[nodiscard]] bool guarded_copy(void* destination, const void* source, std::size_t n);
 
-// A file kept open and mapped shared into memory, with address space reserved beyond its end
-// so that a growing file needs no new mapping. The mapping only makes reads cheap: when it
-// cannot be made, reads and writes go through the file instead, and every access to it is
-// guarded, so a file shortened under us shows as a failed access, never as a crash.
+// A file kept open and mapped shared into memory. The mapping only makes reads cheap: when it
+// cannot be made, reads and writes go through the file instead. POSIX reserves address space
+// beyond the end, so that a growing file needs no new mapping, and guards every access, so a
+// file shortened under us shows as a failed access, never as a crash. Windows maps exactly
+// the file (a larger mapping would grow it) and maps anew as it grows; it refuses to shorten
+// or replace a mapped file, so the mapping is dropped for a cut and must be closed before a
+// replace. The file is opened sharing deletion, so others may rename over it.
 class MappedFile {
 public:
     MappedFile() = default;
@@ -26,7 +31,7 @@ public:
     // `create` is set.
     bool open(const std::filesystem::path& path, bool create);
     void close();
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return file_ != library::kInvalidHandle; }
     bool writable() const { return writable_; }
     bool mapped() const { return map_ != nullptr; }
 
@@ -45,7 +50,7 @@ public:
 private:
     void map_for(std::uint64_t size);
 
-    int fd_ = -1;
+    library::NativeHandle file_ = library::kInvalidHandle;
     bool writable_ = false;
     void* map_ = nullptr;
     std::size_t capacity_ = 0;

@@ -18,6 +18,10 @@ namespace {
 
 constexpr std::size_t kMinCapacity = std::size_t{1} << 20;
 
+int fd(library::NativeHandle handle) {
+    return static_cast<int>(handle);
+}
+
 // Set only while a guarded copy runs on this thread; constant-initialised, so the signal
 // handler reads it without any lazy set-up.
 thread_local sigjmp_buf* t_guard = nullptr;
@@ -112,16 +116,16 @@ MappedFile::~MappedFile() {
 bool MappedFile::open(const std::filesystem::path& path, bool create) {
     close();
     const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
-    fd_ = ::open(path.c_str(), O_RDWR | flags, 0644);
-    writable_ = fd_ >= 0;
-    if (fd_ < 0) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    file_ = ::open(path.c_str(), O_RDWR | flags, 0644);
+    writable_ = file_ >= 0;
+    if (file_ < 0) {
+        file_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     }
     struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+    if (file_ >= 0 && (::fstat(fd(file_), &st) != 0 || !S_ISREG(st.st_mode))) {
         close();
     }
-    if (fd_ < 0) {
+    if (file_ < 0) {
         return false;
     }
     map_for(static_cast<std::uint64_t>(st.st_size));
@@ -134,9 +138,9 @@ void MappedFile::close() {
         map_ = nullptr;
         capacity_ = 0;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (file_ >= 0) {
+        ::close(fd(file_));
+        file_ = library::kInvalidHandle;
     }
     writable_ = false;
 }
@@ -157,7 +161,7 @@ void MappedFile::map_for(std::uint64_t size) {
     }
     const std::size_t capacity = page_rounded(wanted);
     void* p =
-        ::mmap(nullptr, capacity, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
+        ::mmap(nullptr, capacity, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd(file_), 0);
     if (p != MAP_FAILED) {
         map_ = p;
         capacity_ = capacity;
@@ -167,26 +171,26 @@ void MappedFile::map_for(std::uint64_t size) {
 bool MappedFile::still_at(const std::filesystem::path& path) const {
     struct stat open_file {};
     struct stat named {};
-    return fd_ >= 0 && ::fstat(fd_, &open_file) == 0 && ::stat(path.c_str(), &named) == 0 &&
+    return file_ >= 0 && ::fstat(fd(file_), &open_file) == 0 && ::stat(path.c_str(), &named) == 0 &&
            open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
 }
 
 std::optional<std::uint64_t> MappedFile::current_size() const {
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+    if (file_ < 0 || ::fstat(fd(file_), &st) != 0) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.st_size);
 }
 
 bool MappedFile::read(std::uint64_t offset, void* out, std::size_t n) const {
-    if (fd_ < 0) {
+    if (file_ < 0) {
         return false;
     }
     if (map_ != nullptr && offset + n <= capacity_) {
         return guarded_copy(out, static_cast<const char*>(map_) + offset, n);
     }
-    return pread_all(fd_, offset, out, n);
+    return pread_all(fd(file_), offset, out, n);
 }
 
 bool MappedFile::write(std::uint64_t offset, const void* bytes, std::size_t n) {
@@ -198,7 +202,7 @@ bool MappedFile::write(std::uint64_t offset, const void* bytes, std::size_t n) {
     }
     // Through the file, never past its end: a file cut short stays short.
     const auto size = current_size();
-    return size && offset + n <= *size && pwrite_all(fd_, offset, bytes, n);
+    return size && offset + n <= *size && pwrite_all(fd(file_), offset, bytes, n);
 }
 
 bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size_t n) {
@@ -206,12 +210,12 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
         return false;
     }
     const auto size = current_size();
-    if (!size || (*size > offset && ::ftruncate(fd_, static_cast<off_t>(offset)) != 0)) {
+    if (!size || (*size > offset && ::ftruncate(fd(file_), static_cast<off_t>(offset)) != 0)) {
         return false;
     }
-    if (!pwrite_all(fd_, offset, bytes, n)) {
+    if (!pwrite_all(fd(file_), offset, bytes, n)) {
         // Leave no torn row behind.
-        (void)::ftruncate(fd_, static_cast<off_t>(offset));
+        (void)::ftruncate(fd(file_), static_cast<off_t>(offset));
         return false;
     }
     map_for(offset + n);

@@ -1,8 +1,5 @@
 #include "storage/results_table.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -322,7 +319,10 @@ bool ResultsTable::finish_removal(RowRemoval& removal) {
     const int rows_now = size ? static_cast<int>(*size / kRowSize) : -1;
     // Rows appended while the copy ran follow the rows kept.
     bool ok = removal.copied_ && removal.table_ == path_ && rows_now >= removal.rows_ &&
-              removal.copy_rows(removal.rows_, rows_now) && removal.writer_.commit();
+              removal.copy_rows(removal.rows_, rows_now);
+    // Windows replaces no file that is mapped.
+    file_.close();
+    ok = ok && removal.writer_.commit();
     if (!ok) {
         removal.writer_.fail();
     }
@@ -337,6 +337,7 @@ bool ResultsTable::clear() {
         return false;
     }
     library::AtomicFileWriter empty(path_);
+    file_.close();  // Windows replaces no file that is mapped
     const bool ok = empty.commit();
     file_.open(path_, true);
     count_rows();
@@ -352,55 +353,14 @@ bool RowRemoval::copy() {
     return copied_;
 }
 
-// Copies rows from..to-1 of the table file to the end of the new file, by the kernel when it
-// can, reading the file itself rather than the mapping, which the main thread may replace.
+// Copies rows from..to-1 of the table file to the end of the new file, reading the file
+// itself rather than the mapping, which the main thread may replace.
 bool RowRemoval::copy_rows(int from, int to) {
     if (!writer_.ok()) {
         return false;
     }
-    if (from >= to) {
-        return true;
-    }
-    const int in = ::open(table_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        writer_.fail();
-        return false;
-    }
-    auto offset = static_cast<off_t>(row_offset(from));
-    std::uint64_t left = row_offset(to) - row_offset(from);
-    bool kernel = true;
-    char buffer[1 << 16];
-    while (left > 0) {
-        ssize_t n = -1;
-        if (kernel) {
-            n = ::copy_file_range(in, &offset, writer_.fd(), nullptr,
-                                  static_cast<std::size_t>(left), 0);
-            if (n < 0 &&
-                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                kernel = false;
-                continue;
-            }
-        } else {
-            n = ::pread(in, buffer, std::min<std::uint64_t>(left, sizeof buffer), offset);
-            if (n > 0 && !writer_.write({buffer, static_cast<std::size_t>(n)})) {
-                break;
-            }
-            offset += n > 0 ? n : 0;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        left -= static_cast<std::uint64_t>(n);
-    }
-    ::close(in);
-    if (left > 0) {
-        writer_.fail();
-        return false;
-    }
-    return true;
+    return from >= to ||
+           writer_.append_from(table_, row_offset(from), row_offset(to) - row_offset(from));
 }
 
 }  // namespace vetra::storage
