@@ -1,4 +1,5 @@
 #include "link/mailslot.h"
+#include "link/mailslot_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

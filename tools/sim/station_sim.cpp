@@ -23,6 +23,7 @@
 #include "library/cp1251.h"
 #include "library/number_text.h"
 #include "link/mailslot.h"
+#include "link/mailslot_posix.h"
 #include "link/remote_control.h"
 #include "link/station_client.h"
 #include "link/station_sender.h"
@@ -286,7 +287,8 @@ public:
     void serve(Clock::time_point end) {
         while (!g_stop && Clock::now() < end) {
             std::vector<pollfd> fds;
-            fds.push_back({mailslot_ ? mailslot_->native_handle() : -1, POLLIN, 0});
+            fds.push_back(
+                {mailslot_ ? static_cast<int>(mailslot_->native_handle()) : -1, POLLIN, 0});
             fds.push_back({listen_fd_, POLLIN, 0});
             for (const auto& c : clients_) {
                 fds.push_back({c.fd, POLLIN, 0});
