@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -192,7 +191,11 @@ TEST_F(Fixture, a_torn_row_at_the_end_is_ignored_and_never_shifts_the_next) {
 
 TEST_F(Fixture, a_file_cut_short_by_another_process_reads_as_missing_rows_not_a_crash) {
     fill(100);  // several pages
-    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+    std::error_code cut;
+    std::filesystem::resize_file(path, 0, cut);
+    if (cut) {
+        GTEST_SKIP() << "this system refuses to cut a mapped file (Windows)";
+    }
     EXPECT_FALSE(table.row(99));
     EXPECT_FALSE(table.row(0));
     EXPECT_EQ(text.cell_text(50, 2), "");

@@ -1,19 +1,26 @@
 #include "support/temp_dir.h"
 
-#include <stdlib.h>
-
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace vetra::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vetra-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = base / ("vetra-test-" + std::to_string(random() % 1'000'000'000'000ULL));
+        std::error_code ec;
+        // Only a directory this call created is ours.
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = std::move(candidate);
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("no temporary directory could be made");
 }
 
 TempDir::~TempDir() {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "library/utf8_path.h"
+
 namespace vetra::test {
 
 // A fresh directory under the system's temporary directory, removed with its contents
@@ -16,8 +18,10 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     // The directory as the programs take it: with a trailing separator.
-    std::string dir() const { return path_.string() + "/"; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    std::string dir() const { return library::utf8_from_path(path_) + "/"; }
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / library::path_from_utf8(name);
+    }
 
 private:
     std::filesystem::path path_;

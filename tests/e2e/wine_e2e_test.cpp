@@ -1,0 +1,203 @@
+// The Windows build under Wine, as it runs beside a station: vetra-sim (Linux) plays the
+// instrument on its pseudo-terminal, which a fresh Wine prefix knows as COM5; vetra-console.exe
+// runs a cycle on it, and a small Win32 station (station_helper.exe) owns the results mailslot
+// and steers the console through its remote-control mailslot. Runs when VETRA_WINDOWS_BUILD
+// names the Windows build directory (scripts/test.sh sets it); skipped otherwise.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/etalon_storage.h"
+#include "analysis/gaz_list.h"
+#include "library/cp1251.h"
+#include "library/number_text.h"
+#include "program_run.h"
+#include "support/temp_dir.h"
+
+namespace vetra::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr const char* kSim = VETRA_SIM_PATH;
+constexpr auto kRunLimit = 180s;
+constexpr auto kStartLimit = 60s;  // a fresh Wine prefix takes a while on a busy machine
+constexpr int kCycleSeconds = 90;
+constexpr int kRate = 8;
+constexpr double kTolerance = 0.01;
+constexpr double kIntended[] = {0.8, 0.4, 0.3, 0.2, 0.1, 0.05};
+
+const std::string kClosingMessage =
+    "метан_абс=0\nэтан_абс=0\nпропан_абс=0\nбутан_абс=0\nпентан_абс=0\nгексан_абс=0\n"
+    "сумм_газ=0\n"
+    "метан_отн=0\nэтан_отн=0\nпропан_отн=0\nбутан_отн=0\nпентан_отн=0\nгексан_отн=0\n\n";
+
+fs::path windows_build() {
+    const char* dir = std::getenv("VETRA_WINDOWS_BUILD");
+    return dir && *dir ? fs::absolute(dir) : fs::path();
+}
+
+// How a Windows program under Wine names a Linux path: drive Z: is the root.
+std::string wine_path(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    for (char& c : text) {
+        c = c == '/' ? '\\' : c;
+    }
+    return text;
+}
+
+std::map<std::string, double> first_list(const std::string& out) {
+    std::map<std::string, double> list;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line) && !line.empty();) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos) {
+            list[line.substr(0, eq)] = library::parse_number(line.substr(eq + 1)).value_or(-1);
+        }
+    }
+    return list;
+}
+
+class WineBench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (windows_build().empty()) {
+            GTEST_SKIP() << "VETRA_WINDOWS_BUILD is not set";
+        }
+        env_ = {"WINEPREFIX=" + (sandbox_ / "wine").string(), "WINEDEBUG=-all",
+                "WINEDLLOVERRIDES=mscoree,mshtml="};
+        // The Wine server first, apart and persistent, and the prefix made.
+        ProgramRun init(sandbox_, "wineboot", "/bin/sh",
+                        {"-c", "wineserver -p && wine cmd /c exit"}, env_);
+        ASSERT_EQ(init.wait(kStartLimit * 2).status, 0) << test::read_bytes(sandbox_ / "wineboot.err");
+    }
+
+    void TearDown() override {
+        if (!env_.empty()) {
+            ProgramRun(sandbox_, "winekill", "/bin/sh", {"-c", "wineserver -k"}, env_)
+                .wait(kStartLimit);
+        }
+    }
+
+    // The simulator on its pseudo-terminal, which the prefix then calls COM5.
+    void start_instrument(int model) {
+        model_ = model;
+        sim_ = std::make_unique<ProgramRun>(
+            sandbox_, "sim", kSim,
+            std::vector<std::string>{"chromatograph", "--model", std::to_string(model), "--rate",
+                                     std::to_string(kRate), "--speed", "30", "--truth",
+                                     (sandbox_ / "truth.txt").string()});
+        ASSERT_TRUE(wait_until([&] { return sim_->out_so_far().find('\n') != std::string::npos; },
+                               kStartLimit));
+        const std::string out = sim_->out_so_far();
+        fs::create_symlink(out.substr(0, out.find('\n')),
+                           sandbox_ / "wine" / "dosdevices" / "com5");
+    }
+
+    // Settings for a short cycle of the model, and a calibration that turns the fed areas
+    // into the intended concentrations.
+    void set_up_program(const std::string& extra = "") {
+        write_settings(program_, "[порт]\r\ndevice_type=0" + std::to_string(model_) +
+                                     "000000\r\n[время]\r\nпосылок_в_секунду=" +
+                                     std::to_string(kRate) + "\r\n" +
+                                     (model_ == 0 ? "время7=" : "время5=") +
+                                     std::to_string(kCycleSeconds) + "\r\n" + extra);
+        std::map<std::string, double> truth;
+        std::istringstream in(test::read_bytes(sandbox_ / "truth.txt"));
+        for (std::string line; std::getline(in, line);) {
+            const auto eq = line.find('=');
+            truth[line.substr(0, eq)] = library::parse_number(line.substr(eq + 1)).value_or(0);
+        }
+        analysis::EtalonPoint point;
+        point.repeats = 1;
+        const auto gases = analysis::GazList::default_gases();
+        for (std::size_t g = 0; g < gases.size(); ++g) {
+            point.pairs.emplace_back(kIntended[g], truth[gases[g].name]);
+        }
+        analysis::EtalonStorage storage;
+        storage.copyPointsFrom({point});
+        ASSERT_TRUE(storage.save((program_ / analysis::EtalonStorage::kFileName).string()));
+    }
+
+    std::unique_ptr<ProgramRun> windows_program(const std::string& name, const std::string& exe,
+                                                const std::vector<std::string>& args) {
+        std::vector<std::string> all{(windows_build() / exe).string()};
+        all.insert(all.end(), args.begin(), args.end());
+        return std::make_unique<ProgramRun>(sandbox_, name, "wine", all, env_);
+    }
+
+    std::unique_ptr<ProgramRun> station(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"--messages", "2", "--timeout", "170"};
+        all.insert(all.end(), args.begin(), args.end());
+        auto run = windows_program("station", "tests/station_helper.exe", all);
+        EXPECT_TRUE(wait_until(
+            [&] { return run->err_so_far().find("station: ready") != std::string::npos; },
+            kStartLimit))
+            << run->err_so_far();
+        return run;
+    }
+
+    Outcome console(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"--dir", wine_path(program_), "--port", "COM5", "--verbose"};
+        all.insert(all.end(), args.begin(), args.end());
+        return windows_program("console", "src/app/vetra-console.exe", all)->wait(kRunLimit);
+    }
+
+    test::TempDir sandbox_;
+    fs::path program_ = sandbox_ / "программа";
+    std::vector<std::string> env_;
+    std::unique_ptr<ProgramRun> sim_;
+    int model_ = 0;
+};
+
+class WineCycle : public WineBench, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WineCycle, the_station_receives_the_fed_sample_and_the_closing_zeros) {
+    ASSERT_NO_FATAL_FAILURE(start_instrument(GetParam()));
+    ASSERT_NO_FATAL_FAILURE(set_up_program());
+    auto st = station({});
+    const Outcome c = console({"--cycles", "1"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    const auto list = first_list(c.out);
+    const auto gases = analysis::GazList::default_gases();
+    for (std::size_t g = 0; g < gases.size(); ++g) {
+        const auto at = list.find(gases[g].name + "_абс");
+        ASSERT_NE(at, list.end()) << c.out;
+        EXPECT_NEAR(at->second, kIntended[g], kTolerance * kIntended[g]) << gases[g].name;
+    }
+    const Outcome s = st->wait(kRunLimit);
+    EXPECT_EQ(s.status, 0) << s.err;
+    EXPECT_EQ(s.out, c.out + kClosingMessage);
+    // The files went where the operator expects them, under their own names.
+    EXPECT_TRUE(fs::exists(program_ / "события.txt"));
+    EXPECT_TRUE(fs::exists(program_ / "хроматограф.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, WineCycle, ::testing::Values(0, 1),
+                         [](const auto& info) { return "model_" + std::to_string(info.param); });
+
+TEST_F(WineBench, a_start_through_the_remote_control_mailslot_runs_a_cycle) {
+    ASSERT_NO_FATAL_FAILURE(start_instrument(1));
+    ASSERT_NO_FATAL_FAILURE(set_up_program("[VetraSystem]\r\nmax_depth_counter=0\r\n"));
+    auto st = station({"--send", "operation=start", "--send", "depth=1234,5"});
+    // By depth mark: nothing starts until the station says so.
+    const Outcome c = console({"--mode", "3", "--cycles", "1"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(count_of(c.err, "cycle started"), 1u) << c.err;
+    EXPECT_EQ(count_of(c.out, "время_расчета="), 1u) << c.out;
+    const Outcome s = st->wait(kRunLimit);
+    EXPECT_EQ(s.status, 0) << s.err;
+    EXPECT_NE(s.err.find("station: sent"), std::string::npos);
+    EXPECT_EQ(s.out, c.out + kClosingMessage);
+}
+
+}  // namespace
+}  // namespace vetra::e2e
