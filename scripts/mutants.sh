@@ -8,7 +8,8 @@
 #
 # The list (tests/mutants.txt): one slip a line, four fields separated by " @@ ":
 #   file @@ exact text (found exactly once in the file) @@ replacement @@ why it matters
-# Lines starting with '#' and empty lines are skipped. A replacement of "<delete>" removes
+# A "\n" in the text or the replacement stands for a line break (so "\\n" in C strings cannot
+# be written there). Lines starting with '#' and empty lines are skipped. A replacement of "<delete>" removes
 # the text. --only runs the slips whose line contains TEXT; --keep leaves the scratch copy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -112,12 +113,14 @@ while IFS= read -r line || [ -n "$line" ]; do
     text=${rest%% @@ *}; rest=${rest#* @@ }
     replacement=${rest%% @@ *}; why=${rest#* @@ }
     [[ $replacement == "<delete>" ]] && replacement=""
+    text=${text//\\n/$'\n'}
+    replacement=${replacement//\\n/$'\n'}
     target=$scratch/src/$file
     if [ ! -f "$target" ]; then
         echo "line $lineno: no file $file" >&2
         exit 2
     fi
-    count=$(grep -cF -- "$text" "$target" || true)
+    count=$(TEXT=$text perl -0ne 'my $n = () = /\Q$ENV{TEXT}\E/g; print $n' "$target")
     if [ "$count" != 1 ]; then
         echo "line $lineno: the text occurs $count times in $file (it must occur once): $text" >&2
         exit 2
