@@ -7,8 +7,8 @@
 #include "library/cp1251.h"
 #include "library/field_text.h"
 #include "library/number_text.h"
-#include "settings/ini_options.h"
 #include "library/utf8_path.h"
+#include "settings/ini_options.h"
 
 namespace vetra::analysis {
 namespace {

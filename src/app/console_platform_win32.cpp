@@ -18,8 +18,7 @@ constexpr DWORD kShutDownWaitMs = 4500;
 
 BOOL WINAPI on_console_event(DWORD event) {
     g_stop->store(true);
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT ||
-        event == CTRL_SHUTDOWN_EVENT) {
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
         ::WaitForSingleObject(g_finished, kShutDownWaitMs);
     }
     return TRUE;

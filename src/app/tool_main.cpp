@@ -45,7 +45,9 @@ int print_settings(const std::string& dir) {
     vetra::settings::IniFile file;
     settings.save(file);
     std::printf("%s: %s\n", settings.settings_path.c_str(),
-                std::filesystem::exists(vetra::library::path_from_utf8(settings.settings_path)) ? "loaded" : "absent, defaults");
+                std::filesystem::exists(vetra::library::path_from_utf8(settings.settings_path))
+                    ? "loaded"
+                    : "absent, defaults");
     std::fputs(file.text().c_str(), stdout);
     return 0;
 }
@@ -64,7 +66,8 @@ int print_table(const std::string& dir, const TableOptions& options) {
     vetra::library::SystemClock clock;
     vetra::storage::ResultsTable table(clock);
     if (!table.open(path, true)) {
-        std::fprintf(stderr, "%s: cannot be opened\n", vetra::library::utf8_from_path(path).c_str());
+        std::fprintf(stderr, "%s: cannot be opened\n",
+                     vetra::library::utf8_from_path(path).c_str());
         return 2;
     }
     vetra::storage::ResultsTableText text(table);

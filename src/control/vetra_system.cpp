@@ -6,9 +6,9 @@
 #include <cmath>
 #include <string_view>
 
+#include "library/utf8_path.h"
 #include "link/chromatograph_port.h"
 #include "storage/run_file.h"
-#include "library/utf8_path.h"
 
 namespace vetra::control {
 namespace {

@@ -43,8 +43,9 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp =
             dir / (L"." + target_.filename().wstring() + L".tmp-" + random_suffix());
-        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             handle_ = reinterpret_cast<NativeHandle>(file);
             temp_ = std::move(temp);

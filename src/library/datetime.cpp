@@ -34,9 +34,9 @@ const long long kEpochOffset = days_from_civil(1899, 12, 30);  // negative: befo
 }  // namespace
 
 DayNumber to_day_number(const LocalTime& t) {
-    const long long days = days_from_civil(t.year, static_cast<unsigned>(t.month),
-                                           static_cast<unsigned>(t.day)) -
-                           kEpochOffset;
+    const long long days =
+        days_from_civil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) -
+        kEpochOffset;
     const double ms_of_day =
         ((t.hour * 60.0 + t.minute) * 60.0 + t.second) * 1000.0 + t.millisecond;
     // Before the epoch the fraction counts forwards from the (negative) day, as the

@@ -17,8 +17,8 @@ LocalTime local_time_of(std::chrono::system_clock::time_point tp) {
     t.hour = tm.tm_hour;
     t.minute = tm.tm_min;
     t.second = tm.tm_sec;
-    t.millisecond =
-        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(since - secs).count());
+    t.millisecond = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since - secs).count());
     return t;
 }
 

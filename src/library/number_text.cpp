@@ -39,8 +39,8 @@ double c_strtod(const char* text, const char** end) {
     if (ec == std::errc::result_out_of_range) {
         const std::string_view number(p, static_cast<std::size_t>(ptr - p));
         const auto e = number.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < number.size() &&
-                          number[e + 1] == '-';
+        const bool tiny =
+            e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-';
         const double magnitude = tiny ? 0.0 : HUGE_VAL;
         return *p == '-' ? -magnitude : magnitude;
     }

@@ -1,5 +1,5 @@
-#include "link/mailslot.h"
 #include "link/mailslot_posix.h"
+#include "link/mailslot.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -199,7 +199,8 @@ std::optional<std::string> MailslotServer::read_next() {
     }
     std::vector<char> buffer(max_size_ + 1);
     while (true) {
-        const ssize_t n = ::recv(static_cast<int>(handle_), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        const ssize_t n = ::recv(static_cast<int>(handle_), buffer.data(), buffer.size(),
+                                 MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

@@ -26,8 +26,8 @@ bool mailslot_write(std::string_view name, std::string_view message) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = ::WriteFile(slot, message.data(), static_cast<DWORD>(message.size()),
-                                &written, nullptr) != 0;
+    const bool ok = ::WriteFile(slot, message.data(), static_cast<DWORD>(message.size()), &written,
+                                nullptr) != 0;
     ::CloseHandle(slot);
     return ok && written == message.size();
 }

@@ -174,7 +174,8 @@ bool SerialPort::apply(const SerialMode& mode) {
         ::tcsetattr(fd_of(handle_), TCSANOW, &tio) != 0) {
         return false;
     }
-    return constant ? line_speed_is(fd_of(handle_), mode.baud) : set_line_speed(fd_of(handle_), mode.baud);
+    return constant ? line_speed_is(fd_of(handle_), mode.baud)
+                    : set_line_speed(fd_of(handle_), mode.baud);
 }
 
 std::optional<int> SerialPort::line_speed() const {

@@ -8,8 +8,8 @@
 
 #include "library/atomic_file.h"
 #include "library/cp1251.h"
-#include "reports/spreadsheet.h"
 #include "library/utf8_path.h"
+#include "reports/spreadsheet.h"
 
 namespace vetra::reports {
 namespace {
@@ -154,8 +154,9 @@ protected:
     void begin(const std::filesystem::path& temporary) override {
         // Row data waits in a file in the target's folder, not in memory or in /tmp.
         // The library takes UTF-8 names (and widens them itself on Windows).
-        tmpdir_ = temporary.parent_path().empty() ? std::string(".")
-                                                  : library::utf8_from_path(temporary.parent_path());
+        tmpdir_ = temporary.parent_path().empty()
+                      ? std::string(".")
+                      : library::utf8_from_path(temporary.parent_path());
         temporary_name_ = library::utf8_from_path(temporary);
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;

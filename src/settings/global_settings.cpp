@@ -225,7 +225,8 @@ void normalize_adc_value_mode(GlobalSettings& settings) {
 
 std::filesystem::path data_directory(const GlobalSettings& settings,
                                      const std::string& program_dir) {
-    return library::path_from_utf8(program_dir + settings.area) / library::path_from_utf8(settings.well);
+    return library::path_from_utf8(program_dir + settings.area) /
+           library::path_from_utf8(settings.well);
 }
 
 std::filesystem::path create_data_directory(const GlobalSettings& settings,

@@ -115,8 +115,7 @@ void BindingList::add(BindingKind kind, Binding::Target target, std::string_view
     bindings_.push_back(Binding{std::string(section), std::string(key), kind, target, size});
 }
 
-void BindingList::add_integer(std::int32_t* value, std::string_view section,
-                              std::string_view key) {
+void BindingList::add_integer(std::int32_t* value, std::string_view section, std::string_view key) {
     add(BindingKind::integer, value, section, key);
 }
 void BindingList::add_integer(std::atomic<std::int32_t>* value, std::string_view section,

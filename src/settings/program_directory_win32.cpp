@@ -14,8 +14,8 @@ namespace {
 std::filesystem::path executable_directory() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                             static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             return {};
         }
@@ -42,7 +42,8 @@ std::string default_program_directory() {
 // Access rights on Windows are best learnt by trying: a probe file that is deleted on close.
 bool directory_writable(const std::string& directory) {
     const std::filesystem::path probe =
-        library::path_from_utf8(directory) / (L".vetra-probe-" + std::to_wstring(::GetCurrentProcessId()));
+        library::path_from_utf8(directory) /
+        (L".vetra-probe-" + std::to_wstring(::GetCurrentProcessId()));
     HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

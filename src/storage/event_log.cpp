@@ -62,7 +62,8 @@ bool EventLog::save() const {
         text += line;
         text += "\r\n";
     }
-    return library::write_file_atomically(library::path_from_utf8(path_), library::utf8_to_cp1251(text));
+    return library::write_file_atomically(library::path_from_utf8(path_),
+                                          library::utf8_to_cp1251(text));
 }
 
 }  // namespace vetra::storage

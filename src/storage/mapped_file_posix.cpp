@@ -160,8 +160,8 @@ void MappedFile::map_for(std::uint64_t size) {
         return;
     }
     const std::size_t capacity = page_rounded(wanted);
-    void* p =
-        ::mmap(nullptr, capacity, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd(file_), 0);
+    void* p = ::mmap(nullptr, capacity, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED,
+                     fd(file_), 0);
     if (p != MAP_FAILED) {
         map_ = p;
         capacity_ = capacity;

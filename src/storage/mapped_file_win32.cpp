@@ -78,9 +78,9 @@ MappedFile::~MappedFile() {
 bool MappedFile::open(const std::filesystem::path& path, bool create) {
     close();
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr,
-                                create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr,
+                      create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     writable_ = file != INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
         file = ::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
@@ -150,9 +150,9 @@ bool MappedFile::still_at(const std::filesystem::path& path) const {
     if (!is_open()) {
         return false;
     }
-    HANDLE named = ::CreateFileW(path.c_str(), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE named =
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (named == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -8,8 +8,8 @@
 #include "analysis/gaz_calculator.h"
 #include "display/chromatogram_plot.h"
 #include "library/atomic_file.h"
-#include "storage/plot_record.h"
 #include "library/utf8_path.h"
+#include "storage/plot_record.h"
 
 namespace vetra::storage {
 

@@ -46,7 +46,6 @@ std::size_t gas_count(const std::vector<analysis::GazResult>& results) {
 
 }  // namespace
 
-
 std::string file_name_safe(std::string text) {
     for (char& c : text) {
         if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||

@@ -27,8 +27,8 @@ std::string utf8(const wchar_t* text, int length) {
 std::string system_short_date(const library::LocalTime& t) {
     const SYSTEMTIME st = system_time(t);
     wchar_t buffer[128];
-    const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr,
-                                    buffer, 128, nullptr);
+    const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer,
+                                    128, nullptr);
     return utf8(buffer, n);
 }
 
@@ -48,8 +48,8 @@ bool append_to_file(const std::filesystem::path& path, std::string_view bytes) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                nullptr) != 0;
+    const bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
     const bool closed = ::CloseHandle(file) != 0;
     return ok && closed && written == bytes.size();
 }

@@ -77,7 +77,8 @@ protected:
         // The Wine server first, apart and persistent, and the prefix made.
         ProgramRun init(sandbox_, "wineboot", "/bin/sh",
                         {"-c", "wineserver -p && wine cmd /c exit"}, env_);
-        ASSERT_EQ(init.wait(kStartLimit * 2).status, 0) << test::read_bytes(sandbox_ / "wineboot.err");
+        ASSERT_EQ(init.wait(kStartLimit * 2).status, 0)
+            << test::read_bytes(sandbox_ / "wineboot.err");
     }
 
     void TearDown() override {
@@ -105,11 +106,11 @@ protected:
     // Settings for a short cycle of the model, and a calibration that turns the fed areas
     // into the intended concentrations.
     void set_up_program(const std::string& extra = "") {
-        write_settings(program_, "[порт]\r\ndevice_type=0" + std::to_string(model_) +
-                                     "000000\r\n[время]\r\nпосылок_в_секунду=" +
-                                     std::to_string(kRate) + "\r\n" +
-                                     (model_ == 0 ? "время7=" : "время5=") +
-                                     std::to_string(kCycleSeconds) + "\r\n" + extra);
+        write_settings(program_,
+                       "[порт]\r\ndevice_type=0" + std::to_string(model_) +
+                           "000000\r\n[время]\r\nпосылок_в_секунду=" + std::to_string(kRate) +
+                           "\r\n" + (model_ == 0 ? "время7=" : "время5=") +
+                           std::to_string(kCycleSeconds) + "\r\n" + extra);
         std::map<std::string, double> truth;
         std::istringstream in(test::read_bytes(sandbox_ / "truth.txt"));
         for (std::string line; std::getline(in, line);) {
