@@ -17,6 +17,8 @@ struct CodedValue {
     std::string code;
     double percent = 0;
 };
+// A gas code as the ratios read it: "c4I" is C4i, a Cyrillic "С1" is C1.
+std::string normal_gas_code(std::string_view code);
 LightGases light_gases(const std::vector<CodedValue>& values);
 
 // The interpretation ratios a mud logger reads from the light gases. A ratio whose

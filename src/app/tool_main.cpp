@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/gaz_list.h"
 #include "library/clock.h"
 #include "library/number_text.h"
 #include "reports/table_export.h"
@@ -69,6 +70,9 @@ int print_table(const std::string& dir, const TableOptions& options) {
     vetra::settings::RigSettings rig;
     rig.load(settings.settings_path);
     text.set_show_ratios(rig.show_ratios);
+    vetra::analysis::GazList gases;
+    gases.load(settings.settings_path);
+    text.set_gas_list(&gases);
 
     int status = 0;
     const auto sheet = [&](const std::optional<std::string>& file, vetra::reports::SheetFormat f) {

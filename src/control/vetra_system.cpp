@@ -79,6 +79,9 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
                                       clock_.local_now());
     });
     gases_.changed.connect([this] { text_data_.mark_header(); });
+    // The table's ratios and the LAS curves take each column's code from the gas list.
+    results_text_.set_gas_list(&gases_);
+    gases_.changed.connect([this] { results_text_.gas_codes_changed(); });
 }
 
 VetraSystem::~VetraSystem() = default;

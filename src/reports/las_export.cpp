@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
-#include "analysis/gaz_list.h"
+#include "analysis/gas_ratios.h"
 #include "library/cp1251.h"
+#include "library/field_text.h"
 
 namespace vetra::reports {
 namespace {
@@ -20,13 +23,22 @@ std::string number(double value, int decimals) {
     return text;
 }
 
+// A unit ends at the first blank or colon.
+std::string unit_text(const std::string& unit) {
+    std::string text = library::single_line(unit);
+    std::replace(text.begin(), text.end(), ' ', '_');
+    std::replace(text.begin(), text.end(), ':', '_');
+    return text;
+}
+
 std::string header_line(const std::string& mnemonic, const std::string& unit,
-                        const std::string& data, const std::string& description) {
-    std::string left = " " + mnemonic + "." + unit;
+                        const std::string& data, std::string description) {
+    description = library::single_line(description);
+    std::string left = " " + mnemonic + "." + unit_text(unit);
     if (left.size() < 12) {
         left.resize(12, ' ');
     }
-    std::string middle = " " + library::utf8_to_cp1251(data);
+    std::string middle = " " + library::utf8_to_cp1251(library::single_line(data));
     if (middle.size() < 24) {
         middle.resize(24, ' ');
     }
@@ -82,28 +94,45 @@ private:
     bool good_ = true;
 };
 
+// Two columns of one gas (a list naming метан twice) must still be two curves: C1, C1_2.
+std::vector<LasColumn> with_unique_mnemonics(std::vector<LasColumn> columns) {
+    std::set<std::string> taken{"DEPT", "TIME"};
+    for (auto& c : columns) {
+        const std::string base = c.mnemonic.empty() ? std::string("COL") : c.mnemonic;
+        std::string name = base;
+        for (int n = 2; !taken.insert(name).second; ++n) {
+            name = base + "_" + std::to_string(n);
+        }
+        c.mnemonic = name;
+    }
+    return columns;
+}
+
 }  // namespace
 
-std::string las_mnemonic(const std::string& key, int index) {
-    const auto underscore = key.rfind('_');
-    const std::string name = underscore == std::string::npos ? key : key.substr(0, underscore);
-    const std::string suffix = underscore == std::string::npos ? "" : key.substr(underscore + 1);
-    if (name == "сумм" || key == "сумм_газ") {
+std::string las_mnemonic(const std::string& key, const std::string& code, int index) {
+    if (key == "сумм_газ") {
         return "GS";
     }
-    const std::string code = analysis::known_gas_code(name);
-    if (!code.empty()) {
-        std::string upper = code;
-        std::transform(upper.begin(), upper.end(), upper.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        return suffix == "отн" ? upper + "R" : upper;
+    std::string mnemonic;
+    for (const char c : analysis::normal_gas_code(code)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) && u < 0x80) {
+            mnemonic += static_cast<char>(std::toupper(u));
+        } else if (c == '_' || c == '-') {
+            mnemonic += '_';
+        }
     }
-    return "COL" + std::to_string(index + 1);
+    if (mnemonic.empty() || !std::isalpha(static_cast<unsigned char>(mnemonic.front()))) {
+        return "COL" + std::to_string(index + 1);
+    }
+    return key.ends_with("_отн") ? mnemonic + "R" : mnemonic;
 }
 
 bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
-               const std::vector<LasColumn>& columns, int row_count,
+               const std::vector<LasColumn>& curves, int row_count,
                const std::function<LasRecord(int)>& row, std::string& error) {
+    const std::vector<LasColumn> columns = with_unique_mnemonics(curves);
     std::vector<std::pair<double, int>> order;
     for (int i = 0; i < row_count; ++i) {
         const double depth = row(i).depth;

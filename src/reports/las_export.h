@@ -44,8 +44,9 @@ inline constexpr double kLasNull = -999.25;
                              const std::vector<LasColumn>& columns, int row_count,
                              const std::function<LasRecord(int)>& row, std::string& error);
 
-// A curve name LAS readers accept for a results-table column: the gas code of a known gas
-// ("метан_абс" C1, "метан_отн" C1R, "сумм_газ" GS), else COLn with n from 1.
-std::string las_mnemonic(const std::string& key, int index);
+// A curve name LAS readers accept for a results-table column with the gas code `code`
+// ("метан_абс" C1, "метан_отн" C1R, "сумм_газ" GS): Latin capitals, digits and '_' only;
+// COLn with n from 1 when the code gives none.
+std::string las_mnemonic(const std::string& key, const std::string& code, int index);
 
 }  // namespace vetra::reports

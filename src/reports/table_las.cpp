@@ -22,9 +22,10 @@ bool write_table_las(const storage::ResultsTableText& text, const LasWellInfo& w
                      const std::filesystem::path& target, std::string& error) {
     const storage::ResultsTable& table = text.table();
     const auto stored = table.columns();
+    const auto& codes = text.column_codes();
     std::vector<LasColumn> columns;
     for (std::size_t i = 0; i < stored.size(); ++i) {
-        columns.push_back({las_mnemonic(stored[i].key, static_cast<int>(i)),
+        columns.push_back({las_mnemonic(stored[i].key, codes[i], static_cast<int>(i)),
                            stored[i].unit.empty() ? "%" : stored[i].unit, stored[i].name});
     }
     const bool ratios = text.show_ratios();

@@ -75,20 +75,33 @@ int ResultsTableText::ratio_column(int column) const {
     return show_ratios_ && index >= 0 && index < kRatioColumns ? index : -1;
 }
 
-analysis::GasRatios ResultsTableText::ratios(const TableRow& row) const {
+void ResultsTableText::set_gas_list(const analysis::GazList* gases) {
+    gases_ = gases;
+    gas_codes_changed();
+}
+
+const std::vector<std::string>& ResultsTableText::column_codes() const {
     if (codes_version_ != table_.columns_version()) {
-        // Only the absolute values of known gases take part; relatives and the total do not.
         codes_.clear();
+        absolute_.clear();
         for (const auto& c : table_.columns()) {
-            const bool absolute = c.key.size() > 8 && c.key.ends_with("_абс");
-            codes_.push_back(absolute ? analysis::known_gas_code(c.name) : std::string{});
+            const std::string name(analysis::gas_name_of_key(c.key));
+            codes_.push_back(gases_ ? analysis::gas_code(*gases_, name)
+                                    : analysis::known_gas_code(name));
+            absolute_.push_back(c.key.size() > name.size() && c.key.ends_with("_абс"));
         }
         codes_version_ = table_.columns_version();
     }
+    return codes_;
+}
+
+analysis::GasRatios ResultsTableText::ratios(const TableRow& row) const {
+    // Only the absolute values take part; relatives and the total do not.
+    const auto& codes = column_codes();
     std::vector<analysis::CodedValue> values;
-    for (std::size_t i = 0; i < codes_.size() && i < row.values.size(); ++i) {
-        if (!codes_[i].empty()) {
-            values.push_back({codes_[i], row.values[i]});
+    for (std::size_t i = 0; i < codes.size() && i < row.values.size(); ++i) {
+        if (absolute_[i] && !codes[i].empty()) {
+            values.push_back({codes[i], row.values[i]});
         }
     }
     return analysis::gas_ratios(analysis::light_gases(values));

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "analysis/gaz_list.h"
 #include "analysis/gaz_result.h"
 #include "library/atomic_file.h"
 #include "library/clock.h"
@@ -73,14 +74,77 @@ TEST(LasExport, a_small_table_gives_the_file_written_by_hand) {
 }
 
 TEST(LasExport, mnemonics_and_an_unwritable_target) {
-    EXPECT_EQ(las_mnemonic("метан_абс", 0), "C1");
-    EXPECT_EQ(las_mnemonic("изобутан_отн", 3), "C4IR");
-    EXPECT_EQ(las_mnemonic("сумм_газ", 6), "GS");
-    EXPECT_EQ(las_mnemonic("что-то", 9), "COL10");
+    EXPECT_EQ(las_mnemonic("метан_абс", "C1", 0), "C1");
+    EXPECT_EQ(las_mnemonic("изобутан_отн", "C4i", 3), "C4IR");
+    EXPECT_EQ(las_mnemonic("Метан_абс", "С1", 3), "C1");  // a Cyrillic С typed as the code
+    EXPECT_EQ(las_mnemonic("сумм_газ", "", 6), "GS");
+    EXPECT_EQ(las_mnemonic("что-то", "", 9), "COL10");
+    EXPECT_EQ(las_mnemonic("что-то", "Э2", 9), "COL10");
     std::string error;
     EXPECT_FALSE(write_las(
         "/nonexistent-dir/t.las", {}, {}, 0, [](int) { return LasRecord{}; }, error));
     EXPECT_FALSE(error.empty());
+}
+
+// Texts from the settings never break the file's lines, and two curves of one gas stay two.
+TEST(LasExport, header_texts_are_one_line_and_mnemonics_unique) {
+    test::TempDir dir;
+    LasWellInfo well{"Буровик\r\n~A", "12", "Север", "", "", "08.12.2026"};
+    std::string error;
+    ASSERT_TRUE(write_las(
+        dir.path() / "t.las", well,
+        {{"C1", "%", "метан"}, {"C1", "%", "метан\nвторой"}, {"C1", "", ""}}, 1,
+        [](int) {
+            return LasRecord{1000, 0, {1, 2, 3}};
+        },
+        error));
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("~A", 0) == 0; }),
+              1);
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), " COMP.       Буровик  ~A            : COMPANY\r"),
+        lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "~A  DEPTH C1 C1_2 C1_3 TIME\r"), lines.end());
+}
+
+// The gas list names the codes: "Метан" and "н-бутан" are C1 and C4 for the ratios and the
+// curves although no built-in name matches them.
+TEST(LasExport, ratios_and_curves_follow_the_gas_list_codes) {
+    test::TempDir dir;
+    library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(dir.path() / "data.tim"));
+    analysis::GazList gases;
+    gases.resize(3);
+    const std::vector<std::pair<const char*, const char*>> named{
+        {"Метан", "C1"}, {"этан", ""}, {"н-бутан", "C4"}};
+    std::vector<analysis::GazResult> list;
+    for (int i = 0; i < 3; ++i) {
+        const auto& [name, code] = named[static_cast<std::size_t>(i)];
+        gases.gas(i).name = name;
+        gases.gas(i).code = code;
+        list.push_back(
+            {0, name, "", std::string(name) + "_абс", "", "", 2.0 - i * 0.5, 0, 0, false});
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", 4.5, 0, 0, true});
+    list.push_back({0, "Метан_отн", "", "Метан_отн", "", "", 44.4, 0, 0, true});
+    table.append(list, 1500.f);
+    storage::ResultsTableText text(table);
+    text.set_show_ratios(true);
+    const int wetness = 2 + 5;
+    EXPECT_EQ(text.cell_text(1, wetness), " 100.00 ");  // этан alone: the built-in name
+    text.set_gas_list(&gases);
+    EXPECT_EQ(text.cell_text(1, wetness), " 55.56 ");  // (1.5 + 1) / 4.5
+
+    std::string error;
+    ASSERT_TRUE(write_table_las(text, {}, dir.path() / "t.las", error)) << error;
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "~A  DEPTH C1 C2 C4 GS C1R WH BH CH C1C2 C1C3 C1C4 C1C5 TIME\r"),
+              lines.end());
 }
 
 // A stored table with the ratios shown: the display and the LAS file carry the same ratios, a
