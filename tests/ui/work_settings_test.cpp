@@ -146,6 +146,9 @@ private Q_SLOTS:
         QCOMPARE(child<QComboBox>(form, "cbPrec")->currentText(), QString("11"));
         put(form.timing_grid(), 3, "150");
         child<QComboBox>(form, "cbDose")->setEditText("6");
+        // A pasted line break never stays in a one-line field.
+        child<QLineEdit>(form, "edMinGaz")->setText("0,002\r\n[газ]");
+        QCOMPARE(child<QLineEdit>(form, "edMinGaz")->text(), QString("0,002  [газ]"));
         child<QLineEdit>(form, "edMinGaz")->setText("0,002");
         child<QLineEdit>(form, "edMax1")->setText("2.5");
         child<QLineEdit>(form, "edScreen")->setText("0");

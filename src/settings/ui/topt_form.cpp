@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "library/ui/qt_text.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
@@ -120,6 +121,7 @@ TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
     zero_timer_->setInterval(kZeroShiftTickMs);
     connect(zero_timer_, &QTimer::timeout, this, &TOptForm::zero_shift_tick);
     fill();
+    library::ui::keep_single_line_fields(this);
 }
 
 QWidget* TOptForm::build_mode_page() {
