@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/gaz_list.h"
+#include "app/tool_pdf.h"
 #include "library/clock.h"
 #include "library/number_text.h"
 #include "reports/table_export.h"
@@ -22,12 +23,13 @@ void usage() {
     std::fprintf(
         stderr,
         "usage: vetra-tool settings [--dir DIR]\n"
-        "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE]\n"
+        "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE] [--pdf FILE]\n"
         "  settings  prints every setting the program directory loads\n"
         "  table     prints the results table of the current well as the window shows\n"
         "            it, one row a line, cells between tabs; --csv and --xlsx write it as\n"
         "            the table page's export does (cp1251 CSV with ';', or a workbook),\n"
-        "            --las as a LAS 2.0 log of the rows that have a depth\n");
+        "            --las as a LAS 2.0 log of the rows that have a depth, --pdf printed\n"
+        "            as the window prints it (its stored choices, A4 landscape)\n");
 }
 
 int print_settings(const std::string& dir) {
@@ -52,6 +54,7 @@ struct TableOptions {
     std::optional<std::string> csv;
     std::optional<std::string> xlsx;
     std::optional<std::string> las;
+    std::optional<std::string> pdf;
 };
 
 int print_table(const std::string& dir, const TableOptions& options) {
@@ -79,7 +82,11 @@ int print_table(const std::string& dir, const TableOptions& options) {
         if (!file) {
             return;
         }
-        const auto outcome = vetra::reports::write_table_file(text, *file, f);
+        vetra::reports::SheetLayout layout;
+        layout.title = "Результаты хроматографического анализа";
+        layout.subject = "Скважина " + settings.well + ", площадь " + settings.area;
+        layout.frozen_columns = text.repeated_columns();
+        const auto outcome = vetra::reports::write_table_file(text, *file, f, layout);
         if (!outcome.ok) {
             std::fprintf(stderr, "%s\n", outcome.message.c_str());
             status = 1;
@@ -88,14 +95,25 @@ int print_table(const std::string& dir, const TableOptions& options) {
     sheet(options.csv, vetra::reports::SheetFormat::csv);
     sheet(options.xlsx, vetra::reports::SheetFormat::xlsx);
     if (options.las) {
-        std::string error;
-        if (!vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
-                                             *options.las, error)) {
+        const auto result = vetra::reports::write_table_las(
+            text, vetra::reports::las_well(settings, rig), *options.las);
+        if (!result.ok) {
+            std::fprintf(stderr, "%s\n", result.error.c_str());
+            status = 1;
+        } else if (result.without_depth > 0) {
+            std::fprintf(stderr, "%s\n",
+                         vetra::reports::las_done_text(result, *options.las).c_str());
+        }
+    }
+    if (options.pdf) {
+        const std::string error =
+            vetra::app::print_table_pdf(text, settings.settings_path, *options.pdf);
+        if (!error.empty()) {
             std::fprintf(stderr, "%s\n", error.c_str());
             status = 1;
         }
     }
-    if (options.csv || options.xlsx || options.las) {
+    if (options.csv || options.xlsx || options.las || options.pdf) {
         return status;
     }
     std::string chunk;
@@ -131,6 +149,8 @@ int main(int argc, char** argv) {
             table.xlsx = argv[++i];
         } else if (arg == "--las" && i + 1 < argc) {
             table.las = argv[++i];
+        } else if (arg == "--pdf" && i + 1 < argc) {
+            table.pdf = argv[++i];
         } else if (command.empty() && arg[0] != '-') {
             command = arg;
         } else {

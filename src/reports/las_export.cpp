@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -45,12 +46,25 @@ std::string header_line(const std::string& mnemonic, const std::string& unit,
     return left + middle + ": " + library::utf8_to_cp1251(description) + "\r\n";
 }
 
-std::string value_field(double value, int decimals) {
-    std::string text = number(value, decimals);
+// Right-aligned in 12 characters, or longer when it must.
+void append_field(std::string& out, std::string_view text) {
     if (text.size() < 12) {
-        text.insert(0, 12 - text.size(), ' ');
+        out.append(12 - text.size(), ' ');
     }
-    return text;
+    out += text;
+}
+
+// The value a float of the table holds, in the fewest fixed-point digits that read back as
+// that float: 0.00004 stays 0.00004 and 1.70002 stays 1.70002.
+void append_value(std::string& out, const std::optional<double>& value) {
+    if (!value || !std::isfinite(*value)) {
+        append_field(out, "-999.25");
+        return;
+    }
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(*value),
+                                      std::chars_format::fixed);
+    append_field(out, std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
 }
 
 // A file too big to build in memory first, written beside its target and renamed into place
@@ -129,29 +143,35 @@ std::string las_mnemonic(const std::string& key, const std::string& code, int in
     return key.ends_with("_отн") ? mnemonic + "R" : mnemonic;
 }
 
-bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
-               const std::vector<LasColumn>& curves, int row_count,
-               const std::function<LasRecord(int)>& row, std::string& error) {
+LasResult write_las(const std::filesystem::path& target, const LasWellInfo& well,
+                    const std::vector<LasColumn>& curves, const LasSource& source,
+                    const LasProgress& progress) {
+    LasResult result;
     const std::vector<LasColumn> columns = with_unique_mnemonics(curves);
+    // Rows of one depth keep their order, which is the order they were analysed in.
     std::vector<std::pair<double, int>> order;
-    for (int i = 0; i < row_count; ++i) {
-        const double depth = row(i).depth;
+    for (int i = 0; i < source.row_count; ++i) {
+        const double depth = source.depth(i);
         if (depth > 0 && std::isfinite(depth)) {
             order.emplace_back(depth, i);
+        } else {
+            ++result.without_depth;
         }
+    }
+    if (order.empty()) {
+        result.error = kNoDepthText;
+        return result;
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     std::string text;
-    const std::string start = order.empty() ? number(kLasNull, 2) : number(order.front().first, 2);
-    const std::string stop = order.empty() ? number(kLasNull, 2) : number(order.back().first, 2);
     text += "~Version information\r\n";
     text += header_line("VERS", "", "2.0", "CWLS LOG ASCII STANDARD - VERSION 2.0");
     text += header_line("WRAP", "", "NO", "ONE LINE PER DEPTH STEP");
     text += "~Well information\r\n";
-    text += header_line("STRT", "M", start, "START DEPTH");
-    text += header_line("STOP", "M", stop, "STOP DEPTH");
+    text += header_line("STRT", "M", number(order.front().first, 2), "START DEPTH");
+    text += header_line("STOP", "M", number(order.back().first, 2), "STOP DEPTH");
     text += header_line("STEP", "M", number(0, 2), "STEP (samples are irregular)");
     text += header_line("NULL", "", number(kLasNull, 2), "NULL VALUE");
     text += header_line("COMP", "", well.company, "COMPANY");
@@ -174,28 +194,52 @@ bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
 
     StreamedFile file(target);
     if (!file.ok()) {
-        error = "Невозможно создать файл " + target.string();
-        return false;
+        result.error = "Невозможно создать файл " + target.string();
+        return result;
     }
-    for (const auto& [depth, index] : order) {
-        const LasRecord r = row(index);
-        text += value_field(depth, 2);
+    LasRecord r;
+    const int total = static_cast<int>(order.size());
+    for (int done = 0; done < total; ++done) {
+        const auto [depth, index] = order[static_cast<std::size_t>(done)];
+        r.values.clear();
+        source.row(index, r);
+        append_field(text, number(depth, 2));
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const auto& v = c < r.values.size() ? r.values[c] : std::nullopt;
-            text += " " + value_field(v && std::isfinite(*v) ? *v : kLasNull, 4);
+            text += ' ';
+            append_value(text, v);
         }
-        text += " " + std::to_string(r.time_seconds) + "\r\n";
-        if (text.size() > 64 * 1024) {
+        text += ' ';
+        text += std::to_string(r.time_seconds);
+        text += "\r\n";
+        if (text.size() > 256 * 1024) {
             file.write(text);
             text.clear();
+            if (progress && !progress(done + 1, total)) {
+                result.cancelled = true;
+                result.error = "Экспорт прерван. Прежний файл не изменён.";
+                return result;  // the temporary file goes with `file`
+            }
         }
     }
     file.write(text);
     if (!file.commit()) {
-        error = "Ошибка записи в файл " + target.string();
-        return false;
+        result.error = "Ошибка записи в файл " + target.string();
+        return result;
     }
-    return true;
+    result.ok = true;
+    result.written = total;
+    return result;
+}
+
+bool write_las(const std::filesystem::path& target, const LasWellInfo& well,
+               const std::vector<LasColumn>& columns, int row_count,
+               const std::function<LasRecord(int)>& row, std::string& error) {
+    const LasResult result = write_las(target, well, columns,
+                                       {row_count, [&](int i) { return row(i).depth; },
+                                        [&](int i, LasRecord& out) { out = row(i); }});
+    error = result.error;
+    return result.ok;
 }
 
 }  // namespace vetra::reports

@@ -67,6 +67,9 @@ public:
     int row_count() const override;
     int column_count() const override;
     std::string cell_text(int row, int column) const override;
+    TableCell cell(int row, int column) const override;
+    int repeated_columns() const override { return 2; }
+    void row_cells(int row, std::vector<TableCell>& out) const override;
 
     int data_rows() const { return table_.row_count(); }
     std::string header_text(int column) const;
@@ -87,6 +90,7 @@ private:
     // Which ratio column `column` is (0 .. kRatioColumns - 1), or -1.
     int ratio_column(int column) const;
     std::string ratio_text(const TableRow& row, int index) const;
+    TableCell data_cell(const TableRow& row, int column, const analysis::GasRatios* ratios) const;
 
     ResultsTable& table_;
     bool reverse_mode_ = false;

@@ -253,7 +253,7 @@ void TVetraMainForm::build_tool_bar() {
 void TVetraMainForm::start_up() {
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
-    new TableReports(*table_page_, workstation_, settings_, operator_);
+    new TableReports(*table_page_, workstation_, system_.gases(), settings_, operator_);
     set_panel_visibility();
     show_mode();
     if (options_.setup_wizard && settings_.first_start) {
