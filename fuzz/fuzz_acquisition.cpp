@@ -1,5 +1,6 @@
-// Any byte stream as the chromatograph's line: framing, decoding and reduction to points
-// must neither crash nor hang, and what comes out must keep to the decoder's ranges.
+// Any byte stream as the chromatograph's line, end to end: framing, decoding and reduction to
+// points must neither crash nor hang, and what comes out must keep to the decoder's ranges.
+// The reduction's trimmed means dominate its time; fuzz_frames runs the decoder alone.
 // The first three bytes choose the model, the totalizer flag, the ADC width, the range
 // factor and the rate; the rest is the line.
 #include <cmath>

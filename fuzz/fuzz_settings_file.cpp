@@ -1,5 +1,5 @@
-// Any byte sequence as "хроматограф.ini": parsing, reading every setting and writing the
-// document back must neither crash nor change what a second load reads.
+// Any byte sequence as "хроматограф.ini", end to end: parsing, reading every setting and
+// writing the document back must neither crash nor change what a second load reads.
 #include <cstdint>
 #include <string>
 
