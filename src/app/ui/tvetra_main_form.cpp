@@ -86,6 +86,9 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                                      QString::fromStdString(topic));
     };
     settings_menus_->rig_changed = [this] { workstation_.restart_wits(); };
+    settings_menus_->table_font_changed = [this](const std::string& family, int point_size) {
+        table_page_->apply_font(q(family), point_size);
+    };
     settings_menus_->totalizer().on_reconnect = [this] {
         if (auto* reader = workstation_.totalizer_thread()) {
             reader->request_reconnect();
