@@ -16,6 +16,7 @@
 
 #include <climits>
 
+#include "library/ui/screen_fit.h"
 #include "reports/ui/help_window.h"
 
 namespace vetra::reports::ui {
@@ -90,7 +91,7 @@ TPreviewForm::TPreviewForm(const storage::TableText& table, const PrintOptions& 
     : QDialog(parent), table_(table), options_(options), page_(page) {
     setObjectName("TPreviewForm");
     setWindowTitle("Предварительный просмотр");
-    resize(900, 700);
+    resize(library::ui::within_screen(this, {900, 700}));
 
     // The screen's centimetre; the page as wide as the printer's, in screen pixels.
     const double unit = logicalDpiY() * kCmPerInchReciprocal;

@@ -1,6 +1,8 @@
 #include "storage/ui/history_page.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -12,6 +14,7 @@
 
 #include "library/operator.h"
 #include "storage/history.h"
+#include "storage/ui/history_entry_window.h"
 
 namespace vetra::storage::ui {
 namespace {
@@ -94,8 +97,19 @@ void HistoryView::mouseReleaseEvent(QMouseEvent* event) {
     (void)history_.select_at(at.x(), at.y(), width(), height(), margin());
 }
 
-void HistoryView::mouseDoubleClickEvent(QMouseEvent*) {
-    Q_EMIT printRequested();
+void HistoryView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    (void)history_.select_at(at.x(), at.y(), width(), height(), margin());
+    Q_EMIT openRequested();
+}
+
+void HistoryView::contextMenuEvent(QContextMenuEvent* event) {
+    (void)history_.select_at(event->pos().x(), event->pos().y(), width(), height(), margin());
+    QMenu menu(this);
+    menu.addAction("Открыть", this, &HistoryView::openRequested);
+    menu.addAction("Печать...", this, &HistoryView::printRequested);
+    menu.addAction("Сохранить...", this, &HistoryView::saveRequested);
+    menu.exec(event->globalPos());
 }
 
 HistoryPage::HistoryPage(History& history, library::Operator& op,
@@ -134,7 +148,9 @@ HistoryPage::HistoryPage(History& history, library::Operator& op,
 
     connect(MyButton1, &QPushButton::clicked, this, &HistoryPage::MyButton1Click);
     connect(MyButton2, &QPushButton::clicked, this, &HistoryPage::MyButton2Click);
+    connect(view_, &HistoryView::openRequested, this, &HistoryPage::open_selected);
     connect(view_, &HistoryView::printRequested, this, &HistoryPage::MyButton1Click);
+    connect(view_, &HistoryView::saveRequested, this, &HistoryPage::MyButton2Click);
     repaint_ = history_.changed.connect([this] { view_->update(); });
 }
 
@@ -164,6 +180,16 @@ void HistoryPage::MyButton2Click() {
     if (!path.isEmpty()) {
         (void)save_selected(path);
     }
+}
+
+HistoryEntryWindow* HistoryPage::open_selected() {
+    const display::ChromatogramPlot* entry = history_.selected_entry();
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    auto* window = new HistoryEntryWindow(*entry, style_, gas_count_, this);
+    window->show();
+    return window;
 }
 
 bool HistoryPage::print_selected(QPrinter& printer) {
