@@ -124,6 +124,20 @@ private Q_SLOTS:
     void a_double_click_opens_the_entry_large_with_zoom() {
         HistoryRig rig(3);
         rig.history.entry(1).message = "Дата: 7.12.2026.   Время: 9:05.";
+        // In the grid the date is a line of text on the cell's top line, not the plot's yellow
+        // warning box over the peaks.
+        const QImage grid = rig.page.view()->grab().toImage();
+        const QRect top_line = rig.cell(1).adjusted(rig.cell(1).width() / 2, 0, 0, 0);
+        int yellow = 0;
+        int ink = 0;
+        for (int y = top_line.top(); y < top_line.top() + rig.cell(1).height() / 8; ++y) {
+            for (int x = top_line.left(); x <= top_line.right(); ++x) {
+                yellow += grid.pixelColor(x, y) == QColor(Qt::yellow) ? 1 : 0;
+                ink += grid.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+            }
+        }
+        QCOMPARE(yellow, 0);
+        QVERIFY(ink > 20);
         QTest::mouseDClick(rig.page.view(), Qt::LeftButton, {}, rig.cell(1).center());
         QCOMPARE(rig.history.selected(), 1);
         QVERIFY(rig.op.questions.empty());

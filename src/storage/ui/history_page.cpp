@@ -11,6 +11,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "library/operator.h"
 #include "storage/history.h"
@@ -38,6 +40,23 @@ QRect cell_rect(int index, const QRect& page, int margin) {
                  QPoint(page.left() + c.right - 1, page.top() + c.bottom - 1));
 }
 
+// Right-aligned on the line the compact layout keeps free above the plot, after the value
+// label; shortened rather than run into it.
+void paint_date(QPainter& p, const QRect& cell, const QString& date,
+                const display::ChromatogramPlot& entry) {
+    if (date.isEmpty()) {
+        return;
+    }
+    const QFontMetrics fm = p.fontMetrics();
+    const int room = cell.width() - fm.horizontalAdvance("00000 мВ  ");
+    if (room <= 0) {
+        return;
+    }
+    p.setPen(display::ui::to_qcolor(entry.foreground));
+    const QRect line(cell.left(), cell.top(), cell.width() - 2, fm.height());
+    p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, fm.elidedText(date, Qt::ElideRight, room));
+}
+
 }  // namespace
 
 void paint_history(QPainter& p, const QRect& page, const QRect& clip, History& history,
@@ -56,7 +75,13 @@ void paint_history(QPainter& p, const QRect& page, const QRect& clip, History& h
         options.fill_peaks = true;
         display::ChromatogramPlot& entry = history.entry(i);
         entry.compact = true;
+        // The date goes on the cell's top line beside the value label: as the plot's warning
+        // box it would cover the tallest peaks and their labels at a large font.
+        std::string date;
+        std::swap(date, entry.message);
         display::ui::paint_chromatogram(p, cell, entry, how.gas_count, style, options);
+        paint_date(p, cell, QString::fromStdString(date).simplified(), entry);
+        std::swap(date, entry.message);
         p.restore();
     }
     const int selected = history.selected();
