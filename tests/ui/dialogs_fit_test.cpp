@@ -31,6 +31,7 @@
 #include "settings/ui/topt_form.h"
 #include "settings/ui/topt_master_form.h"
 #include "settings/ui/tporog_form.h"
+#include "storage/history.h"
 #include "storage/ui/history_entry_window.h"
 #include "storage/ui/tdel_table_form.h"
 #include "storage/ui/tdel_table_rows_form.h"
@@ -129,8 +130,11 @@ private Q_SLOTS:
         }) << 0;
         QTest::newRow("history entry") << Factory([](test::DialogRig&) {
             static const test::SamplePlot sample;
+            static storage::History history;
+            history.add(sample.plot, sample.gases, sample.results, test::SamplePlot::kRate,
+                        0xFFFFFF, {2026, 12, 8, 9, 5});
             return make<storage::ui::HistoryEntryWindow>(
-                sample.plot, [] { return test::SamplePlot::style(); }, [] { return 6; });
+                history.entry(0), [] { return test::SamplePlot::style(); }, [] { return 6; });
         }) << 0;
         QTest::newRow("calibration") << Factory([](test::DialogRig& r) {
             return make<analysis::ui::TEtalonForm>(r.system, r.settings, r.op,

@@ -134,6 +134,10 @@ private Q_SLOTS:
         QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(w.form->time_text()).hasMatch(),
                  qPrintable(w.form->time_text()));
         QVERIFY(w.hint("indiCurMode").contains(control::kLostConnectionMessage));
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            w.form->resize(1366, 768);
+            QVERIFY(w.form->grab().save(shots + "/main-after-lost-link.png"));
+        }
 
         // A cycle that ends with a fault of the line is an error of its own.
         w.rig.system.cycle_finished(-98);

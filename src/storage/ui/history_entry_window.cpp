@@ -89,6 +89,15 @@ display::ui::PlotStyle HistoryEntryWindow::entry_style() const {
     display::ui::PlotStyle s = style_ ? style_() : display::ui::PlotStyle{};
     s.samples_per_second = rate_;
     s.screen_seconds = std::max(1, (plot_.point_count() + rate_ - 1) / rate_);
+    // Time lines no closer than their labels allow at this width and font.
+    const QFontMetrics fm(display::ui::plot_font(s), view_);
+    const int labels = std::max(1, view_->width() / std::max(1, fm.horizontalAdvance("0000  ")));
+    for (const int step : {1, 2, 5, 10, 15, 20, 30, 60, 120, 300, 600}) {
+        s.horizontal_grid = step;
+        if (s.screen_seconds / step <= labels) {
+            break;
+        }
+    }
     return s;
 }
 
