@@ -129,6 +129,9 @@ private Q_SLOTS:
         test::DialogRig rig;
         rig.system.set_time_mode_period(stored);
         TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        // The field opens with what OK would keep: never "0 секунд".
+        QCOMPARE(child<QComboBox>(form, "cbPeriod")->currentText(),
+                 QString::number(stored > 0 ? stored : 120));
         child<QComboBox>(form, "cbPeriod")->setEditText(typed);
         QVERIFY(child<QRadioButton>(form, "rbMode1")->isChecked());  // typing chose the mode
         form.accept();
@@ -187,9 +190,11 @@ private Q_SLOTS:
         grid->item(1, 2)->setText("12,5");
         grid->item(1, 3)->setText("18.5");
         grid->item(1, 1)->setText("C2x");
-        grid->item(2, 2)->setText("abc");  // keeps its window
+        grid->item(2, 2)->setText("abc");             // keeps its window
+        QVERIFY(grid->item(0, 4)->text().isEmpty());  // the swatch alone, no number
         form.gas_colour_click(1);
-        QCOMPARE(grid->item(1, 4)->text(), QString("65280"));
+        QVERIFY(grid->item(1, 4)->text().isEmpty());
+        QCOMPARE(grid->item(1, 4)->background().color(), QColor(0, 255, 0));
         form.accept();
 
         const analysis::GazOption& ethane = rig.system.gases().gas(1);

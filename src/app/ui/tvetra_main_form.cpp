@@ -52,9 +52,17 @@ const QColor kWorkTop = QColor(255, 0, 0);       // Windows colour 255
 const QColor kWorkBottom = QColor(128, 0, 0);    // 128
 const QColor kReadyTop = QColor(128, 128, 128);  // 8421504
 const QColor kReadyBottom = QColor(78, 78, 78);  // 5131854
+const QColor kFailedTop = QColor(255, 214, 0);
+const QColor kFailedBottom = QColor(196, 140, 0);
+constexpr const char* kStateHint = " Состояние хроматографа ";
+constexpr const char* kTimeHint = " Время с начала цикла ";
 
 using library::ui::fixed_text;
 using library::ui::q;
+
+QString clock_text(const library::LocalTime& t) {
+    return QString::asprintf("%02d:%02d:%02d", t.hour, t.minute, t.second);
+}
 
 QString work_mode_button_hint(int period) {
     return " Режим работы по времени с интервалом " + QString::number(period) + " сек";
@@ -247,8 +255,8 @@ void TVetraMainForm::build_tool_bar() {
     indicator(indiWorkMode, "indiWorkMode", "  Прогрев колонок 3 из 3  ",
               " Текущий режим работы \r\n Для выбора режима используйте кнопки \"Н\", \"В\", "
               "\"Р\" и \"Г\" ");
-    indicator(indiCurMode, "indiCurMode", "  Р А Б О Т А  ", " Состояние хроматографа ");
-    indicator(indiTime, "indiTime", " 00000 с. ", " Время с начала цикла ");
+    indicator(indiCurMode, "indiCurMode", "  Н Е Т  С В Я З И  ", kStateHint);
+    indicator(indiTime, "indiTime", " 00000 с. ", kTimeHint);
 }
 
 // --- start-up and shut-down ---------------------------------------------------------------
@@ -283,7 +291,12 @@ void TVetraMainForm::start_up() {
         show_state();
         show_mode();
     }));
-    connections_.emplace_back(system_.cycle_finished.connect([this](int) {
+    connections_.emplace_back(system_.cycle_finished.connect([this](int status) {
+        if (status != link::kStatusNoError && status != link::kStatusClosingFrame) {
+            failure_ =
+                "Цикл прерван: сбой обмена с хроматографом (код " + QString::number(status) + ")";
+            failure_time_ = clock_text(system_.clock().local_now());
+        }
         show_state();
         // The last gases may be computed as the cycle closes, with no new point to notice.
         refresh_chromatogram(true);
@@ -405,6 +418,7 @@ void TVetraMainForm::MainTimerTimer() {
         system_.on_timer_tick();
     } catch (const control::VetraError& e) {
         chromatogram_page_->show_error(e.what(), true);
+        show_failure(e.what());
         return;
     }
 
@@ -428,7 +442,7 @@ void TVetraMainForm::MainTimerTimer() {
             seconds = system_.link().elapsed_seconds();
         }
         indiTime->SetCaption(QString::number(seconds) + " с.");
-    } else {
+    } else if (failure_.isEmpty()) {
         indiTime->SetCaption({});
     }
 
@@ -451,12 +465,34 @@ QString TVetraMainForm::adc_indicator_text(int code, int range, int state, int m
     return "АЦП=" + value + " ДИАП=" + QString::number(range) + "[" + QString::number(state) + "]";
 }
 
+// A failed start or a cycle that broke off leaves a word on the indicator and the time it
+// happened in the time field, never a bare colour, until the next cycle starts.
+void TVetraMainForm::show_failure(const std::string& message) {
+    failure_ = q(message);
+    failure_time_ = clock_text(system_.clock().local_now());
+    show_state();
+}
+
 void TVetraMainForm::show_state() {
     if (system_.state() == 0) {
+        if (!failure_.isEmpty()) {
+            failure_.clear();
+            set_hint(indiCurMode, kStateHint);
+            set_hint(indiTime, kTimeHint);
+        }
         indiCurMode->SetGradient(kWorkTop, kWorkBottom);
         indiCurMode->SetTextColour(Qt::white);
         indiCurMode->SetCaption((blink_ & 1) == 0 ? "Р А Б О Т А" : "");
         ++blink_;
+    } else if (!failure_.isEmpty()) {
+        const bool no_link =
+            failure_ == control::kLostConnectionMessage || failure_ == control::kNoAnswerMessage;
+        indiCurMode->SetGradient(kFailedTop, kFailedBottom);
+        indiCurMode->SetTextColour(Qt::black);
+        indiCurMode->SetCaption(no_link ? "Н Е Т  С В Я З И" : "О Ш И Б К А");
+        set_hint(indiCurMode, " Состояние хроматографа: " + failure_ + " ");
+        set_hint(indiTime, " Время сбоя ");
+        indiTime->SetCaption(failure_time_);
     } else {
         indiCurMode->SetGradient(kReadyTop, kReadyBottom);
         indiCurMode->SetTextColour(Qt::white);
@@ -496,6 +532,7 @@ void TVetraMainForm::MenuStart() {
         system_.start_analysis();
     } catch (const control::VetraError& e) {
         chromatogram_page_->show_error(e.what(), false);
+        show_failure(e.what());
     }
 }
 

@@ -96,6 +96,7 @@ private:
 
     void show_mode();
     void show_state();
+    void show_failure(const std::string& message);
     void set_panel_visibility();
     void refresh_chromatogram(bool force);
     bool confirm_close();
@@ -114,6 +115,8 @@ private:
     Workstation workstation_;
 
     int blink_ = 0;
+    QString failure_;  // what ended the last cycle or start badly; empty after a good one
+    QString failure_time_;
     bool ending_session_ = false;
     QRect restored_;  // the placement's normal rectangle, for a window shown maximised
 

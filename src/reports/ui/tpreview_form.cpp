@@ -15,6 +15,7 @@
 
 #include <climits>
 
+#include "library/ui/screen_fit.h"
 #include "reports/ui/help_window.h"
 
 namespace vetra::reports::ui {
@@ -106,7 +107,7 @@ TPreviewForm::TPreviewForm(const storage::TableText& table, const PrintOptions& 
     : QDialog(parent), table_(table), options_(options), page_(page) {
     setObjectName("TPreviewForm");
     setWindowTitle("Предварительный просмотр");
-    resize(900, 700);
+    resize(library::ui::within_screen(this, {900, 700}));
 
     // The screen's centimetre; the page as large as the printer's, in screen pixels.
     const double unit = logicalDpiY() * kCmPerInchReciprocal;

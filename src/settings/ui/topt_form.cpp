@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 #include <functional>
 
 #include "library/ui/qt_text.h"
+#include "library/ui/screen_fit.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
@@ -88,6 +90,16 @@ QWidget* row_of(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     return row;
 }
 
+// A page scrolls where a large font makes it taller or wider than the screen allows, so
+// the buttons below stay on the screen.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea();
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidget(page);
+    return area;
+}
+
 }  // namespace
 
 TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
@@ -101,21 +113,22 @@ TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
     auto* layout = new QVBoxLayout(this);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
-    PageControl1->addTab(build_mode_page(), "Режим");
-    PageControl1->addTab(build_gas_page(), "Газ");
-    PageControl1->addTab(build_screen_page(), "Экран");
-    PageControl1->addTab(build_totalizer_page(), "Газосумматор");
-    PageControl1->addTab(build_misc_page(), "Разное");
+    PageControl1->addTab(scrolling(build_mode_page()), "Режим");
+    PageControl1->addTab(scrolling(build_gas_page()), "Газ");
+    PageControl1->addTab(scrolling(build_screen_page()), "Экран");
+    PageControl1->addTab(scrolling(build_totalizer_page()), "Газосумматор");
+    PageControl1->addTab(scrolling(build_misc_page()), "Разное");
     maker_page_ = build_maker_page();
-    PageControl1->addTab(maker_page_, "Настройки производителя");
+    PageControl1->addTab(scrolling(maker_page_), "Настройки производителя");
     PageControl1->setTabVisible(5, false);
     if (services_.rig) {
         wits_page_ = new WitsPage(this);
-        PageControl1->addTab(wits_page_, "WITS");
+        PageControl1->addTab(scrolling(wits_page_), "WITS");
         wits_page_->fill(*services_.rig);
     }
     layout->addWidget(PageControl1, 1);
     layout->addWidget(build_buttons());
+    resize(library::ui::within_screen(this, sizeHint()));
 
     zero_timer_ = new QTimer(this);
     zero_timer_->setInterval(kZeroShiftTickMs);

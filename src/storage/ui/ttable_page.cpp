@@ -28,6 +28,8 @@ constexpr int kFrozenColumns = 2;
 QPushButton* button(const QString& text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
+    // The style leaves a long text almost on the frame; a letter's room on each side.
+    b->setMinimumWidth(b->sizeHint().width() + 2 * b->fontMetrics().averageCharWidth());
     return b;
 }
 
@@ -53,7 +55,7 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     lblEditHint->setObjectName("lblEditHint");
     lblEditHint->setStyleSheet("color: blue");
     lblEditHint->setVisible(false);
-    mbExport = button("Экспорт в Excel", "mbExport", this);
+    mbExport = button("Экспорт в Excel...", "mbExport", this);
     mbExport->setEnabled(false);
     btnRatios = button("Отношения газов", "btnRatios", this);
     btnRatios->setCheckable(true);
