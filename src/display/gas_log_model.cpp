@@ -1,0 +1,292 @@
+#include "display/gas_log_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vetra::display {
+namespace {
+
+std::uint16_t quantise(float fraction) {
+    return static_cast<std::uint16_t>(
+        std::lround(std::clamp(fraction, 0.0f, 1.0f) * GasLogModel::kLevels));
+}
+
+std::uint16_t ratio_level(const std::optional<double>& value, bool logarithmic) {
+    if (!value || !std::isfinite(*value)) {
+        return GasLogModel::kAbsent;
+    }
+    return quantise(logarithmic ? log_fraction(*value, kRatioLogMin, kRatioLogMax)
+                                : static_cast<float>(*value / kCharacterMax));
+}
+
+int pixel_row(double y, int rows) {
+    if (!(y >= 0.0)) {
+        return -1;
+    }
+    return y >= rows ? rows : static_cast<int>(y);
+}
+
+}  // namespace
+
+float log_fraction(double value, double lo, double hi) {
+    if (!(value > lo)) {
+        return 0.0f;
+    }
+    return static_cast<float>(std::log10(value / lo) / std::log10(hi / lo));
+}
+
+void RunBuilder::add(double y, float value) {
+    const int row = pixel_row(y, rows_);
+    if (!runs_.empty() && !gap_ && runs_.back().y == row) {
+        LogRun& r = runs_.back();
+        r.lo = std::min(r.lo, value);
+        r.hi = std::max(r.hi, value);
+        return;
+    }
+    runs_.push_back({row, value, value, gap_ || runs_.empty()});
+    gap_ = false;
+}
+
+void GasLogModel::clear() {
+    gases_.clear();
+    codes_.clear();
+    depths_.clear();
+    levels_.clear();
+    zones_.clear();
+    drilling_.clear();
+    deepest_ = 0.0f;
+    first_stamp_ = last_stamp_ = 0;
+    generation_ = ~std::uint64_t{0};
+}
+
+bool GasLogModel::update(const GasLogRows& rows) {
+    const int available = rows.size();
+    bool changed = false;
+    if (rows.generation() != generation_ || available < size()) {
+        clear();
+        generation_ = rows.generation();
+        const auto& gases = rows.gases();
+        gases_.assign(gases.begin(),
+                      gases.begin() + std::min<std::size_t>(gases.size(), kMaxLogGases));
+        for (const auto& g : gases_) {
+            codes_.push_back(g.code);
+        }
+        depths_.reserve(static_cast<std::size_t>(available));
+        levels_.reserve(static_cast<std::size_t>(available) *
+                        static_cast<std::size_t>(curve_count()));
+        zones_.reserve(static_cast<std::size_t>(available));
+        drilling_.reserve(static_cast<std::size_t>(available));
+        changed = true;
+    }
+    GasLogSample s;
+    for (int i = size(); i < available; ++i) {
+        if (!rows.read(i, s)) {
+            s = GasLogSample{};  // a row that cannot be read keeps its place, without a depth
+        }
+        add(s);
+        changed = true;
+    }
+    return changed;
+}
+
+void GasLogModel::add(const GasLogSample& s) {
+    const int row = size();
+    const float depth = std::isfinite(s.depth) && s.depth > 0.0f ? s.depth : 0.0f;
+    depths_.push_back(depth);
+    std::vector<analysis::CodedValue> coded;
+    coded.reserve(gases_.size());
+    for (std::size_t g = 0; g < gases_.size(); ++g) {
+        const float v = s.gases[g];
+        levels_.push_back(std::isfinite(v) ? quantise(log_fraction(v, kGasLogMin, kGasLogMax))
+                                           : kAbsent);
+        coded.push_back({codes_[g], v});
+    }
+    const analysis::GasRatios r = analysis::gas_ratios(analysis::light_gases(coded));
+    levels_.push_back(ratio_level(r.wetness, true));
+    levels_.push_back(ratio_level(r.balance, true));
+    levels_.push_back(ratio_level(r.character, false));
+    zones_.push_back(static_cast<std::uint8_t>(analysis::fluid_zone(r)));
+    if (depth > deepest_) {
+        deepest_ = depth;
+        drilling_.push_back(row);
+    }
+    if (s.stamp != 0) {
+        if (first_stamp_ == 0) {
+            first_stamp_ = s.stamp;
+        }
+        last_stamp_ = s.stamp;
+    }
+}
+
+bool GasLogModel::is_drilling(int row) const {
+    return std::binary_search(drilling_.begin(), drilling_.end(), row);
+}
+
+std::optional<float> GasLogModel::deepest() const {
+    return drilling_.empty() ? std::nullopt : std::optional<float>(deepest_);
+}
+
+std::optional<float> GasLogModel::shallowest() const {
+    if (drilling_.empty()) {
+        return std::nullopt;
+    }
+    float least = deepest_;
+    for (const float d : depths_) {
+        if (d > 0.0f && d < least) {
+            least = d;
+        }
+    }
+    return least;
+}
+
+std::optional<float> GasLogModel::newest_depth() const {
+    for (auto it = depths_.rbegin(); it != depths_.rend(); ++it) {
+        if (*it > 0.0f) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t GasLogModel::first_drilling_at(double depth) const {
+    const auto it = std::lower_bound(drilling_.begin(), drilling_.end(), depth,
+                                     [this](int row, double d) { return this->depth(row) < d; });
+    return static_cast<std::size_t>(it - drilling_.begin());
+}
+
+// Calls visit(row, y) for the rows to draw, in time order. Drilling rows are ordered by
+// depth, so only those in view (and one either side, to join the curve to the edges) are read.
+template <class Visit>
+void GasLogModel::visit_rows(const DepthAxis& axis, int rows, bool drilling_only,
+                             Visit visit) const {
+    if (drilling_only) {
+        std::size_t i = first_drilling_at(axis.depth_at(0.0));
+        i = i > 0 ? i - 1 : 0;
+        for (; i < drilling_.size(); ++i) {
+            const int row = drilling_[i];
+            const double y = axis.y_of(depths_[static_cast<std::size_t>(row)]);
+            visit(row, y);
+            if (y >= rows) {
+                break;
+            }
+        }
+        return;
+    }
+    for (int row = 0; row < size(); ++row) {
+        const float d = depths_[static_cast<std::size_t>(row)];
+        if (d > 0.0f) {
+            visit(row, axis.y_of(d));
+        }
+    }
+}
+
+std::vector<LogRun> GasLogModel::runs(int curve, const DepthAxis& axis, int rows,
+                                      bool drilling_only) const {
+    RunBuilder builder(rows);
+    if (curve < 0 || curve >= curve_count() || rows <= 0) {
+        return {};
+    }
+    const auto stride = static_cast<std::size_t>(curve_count());
+    const std::uint16_t* levels = levels_.data() + curve;
+    visit_rows(axis, rows, drilling_only, [&](int row, double y) {
+        const std::uint16_t l = levels[static_cast<std::size_t>(row) * stride];
+        if (l == kAbsent) {
+            builder.gap();
+        } else {
+            builder.add(y, static_cast<float>(l) / kLevels);
+        }
+    });
+    return builder.take();
+}
+
+std::vector<analysis::FluidZone> GasLogModel::zone_rows(const DepthAxis& axis, int rows,
+                                                        bool drilling_only) const {
+    std::vector<analysis::FluidZone> out(static_cast<std::size_t>(std::max(rows, 0)),
+                                         analysis::FluidZone::none);
+    visit_rows(axis, rows, drilling_only, [&](int row, double y) {
+        const int r = pixel_row(y, rows);
+        if (r >= 0 && r < rows) {
+            out[static_cast<std::size_t>(r)] = zone(row);
+        }
+    });
+    return out;
+}
+
+std::optional<int> GasLogModel::nearest_row(double depth, bool drilling_only) const {
+    std::optional<int> best;
+    double best_distance = INFINITY;
+    const auto consider = [&](int row) {
+        const float d = depths_[static_cast<std::size_t>(row)];
+        const double distance = std::fabs(d - depth);
+        if (d > 0.0f && distance <= best_distance) {
+            best_distance = distance;
+            best = row;
+        }
+    };
+    if (drilling_only) {
+        const std::size_t i = first_drilling_at(depth);
+        if (i > 0) {
+            consider(drilling_[i - 1]);
+        }
+        if (i < drilling_.size()) {
+            consider(drilling_[i]);
+        }
+        return best;
+    }
+    for (int row = 0; row < size(); ++row) {
+        consider(row);
+    }
+    return best;
+}
+
+std::size_t GasLogModel::memory_bytes() const {
+    return depths_.capacity() * sizeof(float) + levels_.capacity() * sizeof(std::uint16_t) +
+           zones_.capacity() + drilling_.capacity() * sizeof(int);
+}
+
+std::vector<LogRun> totalizer_runs(const control::TotalizerLog& log, const DepthAxis& axis,
+                                   int rows, bool drilling_only, double full_scale) {
+    RunBuilder builder(rows);
+    if (rows <= 0 || !(full_scale > 0.0)) {
+        return {};
+    }
+    // A reading a second sits at one depth for a while as the bit drills on, so readings
+    // at the deepest depth so far count as drilling; only shallower ones are left out.
+    float deepest = 0.0f;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const float d = log.depth(i);
+        if (!(d > 0.0f) || (drilling_only && d < deepest)) {
+            continue;
+        }
+        deepest = std::max(deepest, d);
+        const float v = log.value(i);
+        if (!std::isfinite(v)) {
+            builder.gap();
+            continue;
+        }
+        builder.add(axis.y_of(d), static_cast<float>(std::clamp(v / full_scale, 0.0, 1.0)));
+    }
+    return builder.take();
+}
+
+std::optional<std::size_t> totalizer_record_at(const control::TotalizerLog& log, double depth,
+                                               bool drilling_only) {
+    std::optional<std::size_t> best;
+    double best_distance = INFINITY;
+    float deepest = 0.0f;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const float d = log.depth(i);
+        if (!(d > 0.0f) || (drilling_only && d < deepest)) {
+            continue;
+        }
+        deepest = std::max(deepest, d);
+        const double distance = std::fabs(d - depth);
+        if (distance <= best_distance) {
+            best_distance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+}  // namespace vetra::display
