@@ -148,7 +148,7 @@ private:
     void visit_rows(const DepthAxis& axis, int rows, bool drilling_only, Visit visit) const;
 
     std::vector<GasLogGas> gases_;
-    std::vector<std::string> codes_;
+    std::vector<int> slots_;  // per gas: 0..4 for C1..C5 in the ratios, -1 for none
     std::uint64_t generation_ = ~std::uint64_t{0};
     std::vector<float> depths_;
     std::vector<std::uint16_t> levels_;
