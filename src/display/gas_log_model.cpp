@@ -85,6 +85,8 @@ void GasLogModel::clear() {
     levels_.clear();
     zones_.clear();
     drilling_.clear();
+    all_blocks_ = {};
+    drilling_blocks_ = {};
     deepest_ = 0.0f;
     first_stamp_ = last_stamp_ = 0;
     generation_ = ~std::uint64_t{0};
@@ -143,9 +145,11 @@ void GasLogModel::add(const GasLogSample& s) {
     levels_.push_back(ratio_level(r.balance, true));
     levels_.push_back(ratio_level(r.character, false));
     zones_.push_back(static_cast<std::uint8_t>(analysis::fluid_zone(r)));
+    add_to_blocks(all_blocks_, static_cast<std::size_t>(row), row);
     if (depth > deepest_) {
         deepest_ = depth;
         drilling_.push_back(row);
+        add_to_blocks(drilling_blocks_, drilling_.size() - 1, row);
     }
     if (s.stamp != 0) {
         if (first_stamp_ == 0) {
@@ -153,6 +157,39 @@ void GasLogModel::add(const GasLogSample& s) {
         }
         last_stamp_ = s.stamp;
     }
+}
+
+void GasLogModel::add_to_blocks(Blocks& b, std::size_t position, int row) {
+    const auto curves = static_cast<std::size_t>(curve_count());
+    const float depth = depths_[static_cast<std::size_t>(row)];
+    const std::uint16_t* levels = levels_.data() + static_cast<std::size_t>(row) * curves;
+    if (position % kBlock == 0) {
+        b.low_depth.push_back(depth);
+        b.high_depth.push_back(depth);
+        for (std::size_t c = 0; c < curves; ++c) {
+            b.low.push_back(levels[c]);
+            b.high.push_back(levels[c]);
+        }
+        return;
+    }
+    const std::size_t k = b.low_depth.size() - 1;
+    b.low_depth[k] = std::min(b.low_depth[k], depth);
+    b.high_depth[k] = std::max(b.high_depth[k], depth);
+    for (std::size_t c = 0; c < curves; ++c) {
+        std::uint16_t& lo = b.low[k * curves + c];
+        std::uint16_t& hi = b.high[k * curves + c];
+        if (levels[c] == kAbsent || hi == kAbsent) {
+            hi = kAbsent;
+        } else {
+            lo = std::min(lo, levels[c]);
+            hi = std::max(hi, levels[c]);
+        }
+    }
+}
+
+std::size_t GasLogModel::Blocks::memory() const {
+    return (low_depth.capacity() + high_depth.capacity()) * sizeof(float) +
+           (low.capacity() + high.capacity()) * sizeof(std::uint16_t);
 }
 
 bool GasLogModel::is_drilling(int row) const {
@@ -223,16 +260,54 @@ std::vector<LogRun> GasLogModel::runs(int curve, const DepthAxis& axis, int rows
     if (curve < 0 || curve >= curve_count() || rows <= 0) {
         return {};
     }
-    const auto stride = static_cast<std::size_t>(curve_count());
-    const std::uint16_t* levels = levels_.data() + curve;
-    visit_rows(axis, rows, drilling_only, [&](int row, double y) {
-        const std::uint16_t l = levels[static_cast<std::size_t>(row) * stride];
+    const auto curves = static_cast<std::size_t>(curve_count());
+    const Blocks& blocks = drilling_only ? drilling_blocks_ : all_blocks_;
+    const std::size_t count = drilling_only ? drilling_.size() : depths_.size();
+    std::size_t position = 0;
+    if (drilling_only) {
+        // Drilled rows are ordered by depth: start just above the view.
+        position = first_drilling_at(axis.depth_at(0.0));
+        position = position > 0 ? position - 1 : 0;
+    }
+    while (position < count) {
+        if (position % kBlock == 0 && position + kBlock <= count) {
+            const std::size_t k = position / kBlock;
+            const std::uint16_t hi = blocks.high[k * curves + static_cast<std::size_t>(curve)];
+            const float shallow = blocks.low_depth[k];
+            if (shallow > 0.0f && hi != kAbsent) {
+                const double y = axis.y_of(shallow);
+                const int first = pixel_row(y, rows);
+                if (first == pixel_row(axis.y_of(blocks.high_depth[k]), rows)) {
+                    const std::uint16_t lo =
+                        blocks.low[k * curves + static_cast<std::size_t>(curve)];
+                    builder.add(y, static_cast<float>(lo) / kLevels);
+                    builder.add(y, static_cast<float>(hi) / kLevels);
+                    position += kBlock;
+                    if (drilling_only && first >= rows) {
+                        break;
+                    }
+                    continue;
+                }
+            }
+        }
+        const int row = drilling_only ? drilling_[position] : static_cast<int>(position);
+        ++position;
+        const float d = depths_[static_cast<std::size_t>(row)];
+        if (!(d > 0.0f)) {
+            continue;
+        }
+        const std::uint16_t l =
+            levels_[static_cast<std::size_t>(row) * curves + static_cast<std::size_t>(curve)];
+        const double y = axis.y_of(d);
         if (l == kAbsent) {
             builder.gap();
         } else {
             builder.add(y, static_cast<float>(l) / kLevels);
         }
-    });
+        if (drilling_only && y >= rows) {
+            break;
+        }
+    }
     return builder.take();
 }
 
@@ -290,7 +365,8 @@ std::optional<int> GasLogModel::nearest_row(double depth, bool drilling_only) co
 
 std::size_t GasLogModel::memory_bytes() const {
     return depths_.capacity() * sizeof(float) + levels_.capacity() * sizeof(std::uint16_t) +
-           zones_.capacity() + drilling_.capacity() * sizeof(int);
+           zones_.capacity() + drilling_.capacity() * sizeof(int) + all_blocks_.memory() +
+           drilling_blocks_.memory();
 }
 
 std::vector<LogRun> totalizer_runs(const control::TotalizerLog& log, const DepthAxis& axis,

@@ -147,6 +147,17 @@ private:
     template <class Visit>
     void visit_rows(const DepthAxis& axis, int rows, bool drilling_only, Visit visit) const;
 
+    // Per block of kBlock consecutive rows (all rows, or the drilled rows), the depth range
+    // and each curve's extremes, so a paint takes a block whose rows fall on one pixel row
+    // whole instead of row by row. kAbsent as a block's high marks a missing value in it.
+    static constexpr std::size_t kBlock = 32;
+    struct Blocks {
+        std::vector<float> low_depth, high_depth;
+        std::vector<std::uint16_t> low, high;  // block * curve_count() + curve
+        std::size_t memory() const;
+    };
+    void add_to_blocks(Blocks& b, std::size_t position, int row);
+
     std::vector<GasLogGas> gases_;
     std::vector<int> slots_;  // per gas: 0..4 for C1..C5 in the ratios, -1 for none
     std::uint64_t generation_ = ~std::uint64_t{0};
@@ -154,6 +165,8 @@ private:
     std::vector<std::uint16_t> levels_;
     std::vector<std::uint8_t> zones_;
     std::vector<int> drilling_;
+    Blocks all_blocks_;
+    Blocks drilling_blocks_;
     float deepest_ = 0.0f;
     std::uint32_t first_stamp_ = 0;
     std::uint32_t last_stamp_ = 0;

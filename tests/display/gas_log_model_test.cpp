@@ -130,7 +130,8 @@ TEST_P(Decimation, matches_a_brute_force_reference_at_every_scale) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, Decimation,
-                         ::testing::Combine(::testing::Values(200.0, 500.0, 1000.0, 7300.0),
+                         ::testing::Combine(::testing::Values(200.0, 500.0, 1000.0, 7300.0,
+                                                              60000.0),
                                             ::testing::Bool()));
 
 // Only rows deeper than every row before them count as drilled; the cursor finds the
