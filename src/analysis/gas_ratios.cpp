@@ -90,6 +90,24 @@ std::string fluid_character_hint(const GasRatios& r) {
     return "остаточная нефть";
 }
 
+FluidZone fluid_zone(const GasRatios& r) {
+    if (!r.wetness) {
+        return FluidZone::none;
+    }
+    const double wh = *r.wetness;
+    const double bh = r.balance.value_or(INFINITY);
+    if (wh < 0.5) {
+        return FluidZone::dry_gas;
+    }
+    if (wh < 17.5) {
+        return bh > wh ? FluidZone::gas : FluidZone::oil;  // wet gas or condensate reads as oil
+    }
+    if (wh < 40) {
+        return bh < wh ? FluidZone::oil : FluidZone::gas;
+    }
+    return FluidZone::residual_oil;
+}
+
 const std::vector<std::string>& ratio_titles() {
     static const std::vector<std::string> kTitles{"Wh,%",  "Bh",    "Ch",   "C1/C2",
                                                   "C1/C3", "C1/C4", "C1/C5"};

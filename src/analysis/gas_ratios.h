@@ -35,6 +35,10 @@ GasRatios gas_ratios(const LightGases& g);
 // ratios say nothing (no gas).
 std::string fluid_character_hint(const GasRatios& r);
 
+// The zone of the wetness/balance reading that a log shades: the same boundaries as the hint.
+enum class FluidZone { none, dry_gas, gas, oil, residual_oil };
+FluidZone fluid_zone(const GasRatios& r);
+
 // The column titles of the ratios, in the order ratio_values gives them.
 const std::vector<std::string>& ratio_titles();
 std::vector<std::optional<double>> ratio_values(const GasRatios& r);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/gaz_list.h"
+#include "app/gaslog_command.h"
 #include "app/tool_pdf.h"
 #include "library/clock.h"
 #include "library/number_text.h"
@@ -24,6 +25,8 @@ void usage() {
         stderr,
         "usage: vetra-tool settings [--dir DIR]\n"
         "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE] [--pdf FILE]\n"
+        "       vetra-tool gaslog [--dir DIR] --from M --to M [--scale 500] [--all-rows]\n"
+        "                         [--pdf FILE] [--svg FILE]\n"
         "  settings  prints every setting the program directory loads\n"
         "  table     prints the results table of the current well as the window shows\n"
         "            it, one row a line, cells between tabs; --csv and --xlsx write it as\n"
@@ -139,9 +142,28 @@ int main(int argc, char** argv) {
     std::string command;
     std::optional<std::string> dir;
     TableOptions table;
+    vetra::app::GaslogCommand gaslog;
+    bool bad_number = false;
+    const auto number = [&](const char* text) {
+        const auto v = vetra::library::parse_number(text);
+        bad_number = bad_number || !v;
+        return v.value_or(0.0);
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--dir" && i + 1 < argc) {
+        if (arg == "--from" && i + 1 < argc) {
+            gaslog.from = number(argv[++i]);
+        } else if (arg == "--to" && i + 1 < argc) {
+            gaslog.to = number(argv[++i]);
+        } else if (arg == "--scale" && i + 1 < argc) {
+            gaslog.scale = number(argv[++i]);
+        } else if (arg == "--pdf" && i + 1 < argc) {
+            gaslog.pdf = argv[++i];
+        } else if (arg == "--svg" && i + 1 < argc) {
+            gaslog.svg = argv[++i];
+        } else if (arg == "--all-rows") {
+            gaslog.all_rows = true;
+        } else if (arg == "--dir" && i + 1 < argc) {
             dir = argv[++i];
         } else if (arg == "--csv" && i + 1 < argc) {
             table.csv = argv[++i];
@@ -160,6 +182,15 @@ int main(int argc, char** argv) {
     }
     if (command == "settings") {
         return print_settings(vetra::settings::resolve_program_directory(dir));
+    }
+    if (command == "gaslog" && !bad_number) {
+#ifdef VETRA_TOOL_GASLOG
+        return vetra::app::run_gaslog(vetra::settings::resolve_program_directory(dir), gaslog, argc,
+                                      argv);
+#else
+        std::fprintf(stderr, "gaslog: this vetra-tool was built without Qt\n");
+        return 2;
+#endif
     }
     if (command == "table") {
         return print_table(vetra::settings::resolve_program_directory(dir), table);

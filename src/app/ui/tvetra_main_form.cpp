@@ -23,9 +23,12 @@
 #include "analysis/ui/tgaz_time_form.h"
 #include "app/ui/chromatogram_page.h"
 #include "app/ui/form_helpers.h"
+#include "app/ui/gas_log_reports.h"
+#include "app/ui/gas_log_rows.h"
 #include "app/ui/settings_menus.h"
 #include "app/ui/table_reports.h"
 #include "control/vetra_system.h"
+#include "display/ui/gas_log_page.h"
 #include "display/ui/totalizer_chart_panel.h"
 #include "display/ui/totalizer_reading_panel.h"
 #include "library/number_text.h"
@@ -125,6 +128,14 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                              [this] { return display::ui::PlotStyle::from(settings_); },
                              [this] { return system_.gases().count(); }, this),
                          "История");
+    gas_log_rows_ =
+        std::make_unique<TableGasLogRows>(system_.results_text().table(), &system_.gases());
+    gas_log_page_ =
+        new display::ui::GasLogPage(*gas_log_rows_, &system_.link().totalizer_log(), this);
+    connect(gas_log_page_, &display::ui::GasLogPage::print_requested, this, [this] {
+        print_gas_log_page(*gas_log_page_, settings_, system_.settings_path(), operator_);
+    });
+    PageControl1->addTab(gas_log_page_, "Каротаж");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
@@ -389,6 +400,7 @@ void TVetraMainForm::load_placement() {
                                             first.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
     table_page_->load_settings(file);
+    gas_log_page_->load_settings(file);
     restored_ = p.width > 200 && p.height > 150 ? QRect(p.left, p.top, p.width, p.height) : first;
     setGeometry(restored_);
     if (p.state == 2) {
@@ -407,6 +419,7 @@ void TVetraMainForm::save_placement() {
     settings::save_placement(file, kPlacementSection,
                              {g.top(), g.left(), g.width(), g.height(), state});
     table_page_->save_settings(file);
+    gas_log_page_->save_settings(file);
     (void)file.save();
 }
 
@@ -447,6 +460,7 @@ void TVetraMainForm::MainTimerTimer() {
     }
 
     refresh_chromatogram(false);
+    gas_log_page_->refresh();  // a new row shows at this tick, whichever page is open
     if (totalizer_chart_->isVisible()) {
         totalizer_chart_->refresh();
     }

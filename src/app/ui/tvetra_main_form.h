@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QRect>
 #include <boost/signals2/connection.hpp>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,6 +29,7 @@ namespace vetra::library {
 class Operator;
 }
 namespace vetra::display::ui {
+class GasLogPage;
 class TotalizerChartPanel;
 class TotalizerReadingPanel;
 }  // namespace vetra::display::ui
@@ -46,6 +48,7 @@ namespace vetra::app::ui {
 
 class ChromatogramPage;
 class SettingsMenus;
+class TableGasLogRows;
 
 struct MainFormOptions {
     std::string program_dir;          // with a trailing separator
@@ -139,6 +142,8 @@ private:
     QTabWidget* PageControl1 = nullptr;
     ChromatogramPage* chromatogram_page_ = nullptr;
     storage::ui::TTablePage* table_page_ = nullptr;
+    std::unique_ptr<TableGasLogRows> gas_log_rows_;
+    display::ui::GasLogPage* gas_log_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
     QPointer<analysis::ui::TEtalonForm> etalon_form_;
