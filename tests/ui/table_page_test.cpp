@@ -1,6 +1,7 @@
 // The "Таблица" page and its two dialogs on the offscreen platform.
 #include <unistd.h>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -241,6 +242,28 @@ private Q_SLOTS:
         QVERIFY(grid->indexAt(QPoint(frozen + 2, y)).column() > 2);
         const QModelIndex hidden = rig.model()->index(59, 2);
         QVERIFY(grid->visualRect(hidden).left() < frozen);
+        // Dragging in the header over the frozen pair resizes nothing hidden under it.
+        QHeaderView* header = grid->horizontalHeader();
+        int under = 2;
+        while (header->sectionViewportPosition(under) + header->sectionSize(under) <= 1) {
+            ++under;
+        }
+        const QPoint at(header->sectionViewportPosition(under) + header->sectionSize(under) - 1,
+                        header->height() / 2);
+        QVERIFY(at.x() < frozen);
+        const int width = header->sectionSize(under);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseMove(header->viewport(), at + QPoint(40, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, at + QPoint(40, 0));
+        QCOMPARE(header->sectionSize(under), width);
+        const int shown = header->logicalIndexAt(frozen + 2);  // the same drag resizes it
+        const int shown_width = header->sectionSize(shown);
+        const QPoint edge(header->sectionViewportPosition(shown) + shown_width - 1, at.y());
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, edge);
+        QTest::mouseMove(header->viewport(), edge + QPoint(20, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, edge + QPoint(20, 0));
+        QVERIFY(header->sectionSize(shown) > shown_width);
+        bar->setValue(bar->maximum());
         grid->scrollTo(hidden);
         QCOMPARE(grid->visualRect(hidden).left(), frozen);
         QCOMPARE(grid->indexAt(grid->visualRect(hidden).center()), hidden);

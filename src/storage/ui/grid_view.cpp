@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -78,6 +79,36 @@ void FrozenHeader::paintEvent(QPaintEvent* event) {
             painter.restore();
         }
     }
+}
+
+bool FrozenHeader::over_frozen(const QMouseEvent* event) const {
+    return offset() > 0 && event->position().x() < frozen_width();
+}
+
+void FrozenHeader::mousePressEvent(QMouseEvent* event) {
+    if (over_frozen(event)) {
+        event->accept();
+        return;
+    }
+    QHeaderView::mousePressEvent(event);
+}
+
+void FrozenHeader::mouseMoveEvent(QMouseEvent* event) {
+    // A drag already under way (a column being resized) goes on wherever the mouse is.
+    if (over_frozen(event) && event->buttons() == Qt::NoButton) {
+        unsetCursor();
+        event->accept();
+        return;
+    }
+    QHeaderView::mouseMoveEvent(event);
+}
+
+void FrozenHeader::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (over_frozen(event)) {
+        event->accept();
+        return;
+    }
+    QHeaderView::mouseDoubleClickEvent(event);
 }
 
 GridView::GridView(int frozen, QWidget* parent)

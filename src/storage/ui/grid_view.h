@@ -31,8 +31,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Over the frozen columns the mouse would otherwise reach the columns scrolled under them.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    bool over_frozen(const QMouseEvent* event) const;
+
     int frozen_ = 0;
 };
 
