@@ -19,6 +19,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "analysis/cycle_status.h"
 #include "analysis/ui/tetalon_form.h"
 #include "analysis/ui/tgaz_time_form.h"
 #include "app/ui/chromatogram_page.h"
@@ -303,7 +304,7 @@ void TVetraMainForm::start_up() {
         show_mode();
     }));
     connections_.emplace_back(system_.cycle_finished.connect([this](int status) {
-        if (status != link::kStatusNoError && status != link::kStatusClosingFrame) {
+        if (status != analysis::kStatusNoError && status != analysis::kStatusClosingFrame) {
             failure_ =
                 "Цикл прерван: сбой обмена с хроматографом (код " + QString::number(status) + ")";
             failure_time_ = clock_text(system_.clock().local_now());
