@@ -4,9 +4,9 @@
 #include "display/chromatogram_plot.h"
 #include "library/operator.h"
 #include "link/remote_control.h"
+#include "link/tsumm_thread.h"
 #include "link/wits_link.h"
 #include "reports/wits0.h"
-#include "link/tsumm_thread.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
 
@@ -121,6 +121,25 @@ void Workstation::restart_wits() {
             static_cast<reports::WitsDepthItem>(rig_.wits_in_depth_item));
         system_.rig_depth = [this] { return wits_in_->depth(); };
     }
+}
+
+link::WitsLinkStatus Workstation::wits_out_status() const {
+    return wits_out_ ? wits_out_->status() : link::WitsLinkStatus{};
+}
+
+link::WitsLinkStatus Workstation::wits_in_status() const {
+    return wits_in_ ? wits_in_->status() : link::WitsLinkStatus{};
+}
+
+std::vector<std::string> Workstation::wits_status_lines() const {
+    std::vector<std::string> lines;
+    if (wits_out_) {
+        lines.push_back(link::wits_status_text(wits_out_->status(), true));
+    }
+    if (wits_in_) {
+        lines.push_back(link::wits_status_text(wits_in_->status(), false));
+    }
+    return lines;
 }
 
 void Workstation::send_wits_total_gas(double percent) {

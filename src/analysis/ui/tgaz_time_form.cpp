@@ -23,7 +23,8 @@ int whole_seconds(float t) {
 TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_lock,
                            boost::signals2::signal<void()>& windows_changed,
                            std::function<int()> screen_seconds, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+    // A tool window of the main window stays above it, but never above our own dialogs.
+    : QWidget(parent, Qt::Tool),
       gases_(gases),
       data_lock_(data_lock),
       windows_changed_(windows_changed),
