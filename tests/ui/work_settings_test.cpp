@@ -187,6 +187,9 @@ private Q_SLOTS:
         QVERIFY(rig.op.messages[0].text.starts_with("Передача данных WITS: "));
         QVERIFY(child<QTabWidget>(form, "PageControl1")->currentWidget()->objectName() ==
                 "WitsPage");
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            form.grab().save(shots + "/wits_page_bad_address.png");
+        }
         address->setText("127.0.0.1:5005");
         form.accept();
         QCOMPARE(form.result(), int(QDialog::Accepted));
