@@ -2,6 +2,7 @@
 
 #include "app/workstation.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -65,6 +66,9 @@ public:
             });
         }
         workstation_.start_devices();
+        if (options_.verbose) {
+            print_wits_changes();
+        }
     }
 
     void run() {
@@ -144,6 +148,22 @@ private:
         if (before == 0 && system_.state() == 1) {
             ++finished_;
         }
+        if (options_.verbose) {
+            print_wits_changes();
+        }
+    }
+
+    // Each WITS link's state when it changes, so a wrong address or a missing receiver shows.
+    void print_wits_changes() {
+        auto lines = workstation_.wits_status_lines();
+        if (lines != wits_lines_) {
+            for (const auto& line : lines) {
+                if (std::find(wits_lines_.begin(), wits_lines_.end(), line) == wits_lines_.end()) {
+                    print_error("vetra-console: " + line);
+                }
+            }
+            wits_lines_ = std::move(lines);
+        }
     }
 
     const ConsoleOptions& options_;
@@ -153,6 +173,7 @@ private:
     control::VetraSystem system_;
     Workstation workstation_;
     long finished_ = 0;
+    std::vector<std::string> wits_lines_;
 };
 
 }  // namespace

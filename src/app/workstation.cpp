@@ -124,6 +124,25 @@ void Workstation::restart_wits() {
     }
 }
 
+link::WitsLinkStatus Workstation::wits_out_status() const {
+    return wits_out_ ? wits_out_->status() : link::WitsLinkStatus{};
+}
+
+link::WitsLinkStatus Workstation::wits_in_status() const {
+    return wits_in_ ? wits_in_->status() : link::WitsLinkStatus{};
+}
+
+std::vector<std::string> Workstation::wits_status_lines() const {
+    std::vector<std::string> lines;
+    if (wits_out_) {
+        lines.push_back(link::wits_status_text(wits_out_->status(), true));
+    }
+    if (wits_in_) {
+        lines.push_back(link::wits_status_text(wits_in_->status(), false));
+    }
+    return lines;
+}
+
 void Workstation::send_wits_total_gas(double percent) {
     if (wits_out_) {
         wits_out_->send(link::wits_total_gas_packet(

@@ -7,11 +7,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <boost/signals2/connection.hpp>
 #include <memory>
 
 #include "link/station_client.h"
+#include "link/wits_link.h"
 #include "settings/rig_settings.h"
 #include "storage/event_log.h"
 
@@ -26,8 +28,6 @@ class Operator;
 }
 namespace vetra::link {
 class TSummThread;
-class WitsOutput;
-class WitsInput;
 }  // namespace vetra::link
 
 namespace vetra::app {
@@ -79,6 +79,14 @@ public:
     settings::RigSettings& rig_settings() { return rig_; }
     // After the rig settings changed: the WITS links start again with them.
     void restart_wits();
+    // What each WITS link is doing now (off when not configured). Cheap and thread-safe, so
+    // a status area may poll it every tick; wits_status_text gives the operator's words.
+    link::WitsLinkStatus wits_out_status() const;
+    link::WitsLinkStatus wits_in_status() const;
+    // The configured links' states in the operator's words, one line each ("WITS передача:
+    // слушает порт 5005, приёмников нет", "WITS глубина: нет связи с 10.0.0.5:5005"); empty
+    // when WITS is off.
+    std::vector<std::string> wits_status_lines() const;
     // The process's journal; whoever writes a line adds it here.
     storage::EventLog& event_log() { return event_log_; }
 

@@ -163,9 +163,11 @@ private:
     double totalizer_sum_ = 0.0;
     std::int32_t totalizer_count_ = 0;
     library::DayNumber totalizer_time_ = 0.0;
-    library::DayNumber last_delivery_ = 0.0;
-    library::DayNumber last_external_log_ = 0.0;  // main thread
-    analysis::TotalizerLog totalizer_log_;        // main thread
+    // Seconds on the tick clock: when local time goes back, averages still come every second
+    // (stamped with the local time).
+    library::TickSeconds delivery_seconds_;
+    library::TickSeconds external_log_seconds_;  // main thread
+    analysis::TotalizerLog totalizer_log_;       // main thread
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
 };

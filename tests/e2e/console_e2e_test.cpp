@@ -52,12 +52,15 @@ void expect_a_saved_program_directory(const fs::path& program_dir) {
 TEST(ConsoleRuns, two_demonstration_cycles_leave_a_saved_program_directory) {
     test::TempDir sandbox;
     const fs::path program_dir = sandbox / "program";
-    write_settings(program_dir, kFastDemo);
+    // A WITS address without its port: said, not silently nothing.
+    write_settings(program_dir, kFastDemo + "[wits]\r\nout=2\r\nout_address=127.0.0.1\r\n");
 
     const Outcome r = run_console(
         sandbox, {"--demo", "--cycles", "2", "--verbose", "--dir", program_dir.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count_of(r.err, "cycle finished, status -100"), 2u) << r.err;
+    EXPECT_EQ(count_of(r.err, "vetra-console: WITS передача: неверный адрес \"127.0.0.1\"\n"), 1u)
+        << r.err;
     // Without a calibration every published concentration is 0.
     EXPECT_EQ(count_of(r.out, "метан_абс=0\nэтан_абс=0\n"), 2u) << r.out;
     EXPECT_EQ(count_of(r.out, "гексан_отн=0\nвремя_запуска="), 2u) << r.out;

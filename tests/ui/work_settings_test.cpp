@@ -11,6 +11,7 @@
 #include "analysis/gaz_list.h"
 #include "dialog_rig.h"
 #include "library/ui/qt_text.h"
+#include "settings/rig_settings.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/tporog_form.h"
 
@@ -173,6 +174,32 @@ private Q_SLOTS:
         reread.load_from(rig.dir.dir());
         QCOMPARE(reread.gaz_summ_prec, 10);
         QCOMPARE(reread.times[4], 150);
+    }
+
+    // An address that cannot work is refused before anything is applied, and says why.
+    void ok_refuses_a_wits_address_without_a_port() {
+        test::DialogRig rig;
+        settings::RigSettings wits;
+        wits.wits_out = 2;  // connect to a receiver
+        wits.wits_out_address = "10.0.0.5:5005";
+        rig.services.rig = &wits;
+        TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        auto* address = child<QLineEdit>(form, "edOutAddress");
+        address->setText("127.0.0.1");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(wits.wits_out_address, std::string("10.0.0.5:5005"));
+        QCOMPARE(rig.op.messages.size(), std::size_t{1});
+        QVERIFY(rig.op.messages[0].text.starts_with("Передача данных WITS: "));
+        QVERIFY(child<QTabWidget>(form, "PageControl1")->currentWidget()->objectName() ==
+                "WitsPage");
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            form.grab().save(shots + "/wits_page_bad_address.png");
+        }
+        address->setText("127.0.0.1:5005");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(wits.wits_out_address, std::string("127.0.0.1:5005"));
     }
 
     void gas_grid_edits_reach_the_list() {

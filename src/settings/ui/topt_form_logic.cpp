@@ -369,6 +369,17 @@ void TOptForm::done(int result) {
 }
 
 void TOptForm::accept() {
+    // Nothing is applied while an address on the WITS page cannot work.
+    if (wits_page_ != nullptr) {
+        if (const QString problem = wits_page_->problem(); !problem.isEmpty()) {
+            PageControl1->setCurrentWidget(wits_page_);
+            if (services_.op != nullptr) {
+                services_.op->show_message(problem.toStdString(), "Ошибка ввода параметра",
+                                           library::MessageIcon::warning);
+            }
+            return;
+        }
+    }
     finish_zero_shift();
     apply_timing();
 
