@@ -89,13 +89,18 @@ IniFile IniFile::from_text(std::string_view utf8_text) {
     return file;
 }
 
-bool IniFile::save() const { return save_as(path_); }
+bool IniFile::save(std::error_code* error) const {
+    return save_as(path_, error);
+}
 
-bool IniFile::save_as(const std::filesystem::path& path) const {
+bool IniFile::save_as(const std::filesystem::path& path, std::error_code* error) const {
     if (path.empty()) {
+        if (error != nullptr) {
+            *error = std::make_error_code(std::errc::invalid_argument);
+        }
         return false;
     }
-    return library::write_file_atomically(path, bytes());
+    return library::write_file_atomically(path, bytes(), error);
 }
 
 std::optional<IniFile::Range> IniFile::find_section(std::string_view section) const {
@@ -156,8 +161,7 @@ bool IniFile::read_bool(std::string_view section, std::string_view key, bool fal
     return read_integer(section, key, fallback ? 1 : 0) != 0;
 }
 
-void IniFile::write_string(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void IniFile::write_string(std::string_view section, std::string_view key, std::string_view value) {
     std::string line = std::string(trim(key)) + "=" + std::string(value);
     const auto range = find_section(section);
     if (!range) {
@@ -242,6 +246,8 @@ std::string IniFile::text() const {
     return out;
 }
 
-std::string IniFile::bytes() const { return library::utf8_to_cp1251(text()); }
+std::string IniFile::bytes() const {
+    return library::utf8_to_cp1251(text());
+}
 
 }  // namespace vetra::settings
