@@ -10,7 +10,7 @@
 #include "settings/global_settings.h"
 
 using namespace vetra::display::ui;
-using vetra::control::TotalizerLog;
+using vetra::analysis::TotalizerLog;
 namespace library = vetra::library;
 
 namespace {

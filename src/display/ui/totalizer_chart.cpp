@@ -22,7 +22,7 @@ QString clock_text(library::DayNumber t) {
 
 }  // namespace
 
-void paint_totalizer_strip(QPainter& p, const QRect& rect, const control::TotalizerLog& log,
+void paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
                            double span_days, double offset_days, const StripStyle& style,
                            std::optional<library::DayNumber> cursor) {
     p.fillRect(rect, style.background);
@@ -153,7 +153,7 @@ void TTotalizerChart::pbSummChartDblClick() {
 
 void TTotalizerChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    static const control::TotalizerLog kEmpty;
+    static const analysis::TotalizerLog kEmpty;
     paint_totalizer_strip(p, rect(), log_ ? *log_ : kEmpty, span_, offset_, style_, cursor_);
 }
 

@@ -22,7 +22,7 @@ struct StripStyle {
 // Paints `span` days of the log ending `offset` days before its newest record: time runs
 // down the rect (newest at the bottom), the value 0..10 across it. One min/max pair per
 // pixel line, so any span of a full log paints in the same short time.
-void paint_totalizer_strip(QPainter& p, const QRect& rect, const control::TotalizerLog& log,
+void paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
                            double span_days, double offset_days, const StripStyle& style,
                            std::optional<library::DayNumber> cursor);
 
@@ -33,7 +33,7 @@ class TTotalizerChart : public QWidget {
 public:
     explicit TTotalizerChart(QWidget* parent = nullptr);
 
-    void set_log(const control::TotalizerLog* log) { log_ = log; }
+    void set_log(const analysis::TotalizerLog* log) { log_ = log; }
     void set_style(const StripStyle& style);
     const StripStyle& style() const { return style_; }
     void set_span(double days);
@@ -60,7 +60,7 @@ protected:
 private:
     QRect strip_rect() const;
 
-    const control::TotalizerLog* log_ = nullptr;
+    const analysis::TotalizerLog* log_ = nullptr;
     StripStyle style_;
     double span_ = 10 * library::kSecondInDays;
     double offset_ = 0.0;
