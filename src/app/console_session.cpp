@@ -10,6 +10,7 @@
 
 #include "control/vetra_system.h"
 #include "library/clock.h"
+#include "library/file_reporter.h"
 #include "library/operator.h"
 #include "settings/global_settings.h"
 #include "settings/program_directory.h"
@@ -49,6 +50,14 @@ public:
                        {std::move(directory), options.demo, options.port}) {}
 
     void start_up() {
+        // Each file once per failure spell, named, however many results it loses.
+        file_failures_ = workstation_.files().spell_began.connect(
+            [](const std::string& file, const std::string& error) {
+                print_error("vetra-console: " + library::file_failure_text(file, error));
+            });
+        file_recoveries_ = workstation_.files().spell_ended.connect([](const std::string& file) {
+            print_error("vetra-console: " + library::file_recovered_text(file));
+        });
         workstation_.start_up();
         if (options_.mode) {
             system_.set_work_mode(*options_.mode);
@@ -94,12 +103,15 @@ public:
         }
     }
 
-    void shut_down() {
+    // True when every result and file was stored and the settings were saved.
+    bool shut_down() {
         std::string error;
-        if (!workstation_.shut_down(error)) {
+        const bool saved = workstation_.shut_down(error);
+        if (!saved && !workstation_.files().failing(settings_.settings_path)) {
             print_error(error);
         }
         workstation_.finish();
+        return saved && workstation_.files().spells() == 0;
     }
 
 private:
@@ -172,6 +184,8 @@ private:
     library::SystemClock clock_;
     control::VetraSystem system_;
     Workstation workstation_;
+    boost::signals2::scoped_connection file_failures_;
+    boost::signals2::scoped_connection file_recoveries_;
     long finished_ = 0;
     std::vector<std::string> wits_lines_;
 };
@@ -189,8 +203,8 @@ int run_console(const ConsoleOptions& options) {
     Session session(options, directory);
     session.start_up();
     session.run();
-    session.shut_down();
-    return 0;
+    // A result shown but not stored, or settings not saved, is not a clean run.
+    return session.shut_down() ? 0 : 3;
 }
 
 }  // namespace vetra::app

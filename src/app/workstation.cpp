@@ -2,13 +2,17 @@
 
 #include "control/vetra_system.h"
 #include "display/chromatogram_plot.h"
+#include "library/atomic_file.h"
+#include "library/file_reporter.h"
 #include "library/operator.h"
+#include "library/utf8_path.h"
 #include "link/remote_control.h"
 #include "link/tsumm_thread.h"
 #include "link/wits0.h"
 #include "link/wits_link.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
+#include "storage/run_file.h"
 #include "storage/totalizer_file.h"
 
 namespace vetra::app {
@@ -31,6 +35,33 @@ private:
     library::Operator& op_;
     control::MessCaller& calls_;
 };
+
+// The totalizer log's save as the reporter wants it: nothing when it went well.
+std::error_code save_log(const analysis::TotalizerLog& log, const std::filesystem::path& path) {
+    std::error_code error;
+    if (!log.empty() &&
+        !library::write_file_atomically(path, storage::encode_totalizer_log(log), &error) &&
+        !error) {
+        error = std::make_error_code(std::errc::io_error);
+    }
+    return error;
+}
+
+// Temporary files of saves that a crash or a kill cut short; a save of another process
+// running on the same directory keeps its own.
+void remove_stale_temporaries(const std::string& program_dir,
+                              const std::filesystem::path& data_dir) {
+    const std::filesystem::path dir = library::utf8_path(program_dir);
+    (void)library::remove_stale_temporaries(dir);
+    (void)library::remove_stale_temporaries(data_dir);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir / storage::kRunFolder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            (void)library::remove_stale_temporaries(it->path());
+        }
+    }
+}
 
 }  // namespace
 
@@ -56,7 +87,14 @@ void Workstation::start_up() {
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
     settings_.set_session_values(options_.demo, options_.port);
+    event_log_.set_reporter(&files());
     event_log_.attach(dir + storage::kEventLogFileName);
+    journal_files_ =
+        files().spell_began.connect([this](const std::string& file, const std::string& error) {
+            if (file != event_log_.path()) {
+                event_log_.add(library::file_failure_text(file, error));
+            }
+        });
     event_log_.add("Запуск программы");
 
     const auto points = static_cast<std::size_t>(
@@ -66,6 +104,7 @@ void Workstation::start_up() {
     system_.view().results = &system_.calculation().results();
 
     data_dir_ = settings::create_data_directory(settings_, dir);
+    remove_stale_temporaries(dir, data_dir_);
     // A table that cannot be opened stays closed and empty; the cycles run all the same.
     (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
     log_path_ = data_dir_ / storage::kTotalizerLogFileName;
@@ -150,6 +189,10 @@ void Workstation::send_wits_total_gas(double percent) {
     }
 }
 
+library::FileReporter& Workstation::files() {
+    return system_.files();
+}
+
 void Workstation::on_tick() {
     if (summ_thread_ && settings_.totalizer_use.load() &&
         settings_.device_type == settings::kModelTd5) {
@@ -163,21 +206,22 @@ void Workstation::on_tick() {
             system_.link().set_current_average(summ_thread_->current_value());
         }
     }
+    if (!log_save_running()) {
+        take_log_save_result();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (now - last_save_ < save_interval_ || log_save_running()) {
         return;
     }
     last_save_ = now;
-    wait_for_log_save();
     if (system_.link().totalizer_log().empty()) {
         return;
     }
     // A copy of a full log is a few megabytes of memcpy; encoding and the disk are left to
-    // the worker, so the tick goes on at once.
-    background_save_ =
-        std::async(std::launch::async, [log = system_.link().totalizer_log(), path = log_path_] {
-            return storage::save_totalizer_file(log, path);
-        });
+    // the worker, so the tick goes on at once. Its outcome is reported at a later tick.
+    background_save_ = std::async(
+        std::launch::async,
+        [log = system_.link().totalizer_log(), path = log_path_] { return save_log(log, path); });
 }
 
 bool Workstation::log_save_running() const {
@@ -186,12 +230,21 @@ bool Workstation::log_save_running() const {
 }
 
 void Workstation::wait_for_log_save() {
+    take_log_save_result();
+}
+
+void Workstation::take_log_save_result() {
     if (background_save_.valid()) {
-        (void)background_save_.get();
+        report_log_save(background_save_.get());
     }
 }
 
-bool Workstation::shut_down(std::string& error) {
+void Workstation::report_log_save(std::error_code error) {
+    files().report(log_path_.string(), !error, error);
+}
+
+bool Workstation::shut_down(std::string& error,
+                            const std::function<void(settings::IniFile&)>& more_sections) {
     if (shut_down_) {
         return true;
     }
@@ -205,14 +258,28 @@ bool Workstation::shut_down(std::string& error) {
     system_.link().stop_acquisition();
     wait_for_log_save();
     if (!log_path_.empty()) {
-        (void)system_.link().save_totalizer_log(log_path_);
+        report_log_save(save_log(system_.link().totalizer_log(), log_path_));
     }
     if (summ_thread_) {
         summ_thread_->stop();
     }
-    system_.save_all();
+    system_.save_files();
     settings_.first_start = false;
-    if (!settings_.save() || !rig_.save(settings_.settings_path)) {
+    settings::IniFile file;
+    std::error_code cause = std::make_error_code(std::errc::io_error);
+    // A file that cannot be read is not replaced by one that lacks its other sections.
+    bool saved = file.open(settings_.settings_path);
+    if (saved) {
+        system_.save_sections(file);
+        settings_.save(file);
+        rig_.save(file);
+        if (more_sections) {
+            more_sections(file);
+        }
+        saved = file.save(&cause);
+    }
+    files().report(settings_.settings_path, saved, cause);
+    if (!saved) {
         error = "Не удалось сохранить настройки: " + settings_.settings_path;
         return false;
     }

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include <boost/signals2/connection.hpp>
-#include <memory>
+#include <functional>
+#include <system_error>
 
 #include "link/station_client.h"
 #include "link/wits_link.h"
@@ -22,10 +23,12 @@ class VetraSystem;
 }
 namespace vetra::settings {
 class GlobalSettings;
-}
+class IniFile;
+}  // namespace vetra::settings
 namespace vetra::library {
 class Operator;
-}
+class FileReporter;
+}  // namespace vetra::library
 namespace vetra::link {
 class TSummThread;
 }  // namespace vetra::link
@@ -55,9 +58,13 @@ public:
     // The devices beside the cycles: started last, once the window (or console) is ready.
     void start_devices();
     // The orderly close: closing message to the station, the devices stopped, the
-    // controller's files and the settings saved. False when the settings could not be
-    // saved; `error` then holds the operator's text.
-    [[nodiscard]] bool shut_down(std::string& error);
+    // controller's files and the settings saved. The settings file is written once, with
+    // the gas list, the controller's section, the global settings, the rig settings and
+    // whatever `more_sections` adds (the window's placement and charts), so a crash during
+    // the close leaves either the old file or the new one. False when the settings could not
+    // be saved; `error` then holds the operator's text.
+    [[nodiscard]] bool shut_down(std::string& error,
+                                 const std::function<void(settings::IniFile&)>& more_sections = {});
     // The very last step, after the window is gone: the journal's closing line.
     void finish();
     // Every tick of the 400 ms timer, after the controller's step: the external
@@ -89,9 +96,14 @@ public:
     std::vector<std::string> wits_status_lines() const;
     // The process's journal; whoever writes a line adds it here.
     storage::EventLog& event_log() { return event_log_; }
+    // Every file that could not be written, once per failure spell: the journal gets a line
+    // for each (when it can be written itself); the window and vetra-console show them.
+    library::FileReporter& files();
 
 private:
     void send_wits_total_gas(double percent);
+    void take_log_save_result();
+    void report_log_save(std::error_code error);
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -109,10 +121,11 @@ private:
     std::unique_ptr<link::TSummThread> summ_thread_;
     std::chrono::milliseconds save_interval_{std::chrono::minutes(10)};
     std::chrono::steady_clock::time_point last_save_ = std::chrono::steady_clock::now();
-    std::future<bool> background_save_;
+    std::future<std::error_code> background_save_;
     std::uint64_t packets_seen_ = 0;
     bool shut_down_ = false;
     bool finished_ = false;
+    boost::signals2::scoped_connection journal_files_;  // before the journal goes
 };
 
 }  // namespace vetra::app

@@ -90,15 +90,18 @@ IniFile IniFile::from_text(std::string_view utf8_text) {
     return file;
 }
 
-bool IniFile::save() const {
-    return save_as(path_);
+bool IniFile::save(std::error_code* error) const {
+    return save_as(path_, error);
 }
 
-bool IniFile::save_as(const std::filesystem::path& path) const {
+bool IniFile::save_as(const std::filesystem::path& path, std::error_code* error) const {
     if (path.empty()) {
+        if (error != nullptr) {
+            *error = std::make_error_code(std::errc::invalid_argument);
+        }
         return false;
     }
-    return library::write_file_atomically(path, bytes());
+    return library::write_file_atomically(path, bytes(), error);
 }
 
 std::optional<IniFile::Range> IniFile::find_section(std::string_view section) const {

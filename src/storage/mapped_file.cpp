@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <setjmp.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,11 +115,16 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
     const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
     fd_ = ::open(path.c_str(), O_RDWR | flags, 0644);
     writable_ = fd_ >= 0;
+    error_.clear();
     if (fd_ < 0) {
+        note_error();
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     }
     struct stat st {};
     if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        if (!error_) {
+            error_ = std::make_error_code(std::errc::is_a_directory);
+        }
         close();
     }
     if (fd_ < 0) {
@@ -207,15 +213,39 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     }
     const auto size = current_size();
     if (!size || (*size > offset && ::ftruncate(fd_, static_cast<off_t>(offset)) != 0)) {
+        note_error();
         return false;
     }
     if (!pwrite_all(fd_, offset, bytes, n)) {
+        note_error();
         // Leave no torn row behind.
         (void)::ftruncate(fd_, static_cast<off_t>(offset));
         return false;
     }
     map_for(offset + n);
     return true;
+}
+
+std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::size_t n) {
+    if (!writable_ || n == 0) {
+        error_ = std::make_error_code(std::errc::bad_file_descriptor);
+        return std::nullopt;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            note_error();
+            return std::nullopt;
+        }
+    }
+    std::optional<std::uint64_t> index;
+    const auto size = current_size();
+    if (!size) {
+        note_error();
+    } else if (write_at_end(*size / n * n, bytes, n)) {
+        index = *size / n;
+    }
+    ::flock(fd_, LOCK_UN);
+    return index;
 }
 
 }  // namespace vetra::storage

@@ -4,9 +4,11 @@
 #include <locale.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <system_error>
 
 #include "library/cp1251.h"
 #include "library/number_text.h"
@@ -68,14 +70,22 @@ std::size_t gas_count(const std::vector<analysis::GazResult>& results) {
     return n;
 }
 
-bool append_file(const std::filesystem::path& path, const std::string& bytes) {
+// Nothing on success, else why not.
+std::error_code append_file(const std::filesystem::path& path, const std::string& bytes) {
+    const auto cause = [] { return std::error_code(errno, std::generic_category()); };
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return cause();
     }
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    const bool closed = ::close(fd) == 0;
-    return closed && n == static_cast<ssize_t>(bytes.size());
+    std::error_code error = n < 0 ? cause() : std::error_code();
+    if (n >= 0 && n != static_cast<ssize_t>(bytes.size())) {
+        error = std::make_error_code(std::errc::no_space_on_device);
+    }
+    if (::close(fd) != 0 && !error) {
+        error = cause();
+    }
+    return error;
 }
 
 }  // namespace
@@ -140,6 +150,7 @@ bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, floa
     }
     std::error_code ec;
     std::filesystem::create_directories(directory_, ec);
+    const std::error_code folder_error = ec;
     const library::LocalTime now = clock_.local_now();
     const std::filesystem::path path = file_for(now);
     const bool science = save_science_values && save_science_values();
@@ -151,7 +162,14 @@ bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, floa
         bytes = text_data_header(results, science) + "\r\n";
     }
     bytes += text_data_line(results, depth, long_time(now), science) + "\r\n";
-    if (!append_file(path, bytes)) {
+    std::error_code error = append_file(path, bytes);
+    if (error && folder_error) {
+        error = folder_error;  // the folder's cause says more
+    }
+    if (reporter != nullptr) {
+        reporter->report(path.string(), !error, error);
+    }
+    if (error) {
         return false;  // the line is lost; the header stays due
     }
     if (header) {

@@ -7,6 +7,7 @@
 
 #include "analysis/gaz_result.h"
 #include "library/clock.h"
+#include "library/file_reporter.h"
 
 namespace vetra::storage {
 
@@ -36,6 +37,9 @@ public:
     // Replaceable for tests; the system's formats by default.
     std::function<std::string(const library::LocalTime&)> short_date = system_short_date;
     std::function<std::string(const library::LocalTime&)> long_time = system_long_time;
+
+    // Told how every write went; none by default.
+    library::FileReporter* reporter = nullptr;
 
     // The listener on the calculator's results. False when the line could not be written.
     bool write(const std::vector<analysis::GazResult>& results, float depth);

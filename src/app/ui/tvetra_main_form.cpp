@@ -32,6 +32,7 @@
 #include "display/ui/gas_log_page.h"
 #include "display/ui/totalizer_chart_panel.h"
 #include "display/ui/totalizer_reading_panel.h"
+#include "library/file_reporter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
@@ -155,7 +156,9 @@ TVetraMainForm::~TVetraMainForm() {
     MainTimer->stop();
     system_.mode_changed = nullptr;
     workstation_.finish();
-    save_placement();
+    if (!shut_down_) {
+        save_placement();
+    }
 }
 
 // --- layout -------------------------------------------------------------------------------
@@ -274,6 +277,21 @@ void TVetraMainForm::build_tool_bar() {
 // --- start-up and shut-down ---------------------------------------------------------------
 
 void TVetraMainForm::start_up() {
+    // A file that cannot be written stays in the status bar until it is written again.
+    // Queued: a report may come during start-up or off the main thread.
+    const auto show_status = [this](QString text, int timeout_ms) {
+        QMetaObject::invokeMethod(
+            this, [this, text, timeout_ms] { statusBar()->showMessage(text, timeout_ms); },
+            Qt::QueuedConnection);
+    };
+    connections_.emplace_back(workstation_.files().spell_began.connect(
+        [show_status](const std::string& file, const std::string& error) {
+            show_status(q(library::file_failure_text(file, error)), 0);
+        }));
+    connections_.emplace_back(
+        workstation_.files().spell_ended.connect([show_status](const std::string& file) {
+            show_status(q(library::file_recovered_text(file)), 10000);
+        }));
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
     new TableReports(*table_page_, workstation_, system_.gases(), settings_, operator_);
@@ -380,9 +398,14 @@ void TVetraMainForm::shut_down() {
     MainTimer->stop();
     settings_.win_width = totalizer_chart_->width();
     settings_.win_mashtab = totalizer_chart_->span_index();
-    totalizer_chart_->save_to(system_.settings_path());
+    shut_down_ = true;
     std::string error;
-    if (!workstation_.shut_down(error)) {
+    // The chart, the placement and the table settings go into the one write of the settings.
+    const auto window_sections = [this](settings::IniFile& file) {
+        totalizer_chart_->save_settings(file);
+        write_placement(file);
+    };
+    if (!workstation_.shut_down(error, window_sections)) {
         operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
     }
 }
@@ -414,6 +437,11 @@ void TVetraMainForm::save_placement() {
     if (!file.open(system_.settings_path())) {
         return;
     }
+    write_placement(file);
+    (void)file.save();
+}
+
+void TVetraMainForm::write_placement(settings::IniFile& file) {
     // A window that was never shown restored has no normal geometry of its own yet.
     const QRect g = normalGeometry().isValid() ? normalGeometry() : restored_;
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
@@ -421,7 +449,6 @@ void TVetraMainForm::save_placement() {
                              {g.top(), g.left(), g.width(), g.height(), state});
     table_page_->save_settings(file);
     gas_log_page_->save_settings(file);
-    (void)file.save();
 }
 
 // --- main timer ---------------------------------------------------------------------------

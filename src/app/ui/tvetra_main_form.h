@@ -24,7 +24,8 @@ class VetraSystem;
 }
 namespace vetra::settings {
 class GlobalSettings;
-}
+class IniFile;
+}  // namespace vetra::settings
 namespace vetra::library {
 class Operator;
 }
@@ -95,6 +96,7 @@ private:
     void start_up();
     void shut_down();
     void save_placement();
+    void write_placement(settings::IniFile& file);
     void load_placement();
 
     void show_mode();
@@ -121,7 +123,8 @@ private:
     QString failure_;  // what ended the last cycle or start badly; empty after a good one
     QString failure_time_;
     bool ending_session_ = false;
-    QRect restored_;  // the placement's normal rectangle, for a window shown maximised
+    bool shut_down_ = false;  // the close wrote the placement with the settings
+    QRect restored_;          // the placement's normal rectangle, for a window shown maximised
 
     QTimer* MainTimer = nullptr;
     QAction* mProgrev = nullptr;
