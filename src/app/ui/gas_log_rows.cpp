@@ -16,10 +16,12 @@ bool drawn_code(const std::string& code) {
 
 }  // namespace
 
-std::string gas_log_code(const storage::ColumnEntry& column) {
-    // The same reading as the table's ratio columns: absolute values of gases known by name.
+std::string gas_log_code(const storage::ColumnEntry& column, const analysis::GazList* gases) {
+    // The same reading as the table's ratio columns: absolute values, coded by the gas list.
     const bool absolute = column.key.size() > 8 && column.key.ends_with("_абс");
-    const std::string code = absolute ? analysis::known_gas_code(column.name) : std::string{};
+    const std::string code = !absolute          ? std::string{}
+                             : gases != nullptr ? analysis::gas_code(*gases, column.name)
+                                                : analysis::known_gas_code(column.name);
     return drawn_code(code) ? code : std::string{};
 }
 
@@ -43,7 +45,7 @@ void TableGasLogRows::refresh_columns() const {
     const auto defaults = analysis::GazList::default_gases();
     const auto& columns = table_.columns();
     for (std::size_t i = 0; i < columns.size() && gases_.size() < display::kMaxLogGases; ++i) {
-        const std::string code = gas_log_code(columns[i]);
+        const std::string code = gas_log_code(columns[i], gas_list_);
         if (code.empty()) {
             continue;
         }

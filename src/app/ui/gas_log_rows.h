@@ -16,7 +16,7 @@ namespace vetra::app::ui {
 
 // The gas code of a stored column, empty for columns the log does not draw (relative values,
 // the total, gases without a known code). The one place the log looks codes up.
-std::string gas_log_code(const storage::ColumnEntry& column);
+std::string gas_log_code(const storage::ColumnEntry& column, const analysis::GazList* gases);
 
 // The results table as the gas log reads it: the absolute values of C1 .. C6 (iso forms
 // included) in the gas list's colours.
