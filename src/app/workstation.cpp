@@ -4,9 +4,9 @@
 #include "display/chromatogram_plot.h"
 #include "library/operator.h"
 #include "link/remote_control.h"
+#include "link/tsumm_thread.h"
 #include "link/wits_link.h"
 #include "reports/wits0.h"
-#include "link/tsumm_thread.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
 
@@ -78,7 +78,10 @@ void Workstation::start_up() {
         system_.station().send_totalizer(value);
         send_wits_total_gas(value);
     };
-    system_.set_remote_source(std::make_unique<link::RemoteControl>());
+    auto remote = std::make_unique<link::RemoteControl>();
+    status_.set_remote_control(remote.get());
+    status_.set_station_client(&station_client_);
+    system_.set_remote_source(std::move(remote));
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
     };
@@ -90,6 +93,7 @@ void Workstation::start_devices() {
         settings_, system_.data_lock(), *thread_operator_,
         [&station = system_.station()](double value) { station.send_totalizer(value); });
     summ_thread_->start();
+    status_.set_totalizer_reader(summ_thread_.get());
     restart_wits();
 }
 
@@ -131,6 +135,8 @@ void Workstation::send_wits_total_gas(double percent) {
 }
 
 void Workstation::on_tick() {
+    status_.update();
+    update_wits_status();
     if (summ_thread_ && settings_.totalizer_use.load() &&
         settings_.device_type == settings::kModelTd5) {
         // Only new packets are logged: a line without an instrument leaves no zeros behind.
@@ -158,6 +164,49 @@ void Workstation::on_tick() {
         std::async(std::launch::async, [log = system_.link().totalizer_log(), path = log_path_] {
             return control::save_totalizer_file(log, path);
         });
+}
+
+// The links' own view; an address that cannot work is said as such.
+void Workstation::update_wits_status() {
+    using link::WitsTransport;
+    const auto tcp_address_bad = [](int transport, const std::string& address) {
+        return (transport == static_cast<int>(WitsTransport::tcp_client) ||
+                transport == static_cast<int>(WitsTransport::tcp_server)) &&
+               !link::parse_host_port(address);
+    };
+    if (!wits_out_) {
+        status_.set_wits_state(WitsDirection::output, Health::off, {});
+    } else if (tcp_address_bad(rig_.wits_out, rig_.wits_out_address)) {
+        status_.set_wits_state(WitsDirection::output, Health::fault,
+                               "адрес «" + rig_.wits_out_address + "» неверен");
+    } else {
+        const int receivers = wits_out_->receivers();
+        const auto transport = static_cast<WitsTransport>(rig_.wits_out);
+        std::string text;
+        if (transport == WitsTransport::tcp_server) {
+            text = "порт " + std::to_string(wits_out_->listening_port()) + ", " +
+                   (receivers > 0 ? "приёмников " + std::to_string(receivers) : "нет приёмника");
+        } else if (transport == WitsTransport::tcp_client) {
+            text = (receivers > 0 ? "связь с " : "нет связи с ") + rig_.wits_out_address;
+        } else {
+            text = "порт " + rig_.wits_out_port + (receivers > 0 ? "" : " не открыт");
+        }
+        status_.set_wits_state(WitsDirection::output,
+                               receivers > 0                            ? Health::ok
+                               : transport == WitsTransport::tcp_server ? Health::waiting
+                                                                        : Health::fault,
+                               text);
+    }
+    if (!wits_in_) {
+        status_.set_wits_state(WitsDirection::input, Health::off, {});
+    } else if (tcp_address_bad(rig_.wits_in, rig_.wits_in_address)) {
+        status_.set_wits_state(WitsDirection::input, Health::fault,
+                               "адрес «" + rig_.wits_in_address + "» неверен");
+    } else if (wits_in_->depth()) {
+        status_.set_wits_state(WitsDirection::input, Health::ok, "глубина есть");
+    } else {
+        status_.set_wits_state(WitsDirection::input, Health::waiting, "нет данных");
+    }
 }
 
 bool Workstation::log_save_running() const {

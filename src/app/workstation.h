@@ -11,6 +11,7 @@
 #include <boost/signals2/connection.hpp>
 #include <memory>
 
+#include "app/workstation_status.h"
 #include "link/station_client.h"
 #include "settings/rig_settings.h"
 #include "storage/event_log.h"
@@ -81,9 +82,12 @@ public:
     void restart_wits();
     // The process's journal; whoever writes a line adds it here.
     storage::EventLog& event_log() { return event_log_; }
+    // The links' and files' state for the status line; brought up to date by on_tick.
+    WorkstationStatus& status() { return status_; }
 
 private:
     void send_wits_total_gas(double percent);
+    void update_wits_status();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -91,6 +95,7 @@ private:
     WorkstationOptions options_;
     link::TDataModule1 station_client_;
     storage::EventLog event_log_;
+    WorkstationStatus status_{system_, event_log_};
     std::filesystem::path data_dir_;
     settings::RigSettings rig_;
     std::unique_ptr<link::WitsOutput> wits_out_;

@@ -171,6 +171,7 @@ void VetraSystem::running_step() {
     }
     state_ = 1;
     if (status == link::kStatusNoAnswer) {
+        connection_lost();
         throw VetraError(kLostConnectionMessage);
     }
     cycle_finished(status);
@@ -264,6 +265,9 @@ void VetraSystem::start_analysis() {
     link_.set_program(program);
     give_port_params();
     if (!link_.start_cycle()) {
+        if (link_.status() == link::kStatusNoAnswer || link_.status() == link::kStatusCannotOpen) {
+            start_failed(link_.status());
+        }
         if (link_.status() == link::kStatusNoAnswer) {
             throw VetraError(kNoAnswerMessage);
         }

@@ -50,8 +50,7 @@ public:
                   const std::string& settings_path);
     // After the work settings: the curve's colour and width into the settings file, then the
     // chart settings read back from it.
-    void apply_settings(const settings::GlobalSettings& settings,
-                        const std::string& settings_path);
+    void apply_settings(const settings::GlobalSettings& settings, const std::string& settings_path);
     // "planshet" into the settings file.
     void save_to(const std::string& settings_path) const;
 
@@ -60,6 +59,7 @@ public:
 
     TTotalizerChart* chart() const { return pbSummChart; }
     QComboBox* span_list() const { return ComboBox1; }
+    QComboBox* scale_list() const { return cbScale; }
     QScrollBar* scroll_bar() const { return sbar; }
     // "Время: ...", "Глубина: ...", "Сумм. газ: ..." as shown.
     QString cursor_text() const;
@@ -72,6 +72,7 @@ private:
 
     const control::TotalizerLog* log_ = nullptr;
     QComboBox* ComboBox1 = nullptr;
+    QComboBox* cbScale = nullptr;
     TTotalizerChart* pbSummChart = nullptr;
     QScrollBar* sbar = nullptr;
     QLabel* cursor_time_ = nullptr;
