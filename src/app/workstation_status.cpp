@@ -73,7 +73,7 @@ WorkstationStatus::WorkstationStatus(control::VetraSystem& system, storage::Even
     }));
     connections_.emplace_back(system_.calculation().results_notification.connect(
         [this](const std::vector<analysis::GazResult>&, float) {
-            last_results_ = library::from_day_number(system_.calculation().resultsTime());
+            last_results_ = system_.clock().local_now();
         }));
 }
 

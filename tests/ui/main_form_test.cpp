@@ -256,6 +256,8 @@ private Q_SLOTS:
         QCOMPARE(bar->text(Bar::files), QString());
         w.form->MenuStart();
         QVERIFY(w.tick_until([&] { return w.system.state() == 1; }));
+        w.system.calculation().results_notification({}, 0.0f);  // a list published
+        w.form->MainTimerTimer();
         QVERIFY2(bar->text(Bar::analysis).startsWith("Анализ: 12:"),
                  qPrintable(bar->text(Bar::analysis)));
 
@@ -263,9 +265,12 @@ private Q_SLOTS:
         w.form->MenuSelectWorkMode(control::kByTime);
         app::WorkstationStatus& status = w.form->workstation().status();
         status.file_failed("data.tim", "нет места на диске");
+        w.form->MainTimerTimer();
+        // The workstation says the WITS links' state on every tick (here: none is on).
+        QVERIFY(!bar->findChild<QWidget*>("statusWits")->isVisible());
         status.set_wits_state(app::WitsDirection::output, app::Health::waiting,
                               "порт 5005, нет приёмника");
-        w.form->MainTimerTimer();
+        bar->refresh();
         QVERIFY2(bar->text(Bar::mode).startsWith("Временной режим, запуск через "),
                  qPrintable(bar->text(Bar::mode)));
         QCOMPARE(bar->text(Bar::files), QString("Не записан файл data.tim"));

@@ -59,6 +59,11 @@ void WorkstationStatusBar::refresh() {
     }
 }
 
+void WorkstationStatusBar::showEvent(QShowEvent* event) {
+    refresh();
+    QStatusBar::showEvent(event);
+}
+
 QString WorkstationStatusBar::text(Field field) const {
     return health_[field] == Health::off ? QString() : lamps_[field]->text();
 }

@@ -29,6 +29,10 @@ public:
     QString text(Field field) const;
     Health health(Field field) const;
 
+protected:
+    // The settings are read after the bar is made: the state is read again when it shows.
+    void showEvent(QShowEvent* event) override;
+
 private:
     const WorkstationStatus& status_;
     std::array<widgets::ui::StatusLamp*, kFieldCount> lamps_{};
