@@ -316,6 +316,8 @@ private Q_SLOTS:
         QCOMPARE(w.form->status_bar()->text(Bar::chromatograph),
                  QString("/nonexistent/ttyVETRA ТД-5ЛК: порт не открывается"));
         QCOMPARE(w.form->status_bar()->health(Bar::chromatograph), app::Health::fault);
+        auto* lamp = w.form->status_bar()->findChild<QWidget*>("statusChromatograph");
+        QVERIFY(lamp->width() >= lamp->sizeHint().width());  // whole, not cut short
         int lines = 0;
         for (const auto& line : w.form->workstation().event_log().lines()) {
             lines += line.find("Не удалось открыть порт хроматографа") != std::string::npos;

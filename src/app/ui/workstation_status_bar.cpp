@@ -1,6 +1,7 @@
 #include "app/ui/workstation_status_bar.h"
 
 #include <QFontMetrics>
+#include <QLayout>
 
 #include "widgets/ui/status_lamp.h"
 
@@ -45,10 +46,12 @@ void WorkstationStatusBar::refresh() {
     const StatusField fields[kFieldCount] = {
         status_.chromatograph(), status_.mode(), status_.last_analysis(), status_.totalizer(),
         status_.station(),       status_.wits(), status_.files()};
+    bool resized = false;
     for (int i = 0; i < kFieldCount; ++i) {
         const StatusField& f = fields[i];
         health_[i] = f.health;
         auto* lamp = lamps_[i];
+        const QSize before = lamp->isVisible() ? lamp->sizeHint() : QSize();
         lamp->setVisible(f.health != Health::off);
         lamp->set_state(lamp_colour(f.health), QString::fromStdString(f.text),
                         f.health == Health::fault);
@@ -56,6 +59,11 @@ void WorkstationStatusBar::refresh() {
         if (lamp->toolTip() != tip) {
             lamp->setToolTip(tip);
         }
+        resized = resized || (lamp->isVisible() ? lamp->sizeHint() : QSize()) != before;
+    }
+    // At once, not at the next pass of the event loop: a picture taken now shows it whole.
+    if (resized && layout()) {
+        layout()->activate();
     }
 }
 
