@@ -10,7 +10,7 @@
 #include "analysis/etalon_storage.h"
 #include "analysis/gaz_calculator.h"
 #include "analysis/gaz_list.h"
-#include "control/sample_record.h"
+#include "analysis/sample_record.h"
 #include "library/clock.h"
 #include "library/lock_object.h"
 #include "library/operator.h"
@@ -29,8 +29,8 @@ public:
 
 // Gases with windows of `width` seconds spread over the cycle, a Gaussian peak in each,
 // on a noisy baseline.
-std::vector<control::SampleRecord> make_cycle(analysis::GazList& gases, int count, int rate,
-                                              int seconds, float width) {
+std::vector<analysis::SampleRecord> make_cycle(analysis::GazList& gases, int count, int rate,
+                                               int seconds, float width) {
     gases.resize(count);
     const float step = static_cast<float>(seconds - 10) / static_cast<float>(count);
     for (int g = 0; g < count; ++g) {
@@ -40,7 +40,7 @@ std::vector<control::SampleRecord> make_cycle(analysis::GazList& gases, int coun
     }
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, 0.01);
-    std::vector<control::SampleRecord> samples(static_cast<std::size_t>(seconds * rate));
+    std::vector<analysis::SampleRecord> samples(static_cast<std::size_t>(seconds * rate));
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const double t = static_cast<double>(i) / rate;
         double v = 1.0 + noise(random);
@@ -61,7 +61,7 @@ void run_cycles(benchmark::State& state, int gas_count, int rate, int seconds, f
     settings.window_correction = correction;
     analysis::GazList gases;
     const auto source = make_cycle(gases, gas_count, rate, seconds, width);
-    std::vector<control::SampleRecord> samples;
+    std::vector<analysis::SampleRecord> samples;
     samples.reserve(source.size());
     library::LockObject lock;
     SilentOperator op;

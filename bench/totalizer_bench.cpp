@@ -9,19 +9,19 @@
 
 #include "control/chromatograph_link.h"
 #include "control/mess_caller.h"
-#include "control/totalizer_log.h"
 #include "library/clock.h"
 #include "library/lock_object.h"
 #include "library/operator.h"
 #include "settings/global_settings.h"
+#include "storage/totalizer_file.h"
 
 namespace {
 
-using vetra::control::TotalizerLog;
+using vetra::analysis::TotalizerLog;
 
 TotalizerLog full_log() {
     TotalizerLog log;
-    for (std::size_t i = 0; i < vetra::control::kTotalizerLogCapacity; ++i) {
+    for (std::size_t i = 0; i < vetra::analysis::kTotalizerLogCapacity; ++i) {
         log.append(46000.0 + static_cast<double>(i) / 86400.0,
                    static_cast<float>(1.0 + std::sin(static_cast<double>(i) / 500.0)),
                    static_cast<float>(1500.0 + static_cast<double>(i) * 0.001));
@@ -36,20 +36,20 @@ std::filesystem::path bench_file() {
 void BM_save_full_log(benchmark::State& state) {
     const TotalizerLog log = full_log();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vetra::control::save_totalizer_file(log, bench_file()));
+        benchmark::DoNotOptimize(vetra::storage::save_totalizer_file(log, bench_file()));
     }
     state.counters["MB"] = static_cast<double>(log.memory_bytes()) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_save_full_log)->Unit(benchmark::kMillisecond);
 
 void BM_load_full_log(benchmark::State& state) {
-    if (!vetra::control::save_totalizer_file(full_log(), bench_file())) {
+    if (!vetra::storage::save_totalizer_file(full_log(), bench_file())) {
         state.SkipWithError("cannot write the log");
         return;
     }
     TotalizerLog log;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vetra::control::load_totalizer_file(log, bench_file()));
+        benchmark::DoNotOptimize(vetra::storage::load_totalizer_file(log, bench_file()));
     }
     state.counters["records"] = static_cast<double>(log.size());
     std::filesystem::remove(bench_file());

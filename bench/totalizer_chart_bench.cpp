@@ -11,8 +11,8 @@
 namespace {
 
 void paint_full_log(benchmark::State& state) {
-    vetra::control::TotalizerLog log;
-    for (std::size_t i = 0; i < vetra::control::kTotalizerLogCapacity; ++i) {
+    vetra::analysis::TotalizerLog log;
+    for (std::size_t i = 0; i < vetra::analysis::kTotalizerLogCapacity; ++i) {
         log.append(46000.0 + static_cast<double>(i) / 86400.0,
                    static_cast<float>(3.0 + 2.5 * std::sin(static_cast<double>(i) / 97.0) *
                                                 std::cos(static_cast<double>(i) / 13.0)),

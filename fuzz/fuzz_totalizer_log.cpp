@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "control/totalizer_log.h"
+#include "storage/totalizer_file.h"
 
-using namespace vetra::control;
+using namespace vetra::analysis;
+using namespace vetra::storage;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TotalizerLog log;

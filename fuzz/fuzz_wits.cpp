@@ -5,15 +5,15 @@
 #include <cstdlib>
 #include <span>
 
-#include "reports/wits0.h"
+#include "link/wits0.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vetra::reports::WitsParser parser([](const vetra::reports::WitsItem& item) {
-        if (item.value.size() > vetra::reports::WitsParser::kMaxLine || item.record > 99 ||
+    vetra::link::WitsParser parser([](const vetra::link::WitsItem& item) {
+        if (item.value.size() > vetra::link::WitsParser::kMaxLine || item.record > 99 ||
             item.item > 99 || item.record < 0 || item.item < 0) {
             std::abort();
         }
-        (void)vetra::reports::wits_depth_value(item.value);
+        (void)vetra::link::wits_depth_value(item.value);
     });
     // The first byte chooses the piece size, so packets split anywhere get tried.
     const std::size_t piece = size ? (data[0] % 16) + 1 : 1;

@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/check-layers.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
 # Paths relative to the checkout, so a clone elsewhere (CI) reuses what an earlier run built.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1

@@ -45,7 +45,7 @@ float index_seconds(std::int64_t index, int rate) {
 }
 
 GazCalculator::GazCalculator(const settings::GlobalSettings& settings,
-                             const std::vector<control::SampleRecord>& samples, GazList& gases,
+                             const std::vector<SampleRecord>& samples, GazList& gases,
                              library::LockObject& data_lock, library::Operator& op,
                              const library::Clock& clock)
     : settings_(settings),

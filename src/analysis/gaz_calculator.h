@@ -10,7 +10,7 @@
 
 #include "analysis/gaz_list.h"
 #include "analysis/gaz_result.h"
-#include "control/sample_record.h"
+#include "analysis/sample_record.h"
 #include "library/clock.h"
 #include "library/datetime.h"
 #include "library/lock_object.h"
@@ -29,7 +29,7 @@ namespace vetra::analysis {
 class GazCalculator {
 public:
     GazCalculator(const settings::GlobalSettings& settings,
-                  const std::vector<control::SampleRecord>& samples, GazList& gases,
+                  const std::vector<SampleRecord>& samples, GazList& gases,
                   library::LockObject& data_lock, library::Operator& op,
                   const library::Clock& clock);
 
@@ -75,7 +75,7 @@ private:
     double value(std::int64_t i) const { return samples_[static_cast<std::size_t>(i)].value; }
 
     const settings::GlobalSettings& settings_;
-    const std::vector<control::SampleRecord>& samples_;
+    const std::vector<SampleRecord>& samples_;
     GazList& gases_;
     library::LockObject& data_lock_;
     library::Operator& operator_;

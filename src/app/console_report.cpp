@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/cycle_status.h"
 #include "library/format_auto.h"
-#include "link/chromatograph_port.h"
 
 namespace vetra::app {
 namespace {
@@ -72,15 +72,15 @@ std::vector<std::string> readable_results(const std::vector<analysis::GazResult>
 
 std::string cycle_end_words(int status) {
     switch (status) {
-        case link::kStatusNoError:
+        case analysis::kStatusNoError:
             return "Цикл окончен";
-        case link::kStatusClosingFrame:
+        case analysis::kStatusClosingFrame:
             return "Цикл окончен: хроматограф прислал кадр окончания";
-        case link::kStatusNoAnswer:
+        case analysis::kStatusNoAnswer:
             return "Цикл прерван: потеряна связь с хроматографом";
-        case link::kStatusShortFrame:
+        case analysis::kStatusShortFrame:
             return "Цикл прерван: неполный кадр на линии";
-        case link::kStatusCannotOpen:
+        case analysis::kStatusCannotOpen:
             return "Цикл не начат: порт не открывается";
         default:
             return "Цикл окончен с кодом " + std::to_string(status);

@@ -60,7 +60,7 @@ public:
             });
         system_.cycle_finished.connect([](int status) { print_words(cycle_end_words(status)); });
         system_.connection_lost.connect(
-            [] { print_words(cycle_end_words(link::kStatusNoAnswer)); });
+            [] { print_words(cycle_end_words(analysis::kStatusNoAnswer)); });
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
             // The point count lets a run check that no point was lost on the line.

@@ -5,10 +5,11 @@
 #include "library/operator.h"
 #include "link/remote_control.h"
 #include "link/tsumm_thread.h"
+#include "link/wits0.h"
 #include "link/wits_link.h"
-#include "reports/wits0.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
+#include "storage/totalizer_file.h"
 
 namespace vetra::app {
 namespace {
@@ -67,7 +68,7 @@ void Workstation::start_up() {
     data_dir_ = settings::create_data_directory(settings_, dir);
     // A table that cannot be opened stays closed and empty; the cycles run all the same.
     (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
-    log_path_ = data_dir_ / control::kTotalizerLogFileName;
+    log_path_ = data_dir_ / storage::kTotalizerLogFileName;
     system_.link().set_channel_count(1);
     system_.link().load_totalizer_log(log_path_);
     last_save_ = std::chrono::steady_clock::now();
@@ -108,28 +109,28 @@ void Workstation::restart_wits() {
                                rig_.wits_out_mode, rig_.wits_out_address});
         wits_results_ = system_.calculation().results_notification.connect(
             [this](const std::vector<analysis::GazResult>& results, float depth) {
-                std::vector<reports::WitsGas> gases;
+                std::vector<link::WitsGas> gases;
                 for (const auto& r : results) {
                     if (!r.derived) {
                         gases.push_back({r.code, r.concentration});
                     }
                 }
                 const auto time = library::from_day_number(system_.calculation().resultsTime());
-                wits_out_->send(reports::wits_cycle_packet(time, depth, gases));
+                wits_out_->send(link::wits_cycle_packet(time, depth, gases));
             });
     }
     if (rig_.wits_in != 0) {
         wits_in_ = std::make_unique<link::WitsInput>(
             link::WitsEndpoint{static_cast<link::WitsTransport>(rig_.wits_in), rig_.wits_in_port,
                                rig_.wits_in_mode, rig_.wits_in_address},
-            static_cast<reports::WitsDepthItem>(rig_.wits_in_depth_item));
+            static_cast<link::WitsDepthItem>(rig_.wits_in_depth_item));
         system_.rig_depth = [this] { return wits_in_->depth(); };
     }
 }
 
 void Workstation::send_wits_total_gas(double percent) {
     if (wits_out_) {
-        wits_out_->send(reports::wits_total_gas_packet(
+        wits_out_->send(link::wits_total_gas_packet(
             library::local_time_of(std::chrono::system_clock::now()), system_.depth(), percent));
     }
 }
@@ -162,7 +163,7 @@ void Workstation::on_tick() {
     // the worker, so the tick goes on at once.
     background_save_ =
         std::async(std::launch::async, [log = system_.link().totalizer_log(), path = log_path_] {
-            return control::save_totalizer_file(log, path);
+            return storage::save_totalizer_file(log, path);
         });
 }
 

@@ -62,7 +62,7 @@ std::string short_time(const library::LocalTime& t, const library::LocalTime& to
 WorkstationStatus::WorkstationStatus(control::VetraSystem& system, storage::EventLog& journal)
     : system_(system), journal_(journal) {
     connections_.emplace_back(system_.start_failed.connect([this](int status) {
-        enter(status == link::kStatusCannotOpen ? State::cannot_open : State::no_answer);
+        enter(status == analysis::kStatusCannotOpen ? State::cannot_open : State::no_answer);
     }));
     connections_.emplace_back(system_.connection_lost.connect([this] { enter(State::lost); }));
     connections_.emplace_back(system_.cycle_started.connect([this] {
@@ -129,9 +129,9 @@ void WorkstationStatus::update() {
     // silently, so its failures are noticed here.
     if (system_.state() == 1 && link.idle() && !system_.settings().demo &&
         now_ms - last_frame_ms_ > kFreshMs) {
-        if (link.status() == link::kStatusCannotOpen) {
+        if (link.status() == analysis::kStatusCannotOpen) {
             enter(State::cannot_open);
-        } else if (link.status() == link::kStatusNoAnswer && state_ != State::lost) {
+        } else if (link.status() == analysis::kStatusNoAnswer && state_ != State::lost) {
             enter(State::no_answer);
         }
     }

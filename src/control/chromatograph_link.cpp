@@ -47,9 +47,9 @@ bool ChromatographLink::send_program_and_wait() {
 }
 
 bool ChromatographLink::open_for_start() {
-    port_.set_status(link::kStatusNoError);
+    port_.set_status(analysis::kStatusNoError);
     if (!port_.is_open() && !port_.open_port()) {
-        port_.set_status(link::kStatusCannotOpen);
+        port_.set_status(analysis::kStatusCannotOpen);
         return false;
     }
     return true;
@@ -61,7 +61,7 @@ bool ChromatographLink::start_cycle() {
             return false;
         }
         if (!send_program_and_wait()) {
-            port_.set_status(link::kStatusNoAnswer);
+            port_.set_status(analysis::kStatusNoAnswer);
             port_.close_port();
             return false;
         }
@@ -105,7 +105,7 @@ void ChromatographLink::stop_acquisition() {
     on_acquisition_end(thread_.get());
 }
 
-void ChromatographLink::post_block(const SampleRecord& record) {
+void ChromatographLink::post_block(const analysis::SampleRecord& record) {
     calls_.post([weak = std::weak_ptr(alive_), run = run_, record] {
         if (const auto self = weak.lock(); self && (*self)->run_ == run) {
             (*self)->deliver_block(record);
@@ -121,7 +121,7 @@ void ChromatographLink::post_end(const TVetraThread* thread) {
     });
 }
 
-void ChromatographLink::deliver_block(const SampleRecord& record) {
+void ChromatographLink::deliver_block(const analysis::SampleRecord& record) {
     samples_.push_back(record);
 }
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/sample_record.h"
+#include "analysis/totalizer_log.h"
 #include "control/mess_caller.h"
-#include "control/sample_record.h"
-#include "control/totalizer_log.h"
 #include "library/clock.h"
 #include "library/datetime.h"
 #include "library/lock_object.h"
@@ -52,14 +52,14 @@ public:
     void stop_acquisition();
 
     // Main thread, queued by the acquisition thread.
-    void deliver_block(const SampleRecord& record);
+    void deliver_block(const analysis::SampleRecord& record);
     void on_acquisition_end(const TVetraThread* thread);
 
     int sample_count() const { return static_cast<int>(samples_.size()); }
-    const SampleRecord& sample_at(int index) const {
+    const analysis::SampleRecord& sample_at(int index) const {
         return samples_[static_cast<std::size_t>(index)];
     }
-    const std::vector<SampleRecord>& samples() const { return samples_; }
+    const std::vector<analysis::SampleRecord>& samples() const { return samples_; }
     // Appends to `points` the samples it does not hold yet, less the display offset.
     void copy_new_samples(std::vector<double>& points) const;
     // The same, with each point's seconds appended to `seconds` alongside.
@@ -109,8 +109,8 @@ public:
     void start_zero_setting();
     void finish_zero_setting();
 
-    TotalizerLog& totalizer_log() { return totalizer_log_; }
-    const TotalizerLog& totalizer_log() const { return totalizer_log_; }
+    analysis::TotalizerLog& totalizer_log() { return totalizer_log_; }
+    const analysis::TotalizerLog& totalizer_log() const { return totalizer_log_; }
     std::int32_t channel_count() const { return totalizer_log_.channel_count(); }
     // Empties the log.
     void set_channel_count(std::int32_t count) { totalizer_log_.reset(count); }
@@ -133,7 +133,7 @@ public:
     void stamp_acquisition_start();
     // Queue a point, or the end of the run, for the main thread. Calls that arrive after the
     // link has gone, or after it moved on to another run, do nothing.
-    void post_block(const SampleRecord& record);
+    void post_block(const analysis::SampleRecord& record);
     void post_end(const TVetraThread* thread);
 
 private:
@@ -149,7 +149,7 @@ private:
 
     link::ChromatographPort port_;
     std::array<std::int32_t, 8> program_{};
-    std::vector<SampleRecord> samples_;
+    std::vector<analysis::SampleRecord> samples_;
     double display_offset_ = 0.0;
     std::unique_ptr<TVetraThread> thread_;
     bool idle_ = true;
@@ -170,7 +170,7 @@ private:
     library::DayNumber totalizer_time_ = 0.0;
     library::DayNumber last_delivery_ = 0.0;
     library::DayNumber last_external_log_ = 0.0;  // main thread
-    TotalizerLog totalizer_log_;                  // main thread
+    analysis::TotalizerLog totalizer_log_;        // main thread
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
 };

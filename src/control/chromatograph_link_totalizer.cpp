@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "control/chromatograph_link.h"
+#include "storage/totalizer_file.h"
 
 namespace vetra::control {
 namespace {
@@ -113,11 +114,11 @@ void ChromatographLink::finish_zero_setting() {
 }
 
 bool ChromatographLink::save_totalizer_log(const std::filesystem::path& path) const {
-    return save_totalizer_file(totalizer_log_, path);
+    return storage::save_totalizer_file(totalizer_log_, path);
 }
 
 void ChromatographLink::load_totalizer_log(const std::filesystem::path& path) {
-    (void)load_totalizer_file(totalizer_log_, path);
+    (void)storage::load_totalizer_file(totalizer_log_, path);
 }
 
 }  // namespace vetra::control

@@ -149,7 +149,7 @@ void VetraSystem::running_step() {
         return;
     }
     const int status = link_.status();
-    if (status == link::kStatusNoError || status == link::kStatusClosingFrame) {
+    if (status == analysis::kStatusNoError || status == analysis::kStatusClosingFrame) {
         // Points that arrived after the last tick complete the cycle's last gases.
         if (calculating()) {
             calculation_.process(depth(), save_all_values_);
@@ -170,7 +170,7 @@ void VetraSystem::running_step() {
         return;
     }
     state_ = 1;
-    if (status == link::kStatusNoAnswer) {
+    if (status == analysis::kStatusNoAnswer) {
         connection_lost();
         throw VetraError(kLostConnectionMessage);
     }
@@ -265,13 +265,14 @@ void VetraSystem::start_analysis() {
     link_.set_program(program);
     give_port_params();
     if (!link_.start_cycle()) {
-        if (link_.status() == link::kStatusNoAnswer || link_.status() == link::kStatusCannotOpen) {
+        if (link_.status() == analysis::kStatusNoAnswer ||
+            link_.status() == analysis::kStatusCannotOpen) {
             start_failed(link_.status());
         }
-        if (link_.status() == link::kStatusNoAnswer) {
+        if (link_.status() == analysis::kStatusNoAnswer) {
             throw VetraError(kNoAnswerMessage);
         }
-        if (link_.status() == link::kStatusCannotOpen) {
+        if (link_.status() == analysis::kStatusCannotOpen) {
             throw VetraError(cannot_open_port_message(settings_.port_name));
         }
     }

@@ -167,7 +167,7 @@ void TVetraThread::process(const link::SampleFrame& frame, SampleReducer& reduce
     const double mv = frame.value * 1000.0 * settings_.input_voltage / scale;
     reducer.add(frame.tick, mv, [&](const SampleReducer::Point& p) {
         if (!totalizer_mode_ && p.seconds <= settings_.screen_seconds) {
-            link_.post_block(SampleRecord{0, p.value, p.seconds, 0});
+            link_.post_block(analysis::SampleRecord{0, p.value, p.seconds, 0});
         }
     });
     link_.publish_elapsed(reducer.seconds());

@@ -55,7 +55,7 @@ StripScale strip_scale(int index, double largest) {
     return kScales[std::size(kScales) - 1];
 }
 
-std::optional<StripWindow> strip_window(const control::TotalizerLog& log, double span_days,
+std::optional<StripWindow> strip_window(const analysis::TotalizerLog& log, double span_days,
                                         double offset_days) {
     if (log.empty() || !(span_days > 0.0)) {
         return std::nullopt;
@@ -64,7 +64,7 @@ std::optional<StripWindow> strip_window(const control::TotalizerLog& log, double
     return StripWindow{end - span_days, end};
 }
 
-std::vector<StripLine> strip_lines(const control::TotalizerLog& log, const StripWindow& window,
+std::vector<StripLine> strip_lines(const analysis::TotalizerLog& log, const StripWindow& window,
                                    int lines, double gap_days) {
     std::vector<StripLine> out(static_cast<std::size_t>(std::max(lines, 0)));
     const double length = window.end - window.begin;
@@ -97,7 +97,7 @@ std::vector<StripLine> strip_lines(const control::TotalizerLog& log, const Strip
     return out;
 }
 
-std::optional<std::size_t> nearest_record(const control::TotalizerLog& log, library::DayNumber t) {
+std::optional<std::size_t> nearest_record(const analysis::TotalizerLog& log, library::DayNumber t) {
     if (log.empty()) {
         return std::nullopt;
     }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "control/totalizer_log.h"
+#include "analysis/totalizer_log.h"
 #include "library/datetime.h"
 
 namespace vetra::display {
@@ -44,16 +44,16 @@ struct StripWindow {
     library::DayNumber begin = 0.0;
     library::DayNumber end = 0.0;
 };
-std::optional<StripWindow> strip_window(const control::TotalizerLog& log, double span_days,
+std::optional<StripWindow> strip_window(const analysis::TotalizerLog& log, double span_days,
                                         double offset_days);
 
 // Reduces the records of the window to `lines` pixel lines. Reads only the records inside
 // the window, so the cost follows the span, not the length of the log. Records further
 // apart than `gap_days` are not joined.
-std::vector<StripLine> strip_lines(const control::TotalizerLog& log, const StripWindow& window,
+std::vector<StripLine> strip_lines(const analysis::TotalizerLog& log, const StripWindow& window,
                                    int lines, double gap_days);
 
 // The record nearest to `t`, for the cursor; nothing when the log is empty.
-std::optional<std::size_t> nearest_record(const control::TotalizerLog& log, library::DayNumber t);
+std::optional<std::size_t> nearest_record(const analysis::TotalizerLog& log, library::DayNumber t);
 
 }  // namespace vetra::display

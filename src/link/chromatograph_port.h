@@ -8,17 +8,11 @@
 #include <string_view>
 #include <utility>
 
+#include "analysis/cycle_status.h"
 #include "library/operator.h"
 #include "link/serial_port.h"
 
 namespace vetra::link {
-
-// Result of the last start or acquisition, as the controller and the station know them.
-inline constexpr int kStatusNoError = -100;
-inline constexpr int kStatusNoAnswer = -99;
-inline constexpr int kStatusShortFrame = -98;
-inline constexpr int kStatusCannotOpen = -97;
-inline constexpr int kStatusClosingFrame = -96;
 
 // The serial port to the chromatograph: opened by the main thread before a cycle, then read
 // by the acquisition thread alone until it is closed again. It does not lock.
@@ -68,7 +62,7 @@ private:
     int stop_index_ = 0;
     int speed_ = 38400;
     // Set by the acquisition thread, read by the main thread.
-    std::atomic<int> status_{kStatusNoError};
+    std::atomic<int> status_{analysis::kStatusNoError};
 };
 
 }  // namespace vetra::link

@@ -324,7 +324,7 @@ void WitsOutput::send(std::string packet) {
 struct WitsInput::Impl {
     Impl(WitsInput& owner, WitsEndpoint endpoint)
         : endpoint(std::move(endpoint)),
-          parser_handler([&owner](const reports::WitsItem& item) { owner.take(item); }),
+          parser_handler([&owner](const WitsItem& item) { owner.take(item); }),
           parser(parser_handler),
           retry(loop.io),
           socket(loop.io) {}
@@ -387,7 +387,7 @@ struct WitsInput::Impl {
             return;
         }
         // A new parser for a new connection: half a packet from the old one means nothing.
-        parser = reports::WitsParser(parser_handler);
+        parser = WitsParser(parser_handler);
         socket = tcp::socket(loop.io);
         connect_within_limit(loop.io, socket, *target, [this](bool connected) {
             if (connected) {
@@ -412,8 +412,8 @@ struct WitsInput::Impl {
     }
 
     WitsEndpoint endpoint;
-    reports::WitsParser::ItemHandler parser_handler;
-    reports::WitsParser parser;
+    WitsParser::ItemHandler parser_handler;
+    WitsParser parser;
     Loop loop;
     asio::steady_timer retry;
     tcp::socket socket;
@@ -421,7 +421,7 @@ struct WitsInput::Impl {
     std::jthread serial_thread;
 };
 
-WitsInput::WitsInput(WitsEndpoint endpoint, reports::WitsDepthItem item)
+WitsInput::WitsInput(WitsEndpoint endpoint, WitsDepthItem item)
     : item_(item), impl_(std::make_unique<Impl>(*this, std::move(endpoint))) {
     impl_->start();
 }
@@ -430,11 +430,11 @@ WitsInput::~WitsInput() {
     impl_->stop();
 }
 
-void WitsInput::take(const reports::WitsItem& item) {
+void WitsInput::take(const WitsItem& item) {
     if (item.record * 100 + item.item != static_cast<int>(item_)) {
         return;
     }
-    if (const auto depth = reports::wits_depth_value(item.value)) {
+    if (const auto depth = wits_depth_value(item.value)) {
         const std::lock_guard lock(mutex_);
         depth_ = *depth;
         depth_time_ = std::chrono::steady_clock::now();

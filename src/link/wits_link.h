@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "reports/wits0.h"
+#include "link/wits0.h"
 
 namespace vetra::link {
 
@@ -56,7 +56,7 @@ private:
 // thread of its own and keeps the last depth of the chosen item.
 class WitsInput {
 public:
-    WitsInput(WitsEndpoint endpoint, reports::WitsDepthItem item);
+    WitsInput(WitsEndpoint endpoint, WitsDepthItem item);
     ~WitsInput();
     WitsInput(const WitsInput&) = delete;
     WitsInput& operator=(const WitsInput&) = delete;
@@ -69,9 +69,9 @@ public:
 
 private:
     struct Impl;
-    void take(const reports::WitsItem& item);
+    void take(const WitsItem& item);
 
-    reports::WitsDepthItem item_;
+    WitsDepthItem item_;
     mutable std::mutex mutex_;
     std::optional<double> depth_;
     std::chrono::steady_clock::time_point depth_time_{};

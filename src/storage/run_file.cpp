@@ -4,10 +4,10 @@
 #include <sstream>
 #include <system_error>
 
+#include "analysis/cycle_status.h"
 #include "analysis/gaz_calculator.h"
 #include "display/chromatogram_plot.h"
 #include "library/atomic_file.h"
-#include "link/chromatograph_port.h"
 #include "storage/plot_record.h"
 
 namespace vetra::storage {
@@ -33,7 +33,7 @@ std::string run_file_bytes(const display::ChromatogramPlot& plot,
 bool write_run_file(int status, bool save_science_values, const display::ChromatogramPlot& plot,
                     const analysis::GazCalculator& calculation, const std::string& program_dir,
                     const library::LocalTime& now) {
-    if ((status != link::kStatusNoError && status != link::kStatusClosingFrame) ||
+    if ((status != analysis::kStatusNoError && status != analysis::kStatusClosingFrame) ||
         !save_science_values || calculation.results().empty()) {
         return false;
     }

@@ -7,7 +7,7 @@
 
 #include "analysis/gaz_calculator.h"
 #include "analysis/gaz_list.h"
-#include "control/sample_record.h"
+#include "analysis/sample_record.h"
 #include "library/clock.h"
 #include "library/lock_object.h"
 #include "settings/global_settings.h"
@@ -19,7 +19,7 @@ namespace vetra::analysis::test {
 // list, the data lock, a recording operator and a manual clock. Published lists are kept.
 struct CalculatorRig {
     settings::GlobalSettings settings;
-    std::vector<control::SampleRecord> samples;
+    std::vector<analysis::SampleRecord> samples;
     GazList gases;
     library::LockObject lock;
     vetra::test::RecordingOperator op;
@@ -53,7 +53,7 @@ struct CalculatorRig {
     }
 
     void append(double value) {
-        control::SampleRecord r;
+        analysis::SampleRecord r;
         r.value = value;
         r.seconds = static_cast<std::int32_t>(samples.size()) / settings.samples_per_second;
         samples.push_back(r);

@@ -174,14 +174,14 @@ protected:
     }
     std::vector<double> values() const {
         std::vector<double> out;
-        for (const SampleRecord& r : link->samples()) {
+        for (const analysis::SampleRecord& r : link->samples()) {
             out.push_back(r.value);
         }
         return out;
     }
     std::vector<std::int32_t> seconds() const {
         std::vector<std::int32_t> out;
-        for (const SampleRecord& r : link->samples()) {
+        for (const analysis::SampleRecord& r : link->samples()) {
             out.push_back(r.seconds);
         }
         return out;

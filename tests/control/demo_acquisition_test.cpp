@@ -75,7 +75,7 @@ TEST_F(DemoTest, a_cycle_at_8_points_per_second_is_120_seconds_of_signal_and_end
     double low = 1e9;
     double high = -1e9;
     for (int i = 0; i < link->sample_count(); ++i) {
-        const SampleRecord& r = link->sample_at(i);
+        const analysis::SampleRecord& r = link->sample_at(i);
         // 50 x 8 ticks per second.
         EXPECT_EQ(r.seconds, (i + 1) * 50 / 400) << "point " << i;
         low = std::min(low, r.value);

@@ -12,10 +12,10 @@
 
 #include "control/chromatograph_link.h"
 #include "control/mess_caller.h"
-#include "control/totalizer_log.h"
 #include "library/clock.h"
 #include "library/lock_object.h"
 #include "settings/global_settings.h"
+#include "storage/totalizer_file.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
 
@@ -23,6 +23,8 @@ namespace vetra::control {
 namespace {
 
 using namespace std::chrono_literals;
+using analysis::kTotalizerLogCapacity;
+using analysis::TotalizerLog;
 
 class TotalizerTest : public ::testing::Test {
 protected:

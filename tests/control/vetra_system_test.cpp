@@ -41,7 +41,7 @@ TEST_F(VetraSystemTest, a_demonstration_cycle_runs_until_its_end_reaches_the_mai
     EXPECT_EQ(system.state(), 0);  // only the next tick looks at the link
     tick();
     EXPECT_EQ(system.state(), 1);
-    EXPECT_EQ(finished, std::vector<int>{link::kStatusNoError});
+    EXPECT_EQ(finished, std::vector<int>{analysis::kStatusNoError});
     // The finished chromatogram, complete, went to the history before cycle-finished.
     EXPECT_EQ(system.view().point_count(), system.link().sample_count());
     ASSERT_EQ(system.history().count(), 1);
@@ -152,7 +152,7 @@ TEST_F(VetraSystemTest, continuous_mode_waits_for_a_totalizer_stream_to_end) {
 
     device->release();  // the line falls silent: the stream ends quietly
     ASSERT_TRUE(wait_idle());
-    EXPECT_EQ(system.link().status(), link::kStatusNoAnswer);
+    EXPECT_EQ(system.link().status(), analysis::kStatusNoAnswer);
     EXPECT_EQ(tick_error(), "");
     EXPECT_EQ(system.state(), 0);
     EXPECT_EQ(started, 1);
@@ -164,7 +164,7 @@ TEST_F(VetraSystemTest, continuous_mode_waits_for_a_totalizer_stream_to_end) {
     EXPECT_NE(commands[1], commands[0]);
     ASSERT_TRUE(wait_idle());
     tick();
-    EXPECT_EQ(finished, std::vector<int>{link::kStatusClosingFrame});
+    EXPECT_EQ(finished, std::vector<int>{analysis::kStatusClosingFrame});
 }
 
 TEST_F(VetraSystemTest, a_manual_start_during_a_totalizer_stream_runs_once_the_link_is_idle) {
@@ -419,7 +419,7 @@ TEST_F(WarmupTest, model_0_sends_cycle_lengths_65_65_120_and_keeps_the_operators
         EXPECT_EQ(byte_at(commands[i], 2), 30);
         EXPECT_EQ(byte_at(commands[i], 5), 70);
     }
-    EXPECT_EQ(finished, std::vector<int>(3, link::kStatusClosingFrame));
+    EXPECT_EQ(finished, std::vector<int>(3, analysis::kStatusClosingFrame));
     EXPECT_EQ(settings.times, (std::array<std::int32_t, 7>{2, 23, 30, 35, 55, 70, 100}));
     EXPECT_EQ(system.status_text(), "Ручной режим");
     tick();

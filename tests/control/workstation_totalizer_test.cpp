@@ -7,11 +7,11 @@
 #include <string>
 
 #include "app/workstation.h"
-#include "control/totalizer_log.h"
 #include "control/vetra_system.h"
 #include "library/clock.h"
 #include "link/tsumm_thread.h"
 #include "settings/global_settings.h"
+#include "storage/totalizer_file.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
 
@@ -27,14 +27,14 @@ struct Station {
         workstation.start_devices();
     }
     void append(int n) {
-        control::TotalizerLog& log = system.link().totalizer_log();
+        analysis::TotalizerLog& log = system.link().totalizer_log();
         for (int i = 0; i < n; ++i) {
             log.append(46000.0 + (next_++) * library::kSecondInDays, 1.5f, 0.0f);
         }
     }
     std::size_t saved_records() const {
-        control::TotalizerLog log;
-        (void)control::load_totalizer_file(log, workstation.totalizer_log_path());
+        analysis::TotalizerLog log;
+        (void)storage::load_totalizer_file(log, workstation.totalizer_log_path());
         return log.size();
     }
 

@@ -11,8 +11,8 @@ namespace {
 constexpr double kT0 = 46000.5;
 
 // Three hours of one reading a second, wandering, with a ten-minute hole in the middle.
-control::TotalizerLog three_hours() {
-    control::TotalizerLog log;
+analysis::TotalizerLog three_hours() {
+    analysis::TotalizerLog log;
     for (int s = 0; s < 3 * 3600; ++s) {
         if (s >= 5000 && s < 5600) {
             continue;
@@ -28,7 +28,7 @@ class StripLines : public ::testing::TestWithParam<int> {};
 // Every line holds exactly the extremes of the records that fall on it, and the hole is
 // not bridged.
 TEST_P(StripLines, hold_the_extremes_of_their_records) {
-    const control::TotalizerLog log = three_hours();
+    const analysis::TotalizerLog log = three_hours();
     const int index = GetParam();
     const auto window =
         strip_window(log, totalizer_span_days(index), 1800 * library::kSecondInDays);
@@ -73,12 +73,12 @@ TEST_P(StripLines, hold_the_extremes_of_their_records) {
 INSTANTIATE_TEST_SUITE_P(Spans, StripLines, ::testing::Values(0, 2, 5, 8, 10, 11));
 
 TEST(StripWindow, ends_the_offset_before_the_newest_record_and_spans_the_chosen_time) {
-    const control::TotalizerLog log = three_hours();
+    const analysis::TotalizerLog log = three_hours();
     const auto w = strip_window(log, totalizer_span_days(9), 60 * library::kSecondInDays);
     ASSERT_TRUE(w);
     EXPECT_NEAR((log.time(log.size() - 1) - w->end) * 86400, 60, 1e-6);
     EXPECT_NEAR((w->end - w->begin) * 86400, 3600, 1e-6);
-    EXPECT_FALSE(strip_window(control::TotalizerLog{}, 1.0, 0.0));
+    EXPECT_FALSE(strip_window(analysis::TotalizerLog{}, 1.0, 0.0));
     EXPECT_EQ(totalizer_span_days(42), totalizer_span_days(0));
     EXPECT_STREQ(totalizer_span_text(11), "3 часа");
 }
@@ -104,7 +104,7 @@ TEST(StripScale, leaves_the_largest_reading_room_below_the_edge_unless_fixed) {
 }
 
 TEST(StripCursor, finds_the_nearest_record) {
-    control::TotalizerLog log;
+    analysis::TotalizerLog log;
     for (int s : {0, 10, 20}) {
         log.append(kT0 + s * library::kSecondInDays, static_cast<float>(s), 0.0f);
     }

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "control/totalizer_log.h"
 #include "library/cp1251.h"
 #include "library/number_text.h"
 #include "program_run.h"
+#include "storage/totalizer_file.h"
 #include "support/temp_dir.h"
 
 namespace vetra::e2e {
@@ -67,9 +67,9 @@ protected:
         }
         return values;
     }
-    control::TotalizerLog log() const {
-        control::TotalizerLog log;
-        (void)control::load_totalizer_file(log, program_dir_ / "default" / "default" / "gsumm.dat");
+    analysis::TotalizerLog log() const {
+        analysis::TotalizerLog log;
+        (void)storage::load_totalizer_file(log, program_dir_ / "default" / "default" / "gsumm.dat");
         return log;
     }
     void expect_near_all(const std::vector<double>& values, double expected, std::size_t at_least) {
@@ -109,7 +109,7 @@ TEST_P(BuiltIn, per_second_readings_reach_the_station_and_the_log) {
     ASSERT_FALSE(values.empty());
     values.erase(values.begin());
     expect_near_all(values, GetParam().percent, 4);
-    const control::TotalizerLog saved = log();
+    const analysis::TotalizerLog saved = log();
     ASSERT_GE(saved.size(), 4u);
     EXPECT_NEAR(saved.value(saved.size() - 1), GetParam().percent, 0.002);
     EXPECT_NEAR((saved.time(saved.size() - 1) - saved.time(0)) * 86400, saved.size() - 1, 1.5);
@@ -141,7 +141,7 @@ TEST_P(External, packets_reach_the_station_and_the_log) {
     ASSERT_TRUE(wait_until([&] { return st.out_so_far().find("сумм_газ=0") != std::string::npos; },
                            kStartLimit));
     expect_near_all(readings(st.out_so_far()), 0.75, 5);
-    const control::TotalizerLog saved = log();
+    const analysis::TotalizerLog saved = log();
     ASSERT_GE(saved.size(), 2u);
     EXPECT_FLOAT_EQ(saved.value(0), 0.75f);
 }

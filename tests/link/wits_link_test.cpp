@@ -90,7 +90,7 @@ TEST(WitsInput, the_chosen_depth_item_is_good_for_ten_seconds) {
                   {},
                   {},
                   "127.0.0.1:" + std::to_string(acceptor.local_endpoint().port())},
-                 reports::WitsDepthItem::bit);
+                 link::WitsDepthItem::bit);
     tcp::socket s(io);
     acceptor.accept(s);
     EXPECT_FALSE(in.depth());
@@ -105,7 +105,7 @@ TEST(WitsInput, a_serial_stream_sets_the_hole_depth_and_stops_promptly) {
     test::PtyPair pty;
     auto in = std::make_unique<WitsInput>(
         WitsEndpoint{WitsTransport::serial, pty.slave_path(), "9600,n,8,1", {}},
-        reports::WitsDepthItem::hole);
+        link::WitsDepthItem::hole);
     std::this_thread::sleep_for(200ms);
     pty.write("&&\r\n0108 12\r\n0110 3050.5\r\n!!\r\n");
     ASSERT_TRUE(eventually([&] { return in->depth().has_value(); }));

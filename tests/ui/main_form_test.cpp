@@ -24,6 +24,7 @@
 #include "library/number_text.h"
 #include "settings/global_settings.h"
 #include "settings/ui/topt_master_form.h"
+#include "storage/totalizer_file.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
 
@@ -179,10 +180,10 @@ private Q_SLOTS:
             library::cp1251_to_utf8(test::read_bytes(w.dir / settings::kSettingsFileName));
         QVERIFY(ini.find("win_mashtab=9") != std::string::npos);
         QVERIFY(ini.find("[planshet_summ_Суммарный газ]\r\ncolor=clBlack") != std::string::npos);
-        control::TotalizerLog saved;
-        QCOMPARE(control::load_totalizer_file(
-                     saved, w.dir / "default" / "default" / control::kTotalizerLogFileName),
-                 control::TotalizerLoad::loaded);
+        analysis::TotalizerLog saved;
+        QCOMPARE(storage::load_totalizer_file(
+                     saved, w.dir / "default" / "default" / storage::kTotalizerLogFileName),
+                 storage::TotalizerLoad::loaded);
         QVERIFY(saved.size() >= records);
     }
 

@@ -11,7 +11,7 @@
 #include "settings/ini_file.h"
 
 using namespace vetra::display::ui;
-using vetra::control::TotalizerLog;
+using vetra::analysis::TotalizerLog;
 namespace library = vetra::library;
 
 namespace {

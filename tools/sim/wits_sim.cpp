@@ -18,7 +18,7 @@
 
 #include "library/datetime.h"
 #include "library/number_text.h"
-#include "reports/wits0.h"
+#include "link/wits0.h"
 
 namespace vetra::sim {
 namespace {
@@ -85,7 +85,7 @@ std::optional<Options> parse(int argc, char** argv) {
 
 struct Client {
     int fd = -1;
-    std::unique_ptr<reports::WitsParser> parser;
+    std::unique_ptr<link::WitsParser> parser;
 };
 
 std::string depth_packet(double depth, int item) {
@@ -94,8 +94,8 @@ std::string depth_packet(double depth, int item) {
     char time[16];
     std::snprintf(date, sizeof date, "%02d%02d%02d", now.year % 100, now.month, now.day);
     std::snprintf(time, sizeof time, "%02d%02d%02d", now.hour, now.minute, now.second);
-    return reports::wits_packet(
-        {{1, 5, date}, {1, 6, time}, {1, item % 100, reports::wits_number(depth, 2)}});
+    return link::wits_packet(
+        {{1, 5, date}, {1, 6, time}, {1, item % 100, link::wits_number(depth, 2)}});
 }
 
 }  // namespace
@@ -163,7 +163,7 @@ int run_wits(int argc, char** argv) {
         if (fds[0].revents & POLLIN) {
             const int fd = ::accept(listener, nullptr, nullptr);
             if (fd >= 0) {
-                auto parser = std::make_unique<reports::WitsParser>([](const reports::WitsItem& i) {
+                auto parser = std::make_unique<link::WitsParser>([](const link::WitsItem& i) {
                     std::printf("%02d%02d=%s\n", i.record, i.item, i.value.c_str());
                     std::fflush(stdout);
                 });

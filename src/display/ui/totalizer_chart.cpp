@@ -66,7 +66,7 @@ void paint_value_grid(QPainter& p, const QRect& strip, const QRect& label_row,
 
 }  // namespace
 
-StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const control::TotalizerLog& log,
+StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
                                  double span_days, double offset_days, const StripStyle& style,
                                  std::optional<library::DayNumber> cursor) {
     p.fillRect(rect, style.background);
@@ -199,7 +199,7 @@ void TTotalizerChart::pbSummChartDblClick() {
 
 void TTotalizerChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    static const control::TotalizerLog kEmpty;
+    static const analysis::TotalizerLog kEmpty;
     shown_scale_ =
         paint_totalizer_strip(p, rect(), log_ ? *log_ : kEmpty, span_, offset_, style_, cursor_);
 }

@@ -23,7 +23,7 @@ struct StripStyle {
 // down the rect (newest at the bottom), the value across it on the scale of the style
 // (returned). One min/max pair per pixel line, so any span of a full log paints in the same
 // short time.
-StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const control::TotalizerLog& log,
+StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
                                  double span_days, double offset_days, const StripStyle& style,
                                  std::optional<library::DayNumber> cursor);
 
@@ -34,7 +34,7 @@ class TTotalizerChart : public QWidget {
 public:
     explicit TTotalizerChart(QWidget* parent = nullptr);
 
-    void set_log(const control::TotalizerLog* log) { log_ = log; }
+    void set_log(const analysis::TotalizerLog* log) { log_ = log; }
     void set_style(const StripStyle& style);
     const StripStyle& style() const { return style_; }
     void set_span(double days);
@@ -63,7 +63,7 @@ protected:
 private:
     QRect strip_rect() const;
 
-    const control::TotalizerLog* log_ = nullptr;
+    const analysis::TotalizerLog* log_ = nullptr;
     StripStyle style_;
     double span_ = 10 * library::kSecondInDays;
     double offset_ = 0.0;

@@ -141,7 +141,7 @@ TotalizerChartPanel::TotalizerChartPanel(QWidget* parent) : QGroupBox("Газо�
     });
 }
 
-void TotalizerChartPanel::set_log(const control::TotalizerLog* log) {
+void TotalizerChartPanel::set_log(const analysis::TotalizerLog* log) {
     log_ = log;
     pbSummChart->set_log(log);
     refresh();
@@ -233,7 +233,7 @@ QString TotalizerChartPanel::cursor_text() const {
     return cursor_time_->text() + "\n" + cursor_depth_->text() + "\n" + cursor_value_->text();
 }
 
-void TotalizerChartPanel::start_up(const control::TotalizerLog* log,
+void TotalizerChartPanel::start_up(const analysis::TotalizerLog* log,
                                    const settings::GlobalSettings& settings,
                                    const std::string& settings_path) {
     set_log(log);

@@ -35,7 +35,7 @@ public:
     explicit TotalizerChartPanel(QWidget* parent = nullptr);
 
     // The curve "summ" titled "Суммарный газ" over `log`, which must outlive the panel.
-    void set_log(const control::TotalizerLog* log);
+    void set_log(const analysis::TotalizerLog* log);
     void set_curve(QColor colour, int width);
     void set_background(QColor colour);
 
@@ -46,7 +46,7 @@ public:
 
     // Start-up: the log, the span from "win_mashtab", the curve in "цвет_кривой" and
     // "толщина_кривой", then "planshet" of the settings file.
-    void start_up(const control::TotalizerLog* log, const settings::GlobalSettings& settings,
+    void start_up(const analysis::TotalizerLog* log, const settings::GlobalSettings& settings,
                   const std::string& settings_path);
     // After the work settings: the curve's colour and width into the settings file, then the
     // chart settings read back from it.
@@ -70,7 +70,7 @@ private:
     void show_cursor();
     int log_seconds() const;
 
-    const control::TotalizerLog* log_ = nullptr;
+    const analysis::TotalizerLog* log_ = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QComboBox* cbScale = nullptr;
     TTotalizerChart* pbSummChart = nullptr;

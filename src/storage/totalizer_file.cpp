@@ -1,4 +1,4 @@
-#include "control/totalizer_log.h"
+#include "storage/totalizer_file.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 
 #include "library/atomic_file.h"
 
-namespace vetra::control {
+namespace vetra::storage {
 namespace {
 
 constexpr std::string_view kMagic = "VetraSummCurv3";
@@ -32,10 +32,6 @@ void put(std::string& out, T v) {
 
 std::size_t record_size(std::int32_t channel_count) {
     return 8 + 8 * static_cast<std::size_t>(channel_count);
-}
-
-bool valid_channels(std::int32_t channel_count) {
-    return channel_count >= 1 && channel_count <= kMaxTotalizerChannels;
 }
 
 struct Header {
@@ -64,7 +60,7 @@ Header parse_header(std::string_view bytes) {
         h.channel_count = take<std::int32_t>(bytes.data() + 15);
         h.record_count = take<std::int32_t>(bytes.data() + 19);
         h.counts_present = true;
-        if (!valid_channels(h.channel_count)) {
+        if (!analysis::valid_totalizer_channels(h.channel_count)) {
             h.verdict = TotalizerLoad::bad_channels;
         }
     }
@@ -73,51 +69,7 @@ Header parse_header(std::string_view bytes) {
 
 }  // namespace
 
-TotalizerLog::TotalizerLog(std::int32_t channel_count)
-    : channel_count_(valid_channels(channel_count) ? channel_count : 1) {}
-
-void TotalizerLog::reset(std::int32_t channel_count) {
-    channel_count_ = valid_channels(channel_count) ? channel_count : 1;
-    times_.clear();
-    pairs_.clear();
-    head_ = 0;
-    size_ = 0;
-}
-
-void TotalizerLog::push(library::DayNumber time, const float* pairs) {
-    if (size_ < kTotalizerLogCapacity) {
-        times_.push_back(time);
-        pairs_.insert(pairs_.end(), pairs, pairs + stride());
-        ++size_;
-        return;
-    }
-    times_[head_] = time;
-    std::copy_n(pairs, stride(), pairs_.begin() + static_cast<std::ptrdiff_t>(head_ * stride()));
-    head_ = slot(1);
-}
-
-void TotalizerLog::append(library::DayNumber time, float value, float depth) {
-    std::array<float, 2 * kMaxTotalizerChannels> pairs{};
-    pairs[0] = value;
-    pairs[1] = depth;
-    push(time, pairs.data());
-}
-
-std::size_t TotalizerLog::lower_bound(library::DayNumber t) const {
-    std::size_t lo = 0;
-    std::size_t hi = size_;
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
-}
-
-std::string encode_totalizer_log(const TotalizerLog& log) {
+std::string encode_totalizer_log(const analysis::TotalizerLog& log) {
     const std::int32_t channels = log.channel_count();
     std::string out;
     out.reserve(kHeaderSize + log.size() * record_size(channels));
@@ -136,28 +88,27 @@ std::string encode_totalizer_log(const TotalizerLog& log) {
 }
 
 bool decode_totalizer_records(std::string_view records, std::int32_t channel_count,
-                              std::int64_t claimed_count, TotalizerLog& log) {
-    if (!valid_channels(channel_count)) {
+                              std::int64_t claimed_count, analysis::TotalizerLog& log) {
+    if (!analysis::valid_totalizer_channels(channel_count)) {
         return false;
     }
     const std::size_t size = record_size(channel_count);
     const auto present = static_cast<std::int64_t>(records.size() / size);
     const std::int64_t n = std::clamp<std::int64_t>(claimed_count, 0, present);
-    const std::int64_t cap = static_cast<std::int64_t>(kTotalizerLogCapacity);
+    const std::int64_t cap = static_cast<std::int64_t>(analysis::kTotalizerLogCapacity);
     const std::int64_t first = n > cap ? n - cap : 0;
     log.reset(channel_count);
-    log.times_.reserve(static_cast<std::size_t>(n - first));
-    log.pairs_.reserve(static_cast<std::size_t>(n - first) * log.stride());
-    std::array<float, 2 * kMaxTotalizerChannels> pairs{};
+    log.reserve(static_cast<std::size_t>(n - first));
+    std::array<float, 2 * analysis::kMaxTotalizerChannels> pairs{};
     for (std::int64_t i = first; i < n; ++i) {
         const char* p = records.data() + static_cast<std::size_t>(i) * size;
         std::memcpy(pairs.data(), p + 8, size - 8);
-        log.push(take<double>(p), pairs.data());
+        log.append_pairs(take<double>(p), pairs.data());
     }
     return true;
 }
 
-TotalizerLoad load_totalizer_bytes(TotalizerLog& log, std::string_view file) {
+TotalizerLoad load_totalizer_bytes(analysis::TotalizerLog& log, std::string_view file) {
     const Header h = parse_header(file);
     if (h.verdict != TotalizerLoad::loaded) {
         return h.verdict;
@@ -170,7 +121,7 @@ TotalizerLoad load_totalizer_bytes(TotalizerLog& log, std::string_view file) {
     return h.verdict;
 }
 
-TotalizerLoad load_totalizer_file(TotalizerLog& log, const std::filesystem::path& path) {
+TotalizerLoad load_totalizer_file(analysis::TotalizerLog& log, const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return TotalizerLoad::missing;
@@ -196,7 +147,7 @@ TotalizerLoad load_totalizer_file(TotalizerLog& log, const std::filesystem::path
         ec ? 0 : static_cast<std::int64_t>((file_size - kHeaderSize) / size);
     const std::int64_t n = std::clamp<std::int64_t>(h.record_count, 0, present);
     const std::int64_t first =
-        std::max<std::int64_t>(0, n - static_cast<std::int64_t>(kTotalizerLogCapacity));
+        std::max<std::int64_t>(0, n - static_cast<std::int64_t>(analysis::kTotalizerLogCapacity));
     std::string records(static_cast<std::size_t>(n - first) * size, '\0');
     in.seekg(static_cast<std::streamoff>(kHeaderSize + static_cast<std::size_t>(first) * size));
     in.read(records.data(), static_cast<std::streamsize>(records.size()));
@@ -205,11 +156,11 @@ TotalizerLoad load_totalizer_file(TotalizerLog& log, const std::filesystem::path
     return h.verdict;
 }
 
-bool save_totalizer_file(const TotalizerLog& log, const std::filesystem::path& path) {
+bool save_totalizer_file(const analysis::TotalizerLog& log, const std::filesystem::path& path) {
     if (log.empty()) {
         return true;
     }
     return library::write_file_atomically(path, encode_totalizer_log(log));
 }
 
-}  // namespace vetra::control
+}  // namespace vetra::storage

@@ -11,7 +11,7 @@
 
 #include "library/datetime.h"
 
-namespace vetra::reports {
+namespace vetra::link {
 
 // One WITS level 0 data line: record and item number (four digits together) and the value.
 struct WitsItem {
@@ -75,4 +75,4 @@ enum class WitsDepthItem { hole = 110, bit = 108 };
 // '.' or ',' as separator; nullopt otherwise.
 std::optional<double> wits_depth_value(std::string_view value);
 
-}  // namespace vetra::reports
+}  // namespace vetra::link

@@ -1,4 +1,4 @@
-#include "reports/wits0.h"
+#include "link/wits0.h"
 
 #include <array>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "library/number_text.h"
 
-namespace vetra::reports {
+namespace vetra::link {
 namespace {
 
 std::string two_digits(int a, int b, int c) {
@@ -181,4 +181,4 @@ std::optional<double> wits_depth_value(std::string_view value) {
     return *number;
 }
 
-}  // namespace vetra::reports
+}  // namespace vetra::link

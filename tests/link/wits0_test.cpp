@@ -1,4 +1,4 @@
-#include "reports/wits0.h"
+#include "link/wits0.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "analysis/gas_ratios.h"
 
-namespace vetra::reports {
+namespace vetra::link {
 namespace {
 
 const library::LocalTime kTime{2026, 12, 8, 9, 5, 7, 0};
@@ -106,4 +106,4 @@ TEST(GasRatios, hand_worked_values_and_zero_denominators) {
 }
 
 }  // namespace
-}  // namespace vetra::reports
+}  // namespace vetra::link

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Applies each slip of a list alone to a scratch copy of the tree, builds the test programs
+# that cover the slipped file and runs them: a slip the tests do not notice "survived".
+# Not part of CI (minutes per slip on two cores); run it before a release and after
+# touching code the list names.
+#
+#   bash scripts/mutants.sh [--list FILE] [--only TEXT] [--keep]
+#
+# The list (tests/mutants.txt): one slip a line, four fields separated by " @@ ":
+#   file @@ exact text (found exactly once in the file) @@ replacement @@ why it matters
+# A "\n" in the text or the replacement stands for a line break (so "\\n" in C strings cannot
+# be written there). Lines starting with '#' and empty lines are skipped. A replacement of "<delete>" removes
+# the text. --only runs the slips whose line contains TEXT; --keep leaves the scratch copy.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+list=tests/mutants.txt
+only=""
+keep=0
+while (($#)); do
+    case $1 in
+    --list) list=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    *) echo "usage: scripts/mutants.sh [--list FILE] [--only TEXT] [--keep]" >&2; exit 2 ;;
+    esac
+done
+[ -f "$list" ] || { echo "no list $list" >&2; exit 2; }
+
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
+scratch=${VETRA_MUTANTS_DIR:-/tmp/vetra-mutants}
+mkdir -p "$scratch/src"
+# The tree as it is now, committed or not, without build folders.
+git ls-files -z --cached --others --exclude-standard | tar -C "$top" --null -T - -cf - |
+    tar -C "$scratch/src" -xf -
+cleanup() { ((keep)) || rm -rf "$scratch"; }
+trap cleanup EXIT
+export CCACHE_BASEDIR="$scratch/src" CCACHE_NOHASHDIR=1
+build=$scratch/build
+echo "Configuring the core and its tests in $build"
+cmake -S "$scratch/src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVETRA_CORE_ONLY=ON \
+    >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; exit 1; }
+
+# Test program name -> its sources, from vetra_add_test_program(...) calls.
+declare -A program_sources program_dir
+while IFS=$'\t' read -r dir name sources; do
+    program_sources[$name]=$sources
+    program_dir[$name]=$dir
+done < <(for f in tests/*/CMakeLists.txt; do
+    awk -v dir="$(dirname "$f")" '
+        /vetra_add_test_program\(/ { collecting = 1; text = "" }
+        collecting { text = text " " $0 }
+        collecting && /\)/ {
+            sub(/.*vetra_add_test_program\(/, "", text); sub(/\).*/, "", text)
+            n = split(text, w, /[ \t]+/); name = ""; srcs = ""
+            for (i = 1; i <= n; i++) if (w[i] != "") { if (name == "") name = w[i]; else srcs = srcs " " w[i] }
+            printf "%s\t%s\t%s\n", dir, name, srcs; collecting = 0
+        }' "$f"
+done)
+
+# Headers that include `header`, directly or through other headers of src/.
+includers() {
+    local -A seen=()
+    local queue=("$1") h next
+    while ((${#queue[@]})); do
+        h=${queue[0]}
+        queue=("${queue[@]:1}")
+        [[ -n ${seen[$h]+x} ]] && continue
+        seen[$h]=1
+        echo "$h"
+        while IFS= read -r next; do
+            queue+=("${next#src/}")
+        done < <(grep -rlF "#include \"$h\"" src --include='*.h' || true)
+    done
+}
+
+# The test programs that cover a file: those of its own folder, and every program one of
+# whose sources includes the file's header or a header that includes it.
+covering_programs() {
+    local file=$1 rel folder header name src
+    rel=${file#src/}
+    folder=${rel%%/*}
+    header=${rel%.*}.h
+    local -A want=()
+    local headers
+    headers=$(includers "$header")
+    for name in "${!program_sources[@]}"; do
+        [[ ${program_dir[$name]} == tests/$folder ]] && want[$name]=1
+        for src in ${program_sources[$name]}; do
+            [[ $src == *'*'* || $src == '${'* ]] && continue
+            local path=${program_dir[$name]}/$src
+            [ -f "$path" ] || continue
+            while IFS= read -r h; do
+                if grep -qF "#include \"$h\"" "$path"; then
+                    want[$name]=1
+                    break
+                fi
+            done <<<"$headers"
+        done
+    done
+    printf '%s\n' "${!want[@]}" | sort
+}
+
+total=0 killed=0 survived=0 stillborn=0
+started=$(date +%s)
+lineno=0
+while IFS= read -r line || [ -n "$line" ]; do
+    lineno=$((lineno + 1))
+    [[ -z ${line//[[:space:]]/} || $line == \#* ]] && continue
+    [[ -n $only && $line != *"$only"* ]] && continue
+    file=${line%% @@ *}; rest=${line#* @@ }
+    text=${rest%% @@ *}; rest=${rest#* @@ }
+    replacement=${rest%% @@ *}; why=${rest#* @@ }
+    [[ $replacement == "<delete>" ]] && replacement=""
+    text=${text//\\n/$'\n'}
+    replacement=${replacement//\\n/$'\n'}
+    target=$scratch/src/$file
+    if [ ! -f "$target" ]; then
+        echo "line $lineno: no file $file" >&2
+        exit 2
+    fi
+    count=$(TEXT=$text perl -0ne 'my $n = () = /\Q$ENV{TEXT}\E/g; print $n' "$target")
+    if [ "$count" != 1 ]; then
+        echo "line $lineno: the text occurs $count times in $file (it must occur once): $text" >&2
+        exit 2
+    fi
+    total=$((total + 1))
+    cp "$target" "$scratch/original"
+    TEXT=$text REPLACEMENT=$replacement perl -0pi -e \
+        's/\Q$ENV{TEXT}\E/$ENV{REPLACEMENT}/' "$target"
+    mapfile -t programs < <(covering_programs "$file")
+    verdict=""
+    if ! cmake --build "$build" -j2 --target "${programs[@]}" >"$scratch/build.log" 2>&1; then
+        verdict="does not build"
+        stillborn=$((stillborn + 1))
+    else
+        for p in "${programs[@]}"; do
+            exe=$(find "$build/tests" -type f -name "$p" -perm -u+x | head -n 1)
+            if ! out=$(cd "$build" && timeout 300 "$exe" --gtest_brief=1 2>&1); then
+                failed=$(grep -m1 -oE '\[  FAILED  \] [A-Za-z0-9_./]+' <<<"$out" | sed 's/\[  FAILED  \] //')
+                verdict="killed by $p${failed:+ ($failed)}"
+                break
+            fi
+        done
+        if [ -n "$verdict" ]; then
+            killed=$((killed + 1))
+        else
+            verdict="SURVIVED (${programs[*]})"
+            survived=$((survived + 1))
+        fi
+    fi
+    printf '%3d %-44s %s\n      why: %s\n' "$lineno" "$file" "$verdict" "$why"
+    cp "$scratch/original" "$target"
+done <"$list"
+
+counted=$((killed + survived))
+elapsed=$(($(date +%s) - started))
+echo
+echo "slips: $total, killed: $killed, survived: $survived, not building: $stillborn"
+if ((counted)); then
+    echo "kill rate: $((100 * killed / counted)) % in ${elapsed} s"
+fi
