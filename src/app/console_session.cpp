@@ -3,6 +3,8 @@
 #include "app/workstation.h"
 
 #include <algorithm>
+#include "app/console_report.h"
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -66,6 +68,9 @@ public:
             [this](const std::vector<analysis::GazResult>& results, float) {
                 print_results(results);
             });
+        system_.cycle_finished.connect([](int status) { print_words(cycle_end_words(status)); });
+        system_.connection_lost.connect(
+            [] { print_words(cycle_end_words(analysis::kStatusNoAnswer)); });
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
             // The point count lets a run check that no point was lost on the line.
@@ -124,6 +129,17 @@ private:
             std::fprintf(stdout, "%s\n", line.c_str());
         }
         std::fputs("\n", stdout);
+        // Then the same for a person: no '=' in these lines, closed by an empty line too.
+        for (const auto& line : readable_results(results, system_.link().acquisition_start_time(),
+                                                 system_.calculation().resultsTime())) {
+            std::fprintf(stdout, "%s\n", line.c_str());
+        }
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
+
+    static void print_words(const std::string& text) {
+        std::fprintf(stdout, "%s\n\n", text.c_str());
         std::fflush(stdout);
     }
 

@@ -89,12 +89,13 @@ void Workstation::start_up() {
     settings_.set_session_values(options_.demo, options_.port);
     event_log_.set_reporter(&files());
     event_log_.attach(dir + storage::kEventLogFileName);
+    // The status line keeps each failing file and gives the journal its one line a spell.
     journal_files_ =
         files().spell_began.connect([this](const std::string& file, const std::string& error) {
-            if (file != event_log_.path()) {
-                event_log_.add(library::file_failure_text(file, error));
-            }
+            status_.file_failed(file, error);
         });
+    journal_recoveries_ = files().spell_ended.connect(
+        [this](const std::string& file) { status_.file_recovered(file); });
     event_log_.add("Запуск программы");
 
     const auto points = static_cast<std::size_t>(
@@ -118,7 +119,10 @@ void Workstation::start_up() {
         system_.station().send_totalizer(value);
         send_wits_total_gas(value);
     };
-    system_.set_remote_source(std::make_unique<link::RemoteControl>());
+    auto remote = std::make_unique<link::RemoteControl>();
+    status_.set_remote_control(remote.get());
+    status_.set_station_client(&station_client_);
+    system_.set_remote_source(std::move(remote));
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
     };
@@ -130,6 +134,7 @@ void Workstation::start_devices() {
         settings_, system_.data_lock(), *thread_operator_,
         [&station = system_.station()](double value) { station.send_totalizer(value); });
     summ_thread_->start();
+    status_.set_totalizer_reader(summ_thread_.get());
     restart_wits();
 }
 
@@ -194,6 +199,8 @@ library::FileReporter& Workstation::files() {
 }
 
 void Workstation::on_tick() {
+    status_.update();
+    update_wits_status();
     if (summ_thread_ && settings_.totalizer_use.load() &&
         settings_.device_type == settings::kModelTd5) {
         // Only new packets are logged: a line without an instrument leaves no zeros behind.
@@ -222,6 +229,26 @@ void Workstation::on_tick() {
     background_save_ = std::async(
         std::launch::async,
         [log = system_.link().totalizer_log(), path = log_path_] { return save_log(log, path); });
+}
+
+// The links' own states, in the status line's words (without the "WITS ...: " head the
+// field puts in front).
+void Workstation::update_wits_status() {
+    const auto show = [this](WitsDirection direction, const link::WitsLinkStatus& status,
+                             bool output) {
+        using link::WitsLinkState;
+        const Health health = status.state == WitsLinkState::off         ? Health::off
+                              : status.state == WitsLinkState::connected ? Health::ok
+                              : status.state == WitsLinkState::listening
+                                  ? (status.receivers > 0 ? Health::ok : Health::waiting)
+                              : status.state == WitsLinkState::no_receiver ? Health::waiting
+                                                                           : Health::fault;
+        std::string text = link::wits_status_text(status, output);
+        text.erase(0, text.find(": ") == std::string::npos ? 0 : text.find(": ") + 2);
+        status_.set_wits_state(direction, health, health == Health::off ? std::string{} : text);
+    };
+    show(WitsDirection::output, wits_out_status(), true);
+    show(WitsDirection::input, wits_in_status(), false);
 }
 
 bool Workstation::log_save_running() const {

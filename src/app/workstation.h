@@ -13,6 +13,7 @@
 #include <functional>
 #include <system_error>
 
+#include "app/workstation_status.h"
 #include "link/station_client.h"
 #include "link/wits_link.h"
 #include "settings/rig_settings.h"
@@ -99,11 +100,14 @@ public:
     // Every file that could not be written, once per failure spell: the journal gets a line
     // for each (when it can be written itself); the window and vetra-console show them.
     library::FileReporter& files();
+    // The links' and files' state for the status line; brought up to date by on_tick.
+    WorkstationStatus& status() { return status_; }
 
 private:
     void send_wits_total_gas(double percent);
     void take_log_save_result();
     void report_log_save(std::error_code error);
+    void update_wits_status();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -111,6 +115,7 @@ private:
     WorkstationOptions options_;
     link::TDataModule1 station_client_;
     storage::EventLog event_log_;
+    WorkstationStatus status_{system_, event_log_};
     std::filesystem::path data_dir_;
     settings::RigSettings rig_;
     std::unique_ptr<link::WitsOutput> wits_out_;
@@ -126,6 +131,7 @@ private:
     bool shut_down_ = false;
     bool finished_ = false;
     boost::signals2::scoped_connection journal_files_;  // before the journal goes
+    boost::signals2::scoped_connection journal_recoveries_;
 };
 
 }  // namespace vetra::app

@@ -202,6 +202,7 @@ void VetraSystem::running_step() {
     }
     state_ = 1;
     if (status == analysis::kStatusNoAnswer) {
+        connection_lost();
         throw VetraError(kLostConnectionMessage);
     }
     cycle_finished(status);
@@ -295,6 +296,10 @@ void VetraSystem::start_analysis() {
     link_.set_program(program);
     give_port_params();
     if (!link_.start_cycle()) {
+        if (link_.status() == analysis::kStatusNoAnswer ||
+            link_.status() == analysis::kStatusCannotOpen) {
+            start_failed(link_.status());
+        }
         if (link_.status() == analysis::kStatusNoAnswer) {
             throw VetraError(kNoAnswerMessage);
         }

@@ -136,6 +136,11 @@ public:
     boost::signals2::signal<void()> cycle_started;
     boost::signals2::signal<void()> windows_changed;
     boost::signals2::signal<void(int)> cycle_finished;
+    // A start the chromatograph refused (status -97 or -99), raised before the error is
+    // thrown; and a running cycle whose line fell silent. The status line and the journal
+    // listen.
+    boost::signals2::signal<void(int)> start_failed;
+    boost::signals2::signal<void()> connection_lost;
 
     static constexpr std::int32_t kMaxDepthCounter = 10;
 

@@ -51,7 +51,7 @@ int FileReporter::spells() const {
 }
 
 std::string file_failure_text(const std::string& file, const std::string& error) {
-    return "Не удалось записать файл \"" + file + "\": " + error;
+    return "Не удалось записать файл \"" + file + "\"" + (error.empty() ? "" : ": " + error);
 }
 
 std::string file_recovered_text(const std::string& file) {

@@ -28,11 +28,11 @@
 #include "app/ui/gas_log_rows.h"
 #include "app/ui/settings_menus.h"
 #include "app/ui/table_reports.h"
+#include "app/ui/workstation_status_bar.h"
 #include "control/vetra_system.h"
 #include "display/ui/gas_log_page.h"
 #include "display/ui/totalizer_chart_panel.h"
 #include "display/ui/totalizer_reading_panel.h"
-#include "library/file_reporter.h"
 #include "library/number_text.h"
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
@@ -141,9 +141,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
-    const QFontMetrics fm(statusBar()->font());
-    statusBar()->setFixedHeight(fm.height() + 6);
-    statusBar()->setSizeGripEnabled(true);
+    status_bar_ = new WorkstationStatusBar(workstation_.status(), this);
+    setStatusBar(status_bar_);
 
     MainTimer = new QTimer(this);
     MainTimer->setInterval(kTimerMs);
@@ -164,7 +163,7 @@ TVetraMainForm::~TVetraMainForm() {
 // --- layout -------------------------------------------------------------------------------
 
 void TVetraMainForm::build_menus() {
-    QMenu* chromatograph = menuBar()->addMenu("Хроматограф");
+    QMenu* chromatograph = menuBar()->addMenu("&Хроматограф");
     chromatograph->setObjectName("menuChromatograph");
 
     // "Запуск" and the mode items live on the tool bar; the menu only keeps them hidden.
@@ -182,13 +181,13 @@ void TVetraMainForm::build_menus() {
         connect(mode_actions_[i], &QAction::triggered, this,
                 [this, mode] { MenuSelectWorkMode(mode); });
     }
-    mProgrev = chromatograph->addAction("Запуск прогрева колонок...", this,
+    mProgrev = chromatograph->addAction("Запуск &прогрева колонок...", this,
                                         &TVetraMainForm::mProgrevClick);
     mProgrev->setObjectName("mProgrev");
     chromatograph->addAction("Порог срабатывания...", settings_menus_, &SettingsMenus::N7Click)
         ->setVisible(false);
     chromatograph->addSeparator();
-    QAction* exit = chromatograph->addAction("Выход из программы", this, &QWidget::close);
+    QAction* exit = chromatograph->addAction("Вы&ход из программы", this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
     connect(chromatograph, &QMenu::aboutToShow, this, [this] {
         const int mode_numbers[4] = {control::kContinuous, control::kByTime, control::kManual,
@@ -200,19 +199,19 @@ void TVetraMainForm::build_menus() {
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, &TVetraMainForm::MenuStart);
 
-    QMenu* setup = menuBar()->addMenu("Настройка");
-    setup->addAction("Общие настройки...", settings_menus_, &SettingsMenus::MenuProgrammConf);
-    setup->addAction("Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
+    QMenu* setup = menuBar()->addMenu("&Настройка");
+    setup->addAction("&Общие настройки...", settings_menus_, &SettingsMenus::MenuProgrammConf);
+    setup->addAction("&Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
         ->setShortcut(QKeySequence(Qt::Key_F11));
-    setup->addAction("Время выхода газов", this, &TVetraMainForm::N13Click);
-    setup->addAction("Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
+    setup->addAction("&Время выхода газов", this, &TVetraMainForm::N13Click);
+    setup->addAction("&Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
 
-    QMenu* help = menuBar()->addMenu("Справка");
-    QAction* contents = help->addAction("Вызов справки");
+    QMenu* help = menuBar()->addMenu("&Справка");
+    QAction* contents = help->addAction("&Вызов справки");
     contents->setShortcut(QKeySequence(Qt::Key_F1));
     connect(contents, &QAction::triggered, this, [this] { reports::ui::show_help_contents(this); });
     help->addSeparator();
-    help->addAction("О программе...", this, &TVetraMainForm::MenuAbout);
+    help->addAction("&О программе...", this, &TVetraMainForm::MenuAbout);
 }
 
 void TVetraMainForm::build_tool_bar() {
@@ -224,6 +223,7 @@ void TVetraMainForm::build_tool_bar() {
     palette.setColor(QPalette::Window, QColor(0xEC, 0xEC, 0xE6));
     bar->setPalette(palette);
     bar->setAutoFillBackground(true);
+    bar->setStyleSheet(kToolBarStyle);
     addToolBar(Qt::TopToolBarArea, bar);
 
     ToolButton1 = tool_button("  Запуск  ", " Запуск хроматографа в ручном режиме ", bar);
@@ -277,21 +277,6 @@ void TVetraMainForm::build_tool_bar() {
 // --- start-up and shut-down ---------------------------------------------------------------
 
 void TVetraMainForm::start_up() {
-    // A file that cannot be written stays in the status bar until it is written again.
-    // Queued: a report may come during start-up or off the main thread.
-    const auto show_status = [this](QString text, int timeout_ms) {
-        QMetaObject::invokeMethod(
-            this, [this, text, timeout_ms] { statusBar()->showMessage(text, timeout_ms); },
-            Qt::QueuedConnection);
-    };
-    connections_.emplace_back(workstation_.files().spell_began.connect(
-        [show_status](const std::string& file, const std::string& error) {
-            show_status(q(library::file_failure_text(file, error)), 0);
-        }));
-    connections_.emplace_back(
-        workstation_.files().spell_ended.connect([show_status](const std::string& file) {
-            show_status(q(library::file_recovered_text(file)), 10000);
-        }));
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
     new TableReports(*table_page_, workstation_, system_.gases(), settings_, operator_);
@@ -460,6 +445,7 @@ void TVetraMainForm::MainTimerTimer() {
     } catch (const control::VetraError& e) {
         chromatogram_page_->show_error(e.what(), true);
         show_failure(e.what());
+        status_bar_->refresh();
         return;
     }
 
@@ -495,6 +481,7 @@ void TVetraMainForm::MainTimerTimer() {
     if (system_.state() == 0) {
         show_state();
     }
+    status_bar_->refresh();
 }
 
 QString TVetraMainForm::adc_indicator_text(int code, int range, int state, int mode) {

@@ -50,6 +50,7 @@ namespace vetra::app::ui {
 class ChromatogramPage;
 class SettingsMenus;
 class TableGasLogRows;
+class WorkstationStatusBar;
 
 struct MainFormOptions {
     std::string program_dir;          // with a trailing separator
@@ -83,6 +84,8 @@ public:
     QString time_text() const;
     QString adc_text() const;
     QString totalizer_text() const;
+    WorkstationStatusBar* status_bar() const { return status_bar_; }
+    Workstation& workstation() { return workstation_; }
 
     // The ADC indicator: code in hexadecimal (mode 0) or decimal (mode 1), range and state.
     static QString adc_indicator_text(int code, int range, int state, int mode);
@@ -149,6 +152,7 @@ private:
     display::ui::GasLogPage* gas_log_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
+    WorkstationStatusBar* status_bar_ = nullptr;
     QPointer<analysis::ui::TEtalonForm> etalon_form_;
     std::vector<boost::signals2::scoped_connection> connections_;
 };

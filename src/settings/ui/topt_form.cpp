@@ -23,6 +23,7 @@
 
 #include "library/ui/qt_text.h"
 #include "library/ui/screen_fit.h"
+#include "link/serial_port_list.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
@@ -65,8 +66,8 @@ QStringList numbers(int from, int to) {
 
 QStringList port_names() {
     QStringList list;
-    for (int i = 1; i <= 8; ++i) {
-        list << "COM" + QString::number(i);
+    for (const auto& name : link::serial_port_names()) {
+        list << QString::fromStdString(name);
     }
     return list;
 }
