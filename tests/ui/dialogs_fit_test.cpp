@@ -45,7 +45,7 @@ namespace {
 
 class NoComputers final : public settings::ui::NetworkComputers {
 public:
-    void start(std::function<void(const std::string&)>) override {}
+    void start(std::function<void(const std::string&)>, std::function<void()>) override {}
 };
 
 using Factory = std::function<std::unique_ptr<QWidget>(test::DialogRig&)>;
