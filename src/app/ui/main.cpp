@@ -1,6 +1,7 @@
 // vetra: the workstation window.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -63,7 +64,12 @@ int run(QApplication& app) {
     vetra::app::ui::SingleInstance instance(dir);
     if (!instance.claim() && !options->second_instance) {
         (void)instance.ask_running_to_show();
-        QMessageBox::information(nullptr, "Хроматограф", vetra::app::ui::kAlreadyRunning);
+        // The running window is already in front; the note closes itself, so a second start
+        // from a script or a shortcut never leaves a process waiting for a click.
+        QMessageBox note(QMessageBox::Information, "Хроматограф", vetra::app::ui::kAlreadyRunning,
+                         QMessageBox::Ok);
+        QTimer::singleShot(5000, &note, &QMessageBox::accept);
+        note.exec();
         return 0;
     }
 

@@ -372,7 +372,12 @@ void TOptForm::accept() {
     // Nothing is applied while an address on the WITS page cannot work.
     if (wits_page_ != nullptr) {
         if (const QString problem = wits_page_->problem(); !problem.isEmpty()) {
-            PageControl1->setCurrentWidget(wits_page_);
+            // Pages sit in scroll areas: the tab is the one holding the page.
+            for (int i = 0; i < PageControl1->count(); ++i) {
+                if (PageControl1->widget(i)->isAncestorOf(wits_page_)) {
+                    PageControl1->setCurrentIndex(i);
+                }
+            }
             if (services_.op != nullptr) {
                 services_.op->show_message(problem.toStdString(), "Ошибка ввода параметра",
                                            library::MessageIcon::warning);
