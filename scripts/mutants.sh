@@ -11,6 +11,8 @@
 # A "\n" in the text or the replacement stands for a line break (so "\\n" in C strings cannot
 # be written there). Lines starting with '#' and empty lines are skipped. A replacement of "<delete>" removes
 # the text. --only runs the slips whose line contains TEXT; --keep leaves the scratch copy.
+# The scratch build folder stays between runs (the sources keep their times, so a later run
+# rebuilds only what changed); --clean starts it afresh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -18,23 +20,32 @@ top=$PWD
 list=tests/mutants.txt
 only=""
 keep=0
+clean=0
 while (($#)); do
     case $1 in
     --list) list=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    *) echo "usage: scripts/mutants.sh [--list FILE] [--only TEXT] [--keep]" >&2; exit 2 ;;
+    --clean) clean=1; shift ;;
+    *) echo "usage: scripts/mutants.sh [--list FILE] [--only TEXT] [--keep] [--clean]" >&2; exit 2 ;;
     esac
 done
 [ -f "$list" ] || { echo "no list $list" >&2; exit 2; }
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
 scratch=${VETRA_MUTANTS_DIR:-/tmp/vetra-mutants}
+((clean)) && rm -rf "$scratch"
+rm -rf "$scratch/src"
 mkdir -p "$scratch/src"
 # The tree as it is now, committed or not, without build folders.
 git ls-files -z --cached --others --exclude-standard | tar -C "$top" --null -T - -cf - |
     tar -C "$scratch/src" -xf -
-cleanup() { ((keep)) || rm -rf "$scratch"; }
+# A run stopped during a slip left objects built from the slipped file: rebuild that file.
+if [ -f "$scratch/slipped" ]; then
+    touch "$scratch/src/$(cat "$scratch/slipped")"
+    rm -f "$scratch/slipped"
+fi
+cleanup() { ((keep)) || rm -rf "$scratch/src" "$scratch/original"; }
 trap cleanup EXIT
 export CCACHE_BASEDIR="$scratch/src" CCACHE_NOHASHDIR=1
 build=$scratch/build
@@ -127,6 +138,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     fi
     total=$((total + 1))
     cp "$target" "$scratch/original"
+    echo "$file" >"$scratch/slipped"
     TEXT=$text REPLACEMENT=$replacement perl -0pi -e \
         's/\Q$ENV{TEXT}\E/$ENV{REPLACEMENT}/' "$target"
     mapfile -t programs < <(covering_programs "$file")
@@ -152,6 +164,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     fi
     printf '%3d %-44s %s\n      why: %s\n' "$lineno" "$file" "$verdict" "$why"
     cp "$scratch/original" "$target"
+    rm -f "$scratch/slipped"
 done <"$list"
 
 counted=$((killed + survived))
