@@ -40,6 +40,14 @@ mkdir -p "$scratch/src"
 # The tree as it is now, committed or not, without build folders.
 git ls-files -z --cached --others --exclude-standard | tar -C "$top" --null -T - -cf - |
     tar -C "$scratch/src" -xf -
+# A file whose content differs from the last run's copy may still be older than its objects
+# (a checkout keeps no times): touch it, so the kept build sees the change.
+(cd "$scratch/src" && find . -type f -print0 | sort -z | xargs -0 sha1sum) >"$scratch/manifest.new"
+if [ -f "$scratch/manifest" ]; then
+    comm -13 "$scratch/manifest" "$scratch/manifest.new" | cut -c43- |
+        while IFS= read -r changed; do touch "$scratch/src/$changed"; done
+fi
+mv "$scratch/manifest.new" "$scratch/manifest"
 # A run stopped during a slip left objects built from the slipped file: rebuild that file.
 if [ -f "$scratch/slipped" ]; then
     touch "$scratch/src/$(cat "$scratch/slipped")"
