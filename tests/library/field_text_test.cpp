@@ -12,7 +12,7 @@ TEST(FieldText, quotes_empty_fields_and_fields_with_blanks) {
 }
 
 TEST(FieldText, splits_what_it_joined) {
-    const std::vector<std::string> fields{"1 / 100", "", "a\"b", "метан", "12,5"};
+    const std::vector<std::string> fields{"1 / 100", "", "a\"b", "tab\there", "метан", "12,5"};
     EXPECT_EQ(split_fields(join_fields(fields)), fields);
 }
 

@@ -261,7 +261,7 @@ TEST(RowFeed, cancelling_wakes_a_waiting_reader_and_the_export_stores_nothing) {
     EXPECT_TRUE(folder_names(dir.path()).empty());
 }
 
-TEST(FragmentTable, keeps_the_header_row_and_first_column_of_the_selection) {
+TEST(FragmentTable, keeps_the_header_row_and_first_column_and_clips_to_the_table) {
     test::MemoryTable table;
     for (int r = 0; r < 6; ++r) {
         table.cells.emplace_back();
@@ -269,15 +269,27 @@ TEST(FragmentTable, keeps_the_header_row_and_first_column_of_the_selection) {
             table.cells.back().push_back(std::to_string(r) + ":" + std::to_string(c));
         }
     }
-    const reports::FragmentTable fragment(table, {2, 3, 3, 4});
-    const test::MemoryTable expected({{"0:0", "0:2", "0:3"},  //
-                                      {"3:0", "3:2", "3:3"},
-                                      {"4:0", "4:2", "4:3"}});
-    ASSERT_EQ(fragment.row_count(), 3);
-    ASSERT_EQ(fragment.column_count(), 3);
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(fragment.cell_text(r, c), expected.cell_text(r, c)) << r << "," << c;
+    const struct {
+        reports::TableSelection selection;
+        test::MemoryTable expected;
+    } cases[] = {
+        {{2, 3, 3, 4},
+         test::MemoryTable({{"0:0", "0:2", "0:3"}, {"3:0", "3:2", "3:3"}, {"4:0", "4:2", "4:3"}})},
+        // Past the last row and column: up to them.
+        {{3, 4, 9, 9},
+         test::MemoryTable({{"0:0", "0:3", "0:4"}, {"4:0", "4:3", "4:4"}, {"5:0", "5:3", "5:4"}})},
+        // Into the header row and first column: they are not repeated.
+        {{0, 0, 1, 1}, test::MemoryTable({{"0:0", "0:1"}, {"1:0", "1:1"}})},
+    };
+    for (const auto& c : cases) {
+        const reports::FragmentTable fragment(table, c.selection);
+        ASSERT_EQ(fragment.row_count(), c.expected.row_count());
+        ASSERT_EQ(fragment.column_count(), c.expected.column_count());
+        for (int r = 0; r < c.expected.row_count(); ++r) {
+            for (int col = 0; col < c.expected.column_count(); ++col) {
+                EXPECT_EQ(fragment.cell_text(r, col), c.expected.cell_text(r, col))
+                    << c.selection.left << " " << r << "," << col;
+            }
         }
     }
 }
