@@ -21,13 +21,9 @@ LasExporter::~LasExporter() {
 void LasExporter::start() {
     if (controls_.bar) {
         controls_.bar->setRange(0, 0);  // busy until the depths are sorted
-        controls_.bar->show();
     }
-    if (controls_.button) {
-        controls_.button->hide();
-    }
+    controls_.set_running(true);
     if (controls_.cancel) {
-        controls_.cancel->show();
         connect(controls_.cancel, &QAbstractButton::clicked, this, &LasExporter::cancel);
     }
     worker_ = std::jthread([this] {
@@ -59,14 +55,8 @@ void LasExporter::finish(LasResult result) {
     if (worker_.joinable()) {
         worker_.join();
     }
-    if (controls_.bar) {
-        controls_.bar->hide();
-    }
-    if (controls_.button) {
-        controls_.button->show();
-    }
+    controls_.set_running(false);
     if (controls_.cancel) {
-        controls_.cancel->hide();
         disconnect(controls_.cancel, nullptr, this, nullptr);
     }
     if (result.ok) {

@@ -25,6 +25,18 @@ constexpr const char* kTableChangedText =
 
 }  // namespace
 
+void ExportControls::set_running(bool running) const {
+    if (bar) {
+        bar->setVisible(running);
+    }
+    if (button) {
+        button->setVisible(!running);
+    }
+    if (cancel) {
+        cancel->setVisible(running);
+    }
+}
+
 TableExporter::TableExporter(const storage::TableText& table, ExportControls controls,
                              std::string path, library::Operator& op, DocumentOpener opener,
                              SheetLayout layout, QObject* parent)
@@ -53,13 +65,9 @@ void TableExporter::start() {
     if (controls_.bar) {
         controls_.bar->setRange(0, static_cast<int>(maximum / scale_));
         controls_.bar->setValue(0);
-        controls_.bar->show();
     }
-    if (controls_.button) {
-        controls_.button->hide();
-    }
+    controls_.set_running(true);
     if (controls_.cancel) {
-        controls_.cancel->show();
         connect(controls_.cancel, &QAbstractButton::clicked, this, &TableExporter::cancel);
     }
 
@@ -137,14 +145,8 @@ void TableExporter::finish(ExportOutcome outcome) {
     if (worker_.joinable()) {
         worker_.join();
     }
-    if (controls_.bar) {
-        controls_.bar->hide();
-    }
-    if (controls_.button) {
-        controls_.button->show();
-    }
+    controls_.set_running(false);
     if (controls_.cancel) {
-        controls_.cancel->hide();
         disconnect(controls_.cancel, nullptr, this, nullptr);
     }
     // A table that shrank under the export says so rather than "cancelled".

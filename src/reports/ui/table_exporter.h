@@ -29,6 +29,9 @@ struct ExportControls {
     QProgressBar* bar = nullptr;        // hidden while idle
     QAbstractButton* button = nullptr;  // "Экспорт в Excel", hidden while exporting
     QAbstractButton* cancel = nullptr;  // optional: shown while exporting, stops it
+
+    // Bar and "Отмена" shown and the button hidden while an export runs; the reverse after.
+    void set_running(bool running) const;
 };
 
 // One export of the table to "TextData/table.xlsx". The workbook is written and compressed
