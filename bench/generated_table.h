@@ -14,6 +14,7 @@ public:
     GeneratedTable(int rows, int columns) : rows_(rows), columns_(columns) {}
     int row_count() const override { return rows_ + 1; }
     int column_count() const override { return columns_; }
+    int repeated_columns() const override { return 2; }  // depth and date
     std::string cell_text(int row, int column) const override {
         char buffer[48];
         if (row == 0) {

@@ -7,7 +7,7 @@ PACKAGES=(
   libboost-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev fonts-dejavu-core xvfb xauth
   libxlsxwriter-dev libavahi-client-dev
   locales poppler-utils unzip
   # The Windows build: MinGW-w64 cross compilers, Wine to run its tests, zlib for

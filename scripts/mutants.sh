@@ -11,6 +11,8 @@
 # A "\n" in the text or the replacement stands for a line break (so "\\n" in C strings cannot
 # be written there). Lines starting with '#' and empty lines are skipped. A replacement of "<delete>" removes
 # the text. --only runs the slips whose line contains TEXT; --keep leaves the scratch copy.
+# The scratch build folder stays between runs (the sources keep their times, so a later run
+# rebuilds only what changed); --clean starts it afresh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -18,23 +20,40 @@ top=$PWD
 list=tests/mutants.txt
 only=""
 keep=0
+clean=0
 while (($#)); do
     case $1 in
     --list) list=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    *) echo "usage: scripts/mutants.sh [--list FILE] [--only TEXT] [--keep]" >&2; exit 2 ;;
+    --clean) clean=1; shift ;;
+    *) echo "usage: scripts/mutants.sh [--list FILE] [--only TEXT] [--keep] [--clean]" >&2; exit 2 ;;
     esac
 done
 [ -f "$list" ] || { echo "no list $list" >&2; exit 2; }
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/vetra-ccache}"
 scratch=${VETRA_MUTANTS_DIR:-/tmp/vetra-mutants}
+((clean)) && rm -rf "$scratch"
+rm -rf "$scratch/src"
 mkdir -p "$scratch/src"
 # The tree as it is now, committed or not, without build folders.
 git ls-files -z --cached --others --exclude-standard | tar -C "$top" --null -T - -cf - |
     tar -C "$scratch/src" -xf -
-cleanup() { ((keep)) || rm -rf "$scratch"; }
+# A file whose content differs from the last run's copy may still be older than its objects
+# (a checkout keeps no times): touch it, so the kept build sees the change.
+(cd "$scratch/src" && find . -type f -print0 | sort -z | xargs -0 sha1sum) >"$scratch/manifest.new"
+if [ -f "$scratch/manifest" ]; then
+    comm -13 "$scratch/manifest" "$scratch/manifest.new" | cut -c43- |
+        while IFS= read -r changed; do touch "$scratch/src/$changed"; done
+fi
+mv "$scratch/manifest.new" "$scratch/manifest"
+# A run stopped during a slip left objects built from the slipped file: rebuild that file.
+if [ -f "$scratch/slipped" ]; then
+    touch "$scratch/src/$(cat "$scratch/slipped")"
+    rm -f "$scratch/slipped"
+fi
+cleanup() { ((keep)) || rm -rf "$scratch/src" "$scratch/original"; }
 trap cleanup EXIT
 export CCACHE_BASEDIR="$scratch/src" CCACHE_NOHASHDIR=1
 build=$scratch/build
@@ -99,7 +118,10 @@ covering_programs() {
             done <<<"$headers"
         done
     done
-    printf '%s\n' "${!want[@]}" | sort
+    # Its own folder's programs first: they are the likeliest to notice.
+    printf '%s\n' "${!want[@]}" | sort | awk -v own="$folder" '
+        { if (index($0, own "_") == 1) print; else rest[++n] = $0 }
+        END { for (i = 1; i <= n; i++) print rest[i] }'
 }
 
 total=0 killed=0 survived=0 stillborn=0
@@ -127,31 +149,33 @@ while IFS= read -r line || [ -n "$line" ]; do
     fi
     total=$((total + 1))
     cp "$target" "$scratch/original"
+    echo "$file" >"$scratch/slipped"
     TEXT=$text REPLACEMENT=$replacement perl -0pi -e \
         's/\Q$ENV{TEXT}\E/$ENV{REPLACEMENT}/' "$target"
     mapfile -t programs < <(covering_programs "$file")
     verdict=""
-    if ! cmake --build "$build" -j2 --target "${programs[@]}" >"$scratch/build.log" 2>&1; then
-        verdict="does not build"
-        stillborn=$((stillborn + 1))
-    else
-        for p in "${programs[@]}"; do
-            exe=$(find "$build/tests" -type f -name "$p" -perm -u+x | head -n 1)
-            if ! out=$(cd "$build" && timeout 300 "$exe" --gtest_brief=1 2>&1); then
-                failed=$(grep -m1 -oE '\[  FAILED  \] [A-Za-z0-9_./]+' <<<"$out" | sed 's/\[  FAILED  \] //')
-                verdict="killed by $p${failed:+ ($failed)}"
-                break
-            fi
-        done
-        if [ -n "$verdict" ]; then
-            killed=$((killed + 1))
-        else
-            verdict="SURVIVED (${programs[*]})"
-            survived=$((survived + 1))
+    # One program at a time: a slip its first program notices costs no other build.
+    for p in "${programs[@]}"; do
+        if ! cmake --build "$build" -j2 --target "$p" >"$scratch/build.log" 2>&1; then
+            verdict="does not build"
+            stillborn=$((stillborn + 1))
+            break
         fi
+        exe=$(find "$build/tests" -type f -name "$p" -perm -u+x | head -n 1)
+        if ! out=$(cd "$build" && timeout 300 "$exe" --gtest_brief=1 2>&1); then
+            failed=$(grep -m1 -oE '\[  FAILED  \] [A-Za-z0-9_./]+' <<<"$out" | sed 's/\[  FAILED  \] //')
+            verdict="killed by $p${failed:+ ($failed)}"
+            killed=$((killed + 1))
+            break
+        fi
+    done
+    if [ -z "$verdict" ]; then
+        verdict="SURVIVED (${programs[*]})"
+        survived=$((survived + 1))
     fi
     printf '%3d %-44s %s\n      why: %s\n' "$lineno" "$file" "$verdict" "$why"
     cp "$scratch/original" "$target"
+    rm -f "$scratch/slipped"
 done <"$list"
 
 counted=$((killed + survived))

@@ -125,6 +125,19 @@ std::optional<double> parse_degassing(std::string_view text) {
     return v;
 }
 
+std::string dilution_caption(std::string_view dilution) {
+    return dilution.empty() ? std::string(kUndiluted) : std::string(dilution);
+}
+
+std::string attempt_caption(std::string_view dilution, int attempt, int repeats) {
+    const std::string count =
+        "попытка " + std::to_string(attempt) + " из " + std::to_string(repeats);
+    if (dilution.empty()) {
+        return "Без разбавления, " + count;
+    }
+    return "Разбавление \"" + std::string(dilution) + "\", " + count;
+}
+
 const std::vector<std::string>& dilution_numerators() {
     static const std::vector<std::string> list{"1",  "2",   "4",   "5",   "10",  "20",  "40",
                                                "50", "100", "200", "400", "500", "1000"};

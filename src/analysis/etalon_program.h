@@ -46,6 +46,12 @@ std::optional<std::pair<int, int>> parse_dilution(std::string_view text);
 double dilution_factor(std::string_view numerator, std::string_view denominator);
 std::string dilution_text(std::string_view numerator, std::string_view denominator);
 
+// How the window names a point's dilution: the stored text, "без разбавления" for none.
+inline constexpr const char* kUndiluted = "без разбавления";
+std::string dilution_caption(std::string_view dilution);
+// The run's line for attempt k of n: `Разбавление "1 / 10", попытка 1 из 3`.
+std::string attempt_caption(std::string_view dilution, int attempt, int repeats);
+
 // The "проценты" list of the settings: comma-separated, one value per gas; a value that is
 // missing or does not parse is nullopt. A comma inside a number is taken as a separator, so
 // the list is written with points.

@@ -16,8 +16,10 @@ std::optional<double> ratio(double numerator, double denominator) {
     return value;
 }
 
+}  // namespace
+
 // Codes are typed by people: "c4i", "C4I" and a Cyrillic "С" all mean the same.
-std::string normal_code(std::string_view code) {
+std::string normal_gas_code(std::string_view code) {
     std::string text(code);
     if (text.rfind("\xD0\xA1", 0) == 0 || text.rfind("\xD1\x81", 0) == 0) {
         text.replace(0, 2, "C");
@@ -32,12 +34,10 @@ std::string normal_code(std::string_view code) {
     return text;
 }
 
-}  // namespace
-
 LightGases light_gases(const std::vector<CodedValue>& values) {
     LightGases g;
     for (const auto& v : values) {
-        const std::string code = normal_code(v.code);
+        const std::string code = normal_gas_code(v.code);
         const double p = std::isfinite(v.percent) ? v.percent : 0.0;
         if (code == "C1") {
             g.c1 += p;
@@ -88,6 +88,24 @@ std::string fluid_character_hint(const GasRatios& r) {
         return bh < wh ? "нефть" : "жирный газ";
     }
     return "остаточная нефть";
+}
+
+FluidZone fluid_zone(const GasRatios& r) {
+    if (!r.wetness) {
+        return FluidZone::none;
+    }
+    const double wh = *r.wetness;
+    const double bh = r.balance.value_or(INFINITY);
+    if (wh < 0.5) {
+        return FluidZone::dry_gas;
+    }
+    if (wh < 17.5) {
+        return bh > wh ? FluidZone::gas : FluidZone::oil;  // wet gas or condensate reads as oil
+    }
+    if (wh < 40) {
+        return bh < wh ? FluidZone::oil : FluidZone::gas;
+    }
+    return FluidZone::residual_oil;
 }
 
 const std::vector<std::string>& ratio_titles() {

@@ -17,6 +17,8 @@ struct CodedValue {
     std::string code;
     double percent = 0;
 };
+// A gas code as the ratios read it: "c4I" is C4i, a Cyrillic "С1" is C1.
+std::string normal_gas_code(std::string_view code);
 LightGases light_gases(const std::vector<CodedValue>& values);
 
 // The interpretation ratios a mud logger reads from the light gases. A ratio whose
@@ -32,6 +34,10 @@ GasRatios gas_ratios(const LightGases& g);
 // A short reading of the fluid from the wetness, balance and character ranges; empty when the
 // ratios say nothing (no gas).
 std::string fluid_character_hint(const GasRatios& r);
+
+// The zone of the wetness/balance reading that a log shades: the same boundaries as the hint.
+enum class FluidZone { none, dry_gas, gas, oil, residual_oil };
+FluidZone fluid_zone(const GasRatios& r);
 
 // The column titles of the ratios, in the order ratio_values gives them.
 const std::vector<std::string>& ratio_titles();

@@ -127,4 +127,23 @@ std::string known_gas_code(std::string_view name) {
     return {};
 }
 
+std::string gas_code(const GazList& gases, std::string_view name) {
+    for (int i = 0; i < gases.count(); ++i) {
+        const GazOption& gas = gases.gas(i);
+        if (gas.name == name && !gas.code.empty()) {
+            return gas.code;
+        }
+    }
+    return known_gas_code(name);
+}
+
+std::string_view gas_name_of_key(std::string_view key) {
+    for (const std::string_view suffix : {std::string_view("_абс"), std::string_view("_отн")}) {
+        if (key.size() > suffix.size() && key.ends_with(suffix)) {
+            return key.substr(0, key.size() - suffix.size());
+        }
+    }
+    return key;
+}
+
 }  // namespace vetra::analysis

@@ -80,5 +80,11 @@ private:
 const std::vector<std::pair<std::string, std::string>>& known_gases();
 // The code of a known gas by its name; empty when the name is not known.
 std::string known_gas_code(std::string_view name);
+// The code of the gas called `name`: the gas list's own code for it (what the operator typed
+// as its short name), else the known gases' code, so a gas named "Метан" or "н-бутан" with
+// the code C1 or C4 is still that gas; empty when neither knows it.
+std::string gas_code(const GazList& gases, std::string_view name);
+// The gas name behind a result key or column name: "метан_абс" and "метан_отн" are метан.
+std::string_view gas_name_of_key(std::string_view key);
 
 }  // namespace vetra::analysis

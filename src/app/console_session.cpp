@@ -3,12 +3,16 @@
 #include "app/console_platform.h"
 #include "app/workstation.h"
 
+#include <algorithm>
+#include "app/console_report.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 
 #include "control/vetra_system.h"
 #include "library/clock.h"
+#include "library/file_reporter.h"
 #include "library/operator.h"
 #include "settings/global_settings.h"
 #include "settings/program_directory.h"
@@ -35,6 +39,14 @@ public:
                        {std::move(directory), options.demo, options.port}) {}
 
     void start_up() {
+        // Each file once per failure spell, named, however many results it loses.
+        file_failures_ = workstation_.files().spell_began.connect(
+            [](const std::string& file, const std::string& error) {
+                print_error("vetra-console: " + library::file_failure_text(file, error));
+            });
+        file_recoveries_ = workstation_.files().spell_ended.connect([](const std::string& file) {
+            print_error("vetra-console: " + library::file_recovered_text(file));
+        });
         workstation_.start_up();
         if (options_.mode) {
             system_.set_work_mode(*options_.mode);
@@ -43,6 +55,9 @@ public:
             [this](const std::vector<analysis::GazResult>& results, float) {
                 print_results(results);
             });
+        system_.cycle_finished.connect([](int status) { print_words(cycle_end_words(status)); });
+        system_.connection_lost.connect(
+            [] { print_words(cycle_end_words(analysis::kStatusNoAnswer)); });
         if (options_.verbose) {
             system_.cycle_started.connect([] { print_error("vetra-console: cycle started"); });
             // The point count lets a run check that no point was lost on the line.
@@ -52,6 +67,9 @@ public:
             });
         }
         workstation_.start_devices();
+        if (options_.verbose) {
+            print_wits_changes();
+        }
     }
 
     void run() {
@@ -77,12 +95,15 @@ public:
         }
     }
 
-    void shut_down() {
+    // True when every result and file was stored and the settings were saved.
+    bool shut_down() {
         std::string error;
-        if (!workstation_.shut_down(error)) {
+        const bool saved = workstation_.shut_down(error);
+        if (!saved && !workstation_.files().failing(settings_.settings_path)) {
             print_error(error);
         }
         workstation_.finish();
+        return saved && workstation_.files().spells() == 0;
     }
 
 private:
@@ -95,6 +116,17 @@ private:
             std::fprintf(stdout, "%s\n", line.c_str());
         }
         std::fputs("\n", stdout);
+        // Then the same for a person: no '=' in these lines, closed by an empty line too.
+        for (const auto& line : readable_results(results, system_.link().acquisition_start_time(),
+                                                 system_.calculation().resultsTime())) {
+            std::fprintf(stdout, "%s\n", line.c_str());
+        }
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
+
+    static void print_words(const std::string& text) {
+        std::fprintf(stdout, "%s\n\n", text.c_str());
         std::fflush(stdout);
     }
 
@@ -131,6 +163,22 @@ private:
         if (before == 0 && system_.state() == 1) {
             ++finished_;
         }
+        if (options_.verbose) {
+            print_wits_changes();
+        }
+    }
+
+    // Each WITS link's state when it changes, so a wrong address or a missing receiver shows.
+    void print_wits_changes() {
+        auto lines = workstation_.wits_status_lines();
+        if (lines != wits_lines_) {
+            for (const auto& line : lines) {
+                if (std::find(wits_lines_.begin(), wits_lines_.end(), line) == wits_lines_.end()) {
+                    print_error("vetra-console: " + line);
+                }
+            }
+            wits_lines_ = std::move(lines);
+        }
     }
 
     const ConsoleOptions& options_;
@@ -139,7 +187,10 @@ private:
     library::SystemClock clock_;
     control::VetraSystem system_;
     Workstation workstation_;
+    boost::signals2::scoped_connection file_failures_;
+    boost::signals2::scoped_connection file_recoveries_;
     long finished_ = 0;
+    std::vector<std::string> wits_lines_;
 };
 
 }  // namespace
@@ -155,9 +206,10 @@ int run_console(const ConsoleOptions& options) {
     Session session(options, directory);
     session.start_up();
     session.run();
-    session.shut_down();
+    // A result shown but not stored, or settings not saved, is not a clean run.
+    const bool clean = session.shut_down();
     console_finished();
-    return 0;
+    return clean ? 0 : 3;
 }
 
 }  // namespace vetra::app

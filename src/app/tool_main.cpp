@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/gaz_list.h"
 #include "app/console_platform.h"
+#include "app/gaslog_command.h"
+#include "app/tool_pdf.h"
 #include "library/clock.h"
 #include "library/number_text.h"
 #include "library/utf8_path.h"
@@ -24,12 +27,15 @@ void usage() {
     std::fprintf(
         stderr,
         "usage: vetra-tool settings [--dir DIR]\n"
-        "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE]\n"
+        "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE] [--pdf FILE]\n"
+        "       vetra-tool gaslog [--dir DIR] --from M --to M [--scale 500] [--all-rows]\n"
+        "                         [--pdf FILE] [--svg FILE]\n"
         "  settings  prints every setting the program directory loads\n"
         "  table     prints the results table of the current well as the window shows\n"
         "            it, one row a line, cells between tabs; --csv and --xlsx write it as\n"
         "            the table page's export does (cp1251 CSV with ';', or a workbook),\n"
-        "            --las as a LAS 2.0 log of the rows that have a depth\n");
+        "            --las as a LAS 2.0 log of the rows that have a depth, --pdf printed\n"
+        "            as the window prints it (its stored choices, A4 landscape)\n");
 }
 
 int print_settings(const std::string& dir) {
@@ -56,6 +62,7 @@ struct TableOptions {
     std::optional<std::string> csv;
     std::optional<std::string> xlsx;
     std::optional<std::string> las;
+    std::optional<std::string> pdf;
 };
 
 int print_table(const std::string& dir, const TableOptions& options) {
@@ -75,13 +82,20 @@ int print_table(const std::string& dir, const TableOptions& options) {
     vetra::settings::RigSettings rig;
     rig.load(settings.settings_path);
     text.set_show_ratios(rig.show_ratios);
+    vetra::analysis::GazList gases;
+    gases.load(settings.settings_path);
+    text.set_gas_list(&gases);
 
     int status = 0;
     const auto sheet = [&](const std::optional<std::string>& file, vetra::reports::SheetFormat f) {
         if (!file) {
             return;
         }
-        const auto outcome = vetra::reports::write_table_file(text, *file, f);
+        vetra::reports::SheetLayout layout;
+        layout.title = "Результаты хроматографического анализа";
+        layout.subject = "Скважина " + settings.well + ", площадь " + settings.area;
+        layout.frozen_columns = text.repeated_columns();
+        const auto outcome = vetra::reports::write_table_file(text, *file, f, layout);
         if (!outcome.ok) {
             std::fprintf(stderr, "%s\n", outcome.message.c_str());
             status = 1;
@@ -90,14 +104,26 @@ int print_table(const std::string& dir, const TableOptions& options) {
     sheet(options.csv, vetra::reports::SheetFormat::csv);
     sheet(options.xlsx, vetra::reports::SheetFormat::xlsx);
     if (options.las) {
-        std::string error;
-        if (!vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
-                                             vetra::library::path_from_utf8(*options.las), error)) {
+        const auto result =
+            vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
+                                            vetra::library::path_from_utf8(*options.las));
+        if (!result.ok) {
+            std::fprintf(stderr, "%s\n", result.error.c_str());
+            status = 1;
+        } else if (result.without_depth > 0) {
+            std::fprintf(stderr, "%s\n",
+                         vetra::reports::las_done_text(result, *options.las).c_str());
+        }
+    }
+    if (options.pdf) {
+        const std::string error =
+            vetra::app::print_table_pdf(text, settings.settings_path, *options.pdf);
+        if (!error.empty()) {
             std::fprintf(stderr, "%s\n", error.c_str());
             status = 1;
         }
     }
-    if (options.csv || options.xlsx || options.las) {
+    if (options.csv || options.xlsx || options.las || options.pdf) {
         return status;
     }
     std::string chunk;
@@ -126,9 +152,30 @@ int main(int argc, char** argv) {
     std::string command;
     std::optional<std::string> dir;
     TableOptions table;
+    vetra::app::GaslogCommand gaslog;
+    bool bad_number = false;
+    const auto number = [&](const char* text) {
+        const auto v = vetra::library::parse_number(text);
+        bad_number = bad_number || !v;
+        return v.value_or(0.0);
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv_utf8[i];
-        if (arg == "--dir" && i + 1 < argc) {
+        if (arg == "--from" && i + 1 < argc) {
+            gaslog.from = number(argv_utf8[++i].c_str());
+        } else if (arg == "--to" && i + 1 < argc) {
+            gaslog.to = number(argv_utf8[++i].c_str());
+        } else if (arg == "--scale" && i + 1 < argc) {
+            gaslog.scale = number(argv_utf8[++i].c_str());
+        } else if (arg == "--pdf" && i + 1 < argc) {
+            // Either command's printed file.
+            gaslog.pdf = argv_utf8[++i];
+            table.pdf = gaslog.pdf;
+        } else if (arg == "--svg" && i + 1 < argc) {
+            gaslog.svg = argv_utf8[++i];
+        } else if (arg == "--all-rows") {
+            gaslog.all_rows = true;
+        } else if (arg == "--dir" && i + 1 < argc) {
             dir = argv_utf8[++i];
         } else if (arg == "--csv" && i + 1 < argc) {
             table.csv = argv_utf8[++i];
@@ -145,6 +192,15 @@ int main(int argc, char** argv) {
     }
     if (command == "settings") {
         return print_settings(vetra::settings::resolve_program_directory(dir));
+    }
+    if (command == "gaslog" && !bad_number) {
+#ifdef VETRA_TOOL_GASLOG
+        return vetra::app::run_gaslog(vetra::settings::resolve_program_directory(dir), gaslog, argc,
+                                      argv);
+#else
+        std::fprintf(stderr, "gaslog: this vetra-tool was built without Qt\n");
+        return 2;
+#endif
     }
     if (command == "table") {
         return print_table(vetra::settings::resolve_program_directory(dir), table);

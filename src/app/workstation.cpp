@@ -2,13 +2,17 @@
 
 #include "control/vetra_system.h"
 #include "display/chromatogram_plot.h"
+#include "library/atomic_file.h"
+#include "library/file_reporter.h"
 #include "library/operator.h"
+#include "library/utf8_path.h"
 #include "link/remote_control.h"
 #include "link/tsumm_thread.h"
 #include "link/wits0.h"
 #include "link/wits_link.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
+#include "storage/run_file.h"
 #include "storage/totalizer_file.h"
 
 namespace vetra::app {
@@ -31,6 +35,33 @@ private:
     library::Operator& op_;
     control::MessCaller& calls_;
 };
+
+// The totalizer log's save as the reporter wants it: nothing when it went well.
+std::error_code save_log(const analysis::TotalizerLog& log, const std::filesystem::path& path) {
+    std::error_code error;
+    if (!log.empty() &&
+        !library::write_file_atomically(path, storage::encode_totalizer_log(log), &error) &&
+        !error) {
+        error = std::make_error_code(std::errc::io_error);
+    }
+    return error;
+}
+
+// Temporary files of saves that a crash or a kill cut short; a save of another process
+// running on the same directory keeps its own.
+void remove_stale_temporaries(const std::string& program_dir,
+                              const std::filesystem::path& data_dir) {
+    const std::filesystem::path dir = library::path_from_utf8(program_dir);
+    (void)library::remove_stale_temporaries(dir);
+    (void)library::remove_stale_temporaries(data_dir);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir / storage::kRunFolder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            (void)library::remove_stale_temporaries(it->path());
+        }
+    }
+}
 
 }  // namespace
 
@@ -56,7 +87,15 @@ void Workstation::start_up() {
     system_.load_all();
     settings::load_settings_at_startup(settings_, dir);
     settings_.set_session_values(options_.demo, options_.port);
+    event_log_.set_reporter(&files());
     event_log_.attach(dir + storage::kEventLogFileName);
+    // The status line keeps each failing file and gives the journal its one line a spell.
+    journal_files_ =
+        files().spell_began.connect([this](const std::string& file, const std::string& error) {
+            status_.file_failed(file, error);
+        });
+    journal_recoveries_ = files().spell_ended.connect(
+        [this](const std::string& file) { status_.file_recovered(file); });
     event_log_.add("Запуск программы");
 
     const auto points = static_cast<std::size_t>(
@@ -66,6 +105,7 @@ void Workstation::start_up() {
     system_.view().results = &system_.calculation().results();
 
     data_dir_ = settings::create_data_directory(settings_, dir);
+    remove_stale_temporaries(dir, data_dir_);
     // A table that cannot be opened stays closed and empty; the cycles run all the same.
     (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
     log_path_ = data_dir_ / storage::kTotalizerLogFileName;
@@ -79,7 +119,10 @@ void Workstation::start_up() {
         system_.station().send_totalizer(value);
         send_wits_total_gas(value);
     };
-    system_.set_remote_source(std::make_unique<link::RemoteControl>());
+    auto remote = std::make_unique<link::RemoteControl>();
+    status_.set_remote_control(remote.get());
+    status_.set_station_client(&station_client_);
+    system_.set_remote_source(std::move(remote));
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
     };
@@ -91,6 +134,7 @@ void Workstation::start_devices() {
         settings_, system_.data_lock(), *thread_operator_,
         [&station = system_.station()](double value) { station.send_totalizer(value); });
     summ_thread_->start();
+    status_.set_totalizer_reader(summ_thread_.get());
     restart_wits();
 }
 
@@ -124,6 +168,25 @@ void Workstation::restart_wits() {
     }
 }
 
+link::WitsLinkStatus Workstation::wits_out_status() const {
+    return wits_out_ ? wits_out_->status() : link::WitsLinkStatus{};
+}
+
+link::WitsLinkStatus Workstation::wits_in_status() const {
+    return wits_in_ ? wits_in_->status() : link::WitsLinkStatus{};
+}
+
+std::vector<std::string> Workstation::wits_status_lines() const {
+    std::vector<std::string> lines;
+    if (wits_out_) {
+        lines.push_back(link::wits_status_text(wits_out_->status(), true));
+    }
+    if (wits_in_) {
+        lines.push_back(link::wits_status_text(wits_in_->status(), false));
+    }
+    return lines;
+}
+
 void Workstation::send_wits_total_gas(double percent) {
     if (wits_out_) {
         wits_out_->send(link::wits_total_gas_packet(
@@ -131,7 +194,13 @@ void Workstation::send_wits_total_gas(double percent) {
     }
 }
 
+library::FileReporter& Workstation::files() {
+    return system_.files();
+}
+
 void Workstation::on_tick() {
+    status_.update();
+    update_wits_status();
     if (summ_thread_ && settings_.totalizer_use.load() &&
         settings_.device_type == settings::kModelTd5) {
         // Only new packets are logged: a line without an instrument leaves no zeros behind.
@@ -144,21 +213,42 @@ void Workstation::on_tick() {
             system_.link().set_current_average(summ_thread_->current_value());
         }
     }
+    if (!log_save_running()) {
+        take_log_save_result();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (now - last_save_ < save_interval_ || log_save_running()) {
         return;
     }
     last_save_ = now;
-    wait_for_log_save();
     if (system_.link().totalizer_log().empty()) {
         return;
     }
     // A copy of a full log is a few megabytes of memcpy; encoding and the disk are left to
-    // the worker, so the tick goes on at once.
-    background_save_ =
-        std::async(std::launch::async, [log = system_.link().totalizer_log(), path = log_path_] {
-            return storage::save_totalizer_file(log, path);
-        });
+    // the worker, so the tick goes on at once. Its outcome is reported at a later tick.
+    background_save_ = std::async(
+        std::launch::async,
+        [log = system_.link().totalizer_log(), path = log_path_] { return save_log(log, path); });
+}
+
+// The links' own states, in the status line's words (without the "WITS ...: " head the
+// field puts in front).
+void Workstation::update_wits_status() {
+    const auto show = [this](WitsDirection direction, const link::WitsLinkStatus& status,
+                             bool output) {
+        using link::WitsLinkState;
+        const Health health = status.state == WitsLinkState::off         ? Health::off
+                              : status.state == WitsLinkState::connected ? Health::ok
+                              : status.state == WitsLinkState::listening
+                                  ? (status.receivers > 0 ? Health::ok : Health::waiting)
+                              : status.state == WitsLinkState::no_receiver ? Health::waiting
+                                                                           : Health::fault;
+        std::string text = link::wits_status_text(status, output);
+        text.erase(0, text.find(": ") == std::string::npos ? 0 : text.find(": ") + 2);
+        status_.set_wits_state(direction, health, health == Health::off ? std::string{} : text);
+    };
+    show(WitsDirection::output, wits_out_status(), true);
+    show(WitsDirection::input, wits_in_status(), false);
 }
 
 bool Workstation::log_save_running() const {
@@ -167,12 +257,21 @@ bool Workstation::log_save_running() const {
 }
 
 void Workstation::wait_for_log_save() {
+    take_log_save_result();
+}
+
+void Workstation::take_log_save_result() {
     if (background_save_.valid()) {
-        (void)background_save_.get();
+        report_log_save(background_save_.get());
     }
 }
 
-bool Workstation::shut_down(std::string& error) {
+void Workstation::report_log_save(std::error_code error) {
+    files().report(library::utf8_from_path(log_path_), !error, error);
+}
+
+bool Workstation::shut_down(std::string& error,
+                            const std::function<void(settings::IniFile&)>& more_sections) {
     if (shut_down_) {
         return true;
     }
@@ -186,14 +285,28 @@ bool Workstation::shut_down(std::string& error) {
     system_.link().stop_acquisition();
     wait_for_log_save();
     if (!log_path_.empty()) {
-        (void)system_.link().save_totalizer_log(log_path_);
+        report_log_save(save_log(system_.link().totalizer_log(), log_path_));
     }
     if (summ_thread_) {
         summ_thread_->stop();
     }
-    system_.save_all();
+    system_.save_files();
     settings_.first_start = false;
-    if (!settings_.save() || !rig_.save(settings_.settings_path)) {
+    settings::IniFile file;
+    std::error_code cause = std::make_error_code(std::errc::io_error);
+    // A file that cannot be read is not replaced by one that lacks its other sections.
+    bool saved = file.open(settings_.settings_path);
+    if (saved) {
+        system_.save_sections(file);
+        settings_.save(file);
+        rig_.save(file);
+        if (more_sections) {
+            more_sections(file);
+        }
+        saved = file.save(&cause);
+    }
+    files().report(settings_.settings_path, saved, cause);
+    if (!saved) {
         error = "Не удалось сохранить настройки: " + settings_.settings_path;
         return false;
     }

@@ -7,11 +7,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <boost/signals2/connection.hpp>
-#include <memory>
+#include <functional>
+#include <system_error>
 
+#include "app/workstation_status.h"
 #include "link/station_client.h"
+#include "link/wits_link.h"
 #include "settings/rig_settings.h"
 #include "storage/event_log.h"
 
@@ -20,14 +24,14 @@ class VetraSystem;
 }
 namespace vetra::settings {
 class GlobalSettings;
-}
+class IniFile;
+}  // namespace vetra::settings
 namespace vetra::library {
 class Operator;
-}
+class FileReporter;
+}  // namespace vetra::library
 namespace vetra::link {
 class TSummThread;
-class WitsOutput;
-class WitsInput;
 }  // namespace vetra::link
 
 namespace vetra::app {
@@ -55,9 +59,13 @@ public:
     // The devices beside the cycles: started last, once the window (or console) is ready.
     void start_devices();
     // The orderly close: closing message to the station, the devices stopped, the
-    // controller's files and the settings saved. False when the settings could not be
-    // saved; `error` then holds the operator's text.
-    [[nodiscard]] bool shut_down(std::string& error);
+    // controller's files and the settings saved. The settings file is written once, with
+    // the gas list, the controller's section, the global settings, the rig settings and
+    // whatever `more_sections` adds (the window's placement and charts), so a crash during
+    // the close leaves either the old file or the new one. False when the settings could not
+    // be saved; `error` then holds the operator's text.
+    [[nodiscard]] bool shut_down(std::string& error,
+                                 const std::function<void(settings::IniFile&)>& more_sections = {});
     // The very last step, after the window is gone: the journal's closing line.
     void finish();
     // Every tick of the 400 ms timer, after the controller's step: the external
@@ -79,11 +87,27 @@ public:
     settings::RigSettings& rig_settings() { return rig_; }
     // After the rig settings changed: the WITS links start again with them.
     void restart_wits();
+    // What each WITS link is doing now (off when not configured). Cheap and thread-safe, so
+    // a status area may poll it every tick; wits_status_text gives the operator's words.
+    link::WitsLinkStatus wits_out_status() const;
+    link::WitsLinkStatus wits_in_status() const;
+    // The configured links' states in the operator's words, one line each ("WITS передача:
+    // слушает порт 5005, приёмников нет", "WITS глубина: нет связи с 10.0.0.5:5005"); empty
+    // when WITS is off.
+    std::vector<std::string> wits_status_lines() const;
     // The process's journal; whoever writes a line adds it here.
     storage::EventLog& event_log() { return event_log_; }
+    // Every file that could not be written, once per failure spell: the journal gets a line
+    // for each (when it can be written itself); the window and vetra-console show them.
+    library::FileReporter& files();
+    // The links' and files' state for the status line; brought up to date by on_tick.
+    WorkstationStatus& status() { return status_; }
 
 private:
     void send_wits_total_gas(double percent);
+    void take_log_save_result();
+    void report_log_save(std::error_code error);
+    void update_wits_status();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -91,6 +115,7 @@ private:
     WorkstationOptions options_;
     link::TDataModule1 station_client_;
     storage::EventLog event_log_;
+    WorkstationStatus status_{system_, event_log_};
     std::filesystem::path data_dir_;
     settings::RigSettings rig_;
     std::unique_ptr<link::WitsOutput> wits_out_;
@@ -101,10 +126,12 @@ private:
     std::unique_ptr<link::TSummThread> summ_thread_;
     std::chrono::milliseconds save_interval_{std::chrono::minutes(10)};
     std::chrono::steady_clock::time_point last_save_ = std::chrono::steady_clock::now();
-    std::future<bool> background_save_;
+    std::future<std::error_code> background_save_;
     std::uint64_t packets_seen_ = 0;
     bool shut_down_ = false;
     bool finished_ = false;
+    boost::signals2::scoped_connection journal_files_;  // before the journal goes
+    boost::signals2::scoped_connection journal_recoveries_;
 };
 
 }  // namespace vetra::app

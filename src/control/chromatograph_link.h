@@ -79,6 +79,10 @@ public:
     std::int32_t last_range() const { return adc_display().range; }
     // Shared with the acquisition thread; the writers hold the data lock.
     std::int32_t elapsed_seconds() const { return elapsed_seconds_.load(); }
+    // Whole frames read from the line (or made up in the demonstration), for the status:
+    // the main thread notes when it last grew.
+    std::uint64_t frame_count() const { return frame_count_.load(std::memory_order_relaxed); }
+    void count_frame() { frame_count_.fetch_add(1, std::memory_order_relaxed); }
     library::DayNumber acquisition_start_time() const;
     // The current totalizer value; both take the data lock.
     double current_average() const;
@@ -157,15 +161,18 @@ private:
 
     std::atomic<std::uint64_t> adc_display_{0};  // code in the low half, range in the high
     std::atomic<std::int32_t> elapsed_seconds_{0};
+    std::atomic<std::uint64_t> frame_count_{0};
     library::DayNumber acquisition_start_ = 0.0;  // under the data lock
     double current_average_ = 0.0;                // under the data lock
     // Per-second averaging, under the data lock.
     double totalizer_sum_ = 0.0;
     std::int32_t totalizer_count_ = 0;
     library::DayNumber totalizer_time_ = 0.0;
-    library::DayNumber last_delivery_ = 0.0;
-    library::DayNumber last_external_log_ = 0.0;  // main thread
-    analysis::TotalizerLog totalizer_log_;        // main thread
+    // Seconds on the tick clock: when local time goes back, averages still come every second
+    // (stamped with the local time).
+    library::TickSeconds delivery_seconds_;
+    library::TickSeconds external_log_seconds_;  // main thread
+    analysis::TotalizerLog totalizer_log_;       // main thread
     // Queued calls hold a weak reference to this; it dies with the link.
     std::shared_ptr<ChromatographLink*> alive_ = std::make_shared<ChromatographLink*>(this);
 };

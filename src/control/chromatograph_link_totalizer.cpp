@@ -56,7 +56,7 @@ void ChromatographLink::totalizer_value(double x, bool absent) {
             }
         });
     };
-    if (std::llround((totalizer_time_ - last_delivery_) * 86400.0) < 1) {
+    if (!delivery_seconds_.new_second(clock_.tick_count_ms())) {
         totalizer_sum_ += x;
         ++totalizer_count_;
         // The notice must reach the operator even within a second of the last average.
@@ -69,7 +69,6 @@ void ChromatographLink::totalizer_value(double x, bool absent) {
     current_average_ = totalizer_count_ > 0 ? totalizer_sum_ / totalizer_count_ : x;
     totalizer_sum_ = 0.0;
     totalizer_count_ = 0;
-    last_delivery_ = totalizer_time_;
     post(totalizer_time_, current_average_, absent);
 }
 
@@ -93,11 +92,10 @@ void ChromatographLink::on_totalizer_average(library::DayNumber time, double ave
 
 void ChromatographLink::take_external_reading(double value) {
     set_current_average(value);
-    const library::DayNumber now = clock_.now_whole_seconds();
-    if (std::llround((now - last_external_log_) * 86400.0) < 1) {
+    if (!external_log_seconds_.new_second(clock_.tick_count_ms())) {
         return;
     }
-    last_external_log_ = now;
+    const library::DayNumber now = clock_.now_whole_seconds();
     const double depth = depth_for_log ? depth_for_log() : 0.0;
     totalizer_log_.append(now, static_cast<float>(value), static_cast<float>(depth));
 }

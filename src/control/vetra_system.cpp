@@ -60,9 +60,13 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
     calculation_.set_concentration_function(
         [this](int gas, double area) { return calibration_.concentration(gas, area); });
     calibration_.set_gas_count([this] { return gases_.count(); });
+    results_table_.set_reporter(&files_);
+    text_data_.reporter = &files_;
+    // Each listener stores what it can: a table that cannot be written does not keep the
+    // result from the station or the text data.
     calculation_.results_notification.connect(
         [this](const std::vector<analysis::GazResult>& results, float depth) {
-            results_table_.append(results, depth);
+            (void)results_table_.append(results, depth);
         });
     calculation_.results_notification.connect(
         [this](const std::vector<analysis::GazResult>& results, float) {
@@ -77,9 +81,12 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
     gases_.changed.connect([this] { calibration_.fitToGasCount(); });
     cycle_finished.connect([this](int status) {
         (void)storage::write_run_file(status, save_science_values_, view_, calculation_, base_dir_,
-                                      clock_.local_now());
+                                      clock_.local_now(), &files_);
     });
     gases_.changed.connect([this] { text_data_.mark_header(); });
+    // The table's ratios and the LAS curves take each column's code from the gas list.
+    results_text_.set_gas_list(&gases_);
+    gases_.changed.connect([this] { results_text_.gas_codes_changed(); });
 }
 
 VetraSystem::~VetraSystem() = default;
@@ -120,10 +127,34 @@ void VetraSystem::load_all() {
 }
 
 void VetraSystem::save_all() {
-    calibration_.save(calibration_path_);
-    (void)history_.save(history_path_);  // a failure keeps the previous file whole
-    gases_.save(settings_path_);
-    save(settings_path_);
+    save_files();
+    settings::IniFile file;
+    std::error_code error = std::make_error_code(std::errc::io_error);
+    bool ok = file.open(settings_path_);
+    if (ok) {
+        save_sections(file);
+        ok = file.save(&error);
+    }
+    files_.report(settings_path_, ok, error);
+}
+
+// A failure keeps the previous file whole, and is reported.
+void VetraSystem::save_files() {
+    settings::IniFile calibration;
+    std::error_code error = std::make_error_code(std::errc::io_error);
+    bool ok = calibration.open(calibration_path_);
+    if (ok) {
+        calibration_.save(calibration);
+        ok = calibration.save(&error);
+    }
+    files_.report(calibration_path_, ok, error);
+    ok = history_.save(history_path_, &error);
+    files_.report(history_path_, ok, error);
+}
+
+void VetraSystem::save_sections(settings::IniFile& file) {
+    gases_.save(file);
+    save(file);
 }
 
 void VetraSystem::on_timer_tick() {
@@ -172,6 +203,7 @@ void VetraSystem::running_step() {
     }
     state_ = 1;
     if (status == analysis::kStatusNoAnswer) {
+        connection_lost();
         throw VetraError(kLostConnectionMessage);
     }
     cycle_finished(status);
@@ -265,6 +297,10 @@ void VetraSystem::start_analysis() {
     link_.set_program(program);
     give_port_params();
     if (!link_.start_cycle()) {
+        if (link_.status() == analysis::kStatusNoAnswer ||
+            link_.status() == analysis::kStatusCannotOpen) {
+            start_failed(link_.status());
+        }
         if (link_.status() == analysis::kStatusNoAnswer) {
             throw VetraError(kNoAnswerMessage);
         }

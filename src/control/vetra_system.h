@@ -18,6 +18,7 @@
 #include "display/chromatogram_plot.h"
 #include "library/clock.h"
 #include "library/datetime.h"
+#include "library/file_reporter.h"
 #include "library/lock_object.h"
 #include "library/operator.h"
 #include "link/station_sender.h"
@@ -63,7 +64,13 @@ public:
 
     void set_work_directory(std::string directory);
     void load_all();
+    // The calibration and the history to their files, then the gas list and the controller's
+    // section to the settings file in one write.
     void save_all();
+    // The two halves of save_all, for a close that adds other owners' sections to the same
+    // write of the settings file.
+    void save_files();
+    void save_sections(settings::IniFile& file);
 
     // One step of the cycle state machine. May throw VetraError.
     void on_timer_tick();
@@ -98,6 +105,8 @@ public:
     const std::string& settings_path() const { return settings_path_; }
 
     settings::GlobalSettings& settings() { return settings_; }
+    // Every writer of the program's files reports here.
+    library::FileReporter& files() { return files_; }
     ChromatographLink& link() { return link_; }
     MessCaller& calls() { return calls_; }
     library::LockObject& data_lock() { return data_lock_; }
@@ -127,6 +136,11 @@ public:
     boost::signals2::signal<void()> cycle_started;
     boost::signals2::signal<void()> windows_changed;
     boost::signals2::signal<void(int)> cycle_finished;
+    // A start the chromatograph refused (status -97 or -99), raised before the error is
+    // thrown; and a running cycle whose line fell silent. The status line and the journal
+    // listen.
+    boost::signals2::signal<void(int)> start_failed;
+    boost::signals2::signal<void()> connection_lost;
 
     static constexpr std::int32_t kMaxDepthCounter = 10;
 
@@ -150,6 +164,7 @@ private:
     library::Operator& operator_;
     const library::Clock& clock_;
 
+    library::FileReporter files_;  // before every writer that reports to it
     storage::TextDataWriter text_data_;
     int state_ = 1;
     std::int32_t seconds_counter_ = 0;

@@ -89,6 +89,7 @@ void TVetraThread::Execute(std::stop_token stop) {
             }
             library::ScopedLock lock(link_.data_lock());
             const bool last = next_demo_frame(frame);
+            link_.count_frame();
             process(frame, reducer, scale);
             if (last) {
                 break;
@@ -113,6 +114,7 @@ void TVetraThread::Execute(std::stop_token stop) {
         } else {
             frame = r.decoded.frame;
             have_frame = true;
+            link_.count_frame();
             if (r.decoded.is_sample) {
                 link_.publish_display(r.decoded.adc_code, r.decoded.range);
             }

@@ -150,4 +150,60 @@ std::pair<double, double> dragged_range(DragHandle handle, std::pair<double, dou
     return start;
 }
 
+int tick_label_stride(double spacing, double label) {
+    if (!(spacing > 0.0) || !std::isfinite(label)) {
+        return 1;
+    }
+    for (long long decade = 1; decade <= 1'000'000'000LL; decade *= 10) {
+        for (const int m : {1, 2, 5}) {
+            if (spacing * static_cast<double>(m * decade) >= label) {
+                return static_cast<int>(m * decade);
+            }
+        }
+    }
+    return 1'000'000'000;
+}
+
+namespace {
+
+bool overlap(const LabelBox& a, const LabelBox& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
+}
+
+}  // namespace
+
+void separate_labels(std::vector<LabelBox>& boxes, int top_limit, int bottom_limit) {
+    std::vector<LabelBox> placed;
+    placed.reserve(boxes.size());
+    for (LabelBox& box : boxes) {
+        const auto free_at = [&](int top) {
+            LabelBox moved = box;
+            moved.top = top;
+            if (top < top_limit || top + box.height > bottom_limit) {
+                return false;
+            }
+            for (const LabelBox& other : placed) {
+                if (overlap(moved, other)) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        const int step = std::max(1, box.height + 2);
+        const int rows = std::max(1, (bottom_limit - top_limit) / step + 1);
+        bool found = free_at(box.top);
+        for (int k = 1; !found && k <= rows; ++k) {
+            for (const int top : {box.top - k * step, box.top + k * step}) {
+                if (free_at(top)) {
+                    box.top = top;
+                    found = true;
+                    break;
+                }
+            }
+        }
+        placed.push_back(box);
+    }
+}
+
 }  // namespace vetra::display

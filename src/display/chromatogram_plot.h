@@ -86,6 +86,21 @@ double automatic_top_for(double largest);
 // when it would leave 0.0001 .. 20000.
 std::optional<double> zoomed_top(double current_top, double factor);
 
+// Labels of axis lines `spacing` pixels apart that need `label` pixels each (with their
+// gap): label every n-th line, n the first of 1, 2, 5, 10, 20, 50 ... that keeps them apart.
+int tick_label_stride(double spacing, double label);
+
+// Result labels as boxes (left, top, width, height) in pixels. Boxes that would overlap are
+// moved up, or else down, a box height at a time, staying inside the bounds' rows
+// `top_limit` .. `bottom_limit`; a box with no free place keeps its own.
+struct LabelBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+void separate_labels(std::vector<LabelBox>& boxes, int top_limit, int bottom_limit);
+
 enum class DragHandle { upper, whole, lower };
 
 // The range while dragging a handle `rows` pixels from where the drag began, on a plot

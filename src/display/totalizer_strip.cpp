@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace vetra::display {
 namespace {
@@ -11,6 +12,14 @@ constexpr int kSpanSeconds[kTotalizerSpanCount] = {10,  30,   60,   180,  300,  
 constexpr const char* kSpanTexts[kTotalizerSpanCount] = {
     "10 сек.",  "30 сек.",  "1 минута", "3 минуты", "5 минут", "10 минут",
     "15 минут", "20 минут", "30 минут", "1 час",    "2 часа",  "3 часа"};
+
+constexpr const char* kScaleTexts[kTotalizerScaleCount] = {"Авто",  "0-1 %",  "0-2 %",
+                                                           "0-5 %", "0-10 %", "0-100 %"};
+// Each full scale with a step that gives four or five labelled lines.
+constexpr StripScale kScales[] = {{0.5, 0.1}, {1, 0.2}, {2, 0.5}, {5, 1},
+                                  {10, 2},    {20, 5},  {50, 10}, {100, 20}};
+constexpr double kFixedScales[kTotalizerScaleCount] = {0, 1, 2, 5, 10, 100};
+constexpr double kHeadroom = 0.95;
 
 int valid_index(int index) {
     return index >= 0 && index < kTotalizerSpanCount ? index : 0;
@@ -24,6 +33,26 @@ double totalizer_span_days(int index) {
 
 const char* totalizer_span_text(int index) {
     return kSpanTexts[valid_index(index)];
+}
+
+const char* totalizer_scale_text(int index) {
+    return kScaleTexts[index > 0 && index < kTotalizerScaleCount ? index : 0];
+}
+
+StripScale strip_scale(int index, double largest) {
+    if (index > 0 && index < kTotalizerScaleCount) {
+        for (const StripScale& s : kScales) {
+            if (s.full == kFixedScales[index]) {
+                return s;
+            }
+        }
+    }
+    for (const StripScale& s : kScales) {
+        if (largest <= s.full * kHeadroom) {
+            return s;
+        }
+    }
+    return kScales[std::size(kScales) - 1];
 }
 
 std::optional<StripWindow> strip_window(const analysis::TotalizerLog& log, double span_days,

@@ -15,6 +15,20 @@ inline constexpr int kTotalizerSpanCount = 12;
 double totalizer_span_days(int index);
 const char* totalizer_span_text(int index);
 
+// The value axis: chosen from the data shown (index 0, "Авто") or fixed by the operator at
+// 0-1, 0-2, 0-5, 0-10 or 0-100 %; any other index is automatic.
+inline constexpr int kTotalizerScaleCount = 6;
+const char* totalizer_scale_text(int index);
+
+// The axis runs 0..full with a labelled line every `step`.
+struct StripScale {
+    double full = 10.0;
+    double step = 2.0;
+};
+// `largest` is the largest value shown; the automatic scale leaves it some room below the
+// edge, so a reading of 0.5-1.5 % fills most of the strip instead of hugging its side.
+StripScale strip_scale(int index, double largest);
+
 // One pixel line of the strip chart along its time axis: the smallest and largest value of
 // the records that fall on it.
 struct StripLine {

@@ -5,9 +5,24 @@
 
 namespace vetra::library {
 
-bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+bool write_file_atomically(const std::filesystem::path& target, std::string_view bytes,
+                           std::error_code* error) {
     AtomicFileWriter writer(target);
-    return writer.write(bytes) && writer.commit();
+    const bool ok = writer.write(bytes) && writer.commit();
+    if (!ok && error != nullptr) {
+        *error = writer.error();
+    }
+    return ok;
+}
+
+bool is_temporary_name(std::string_view name) {
+    if (name.rfind(kTemporaryPrefix, 0) == 0) {
+        return true;
+    }
+    // Older versions: "." + target name + ".tmp-" + six characters.
+    constexpr std::string_view kTail = ".tmp-";
+    return name.size() > 1 + kTail.size() + 6 && name.front() == '.' &&
+           name.substr(name.size() - 6 - kTail.size(), kTail.size()) == kTail;
 }
 
 std::optional<std::string> read_whole_file(const std::filesystem::path& path) {

@@ -5,16 +5,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "library/native_handle.h"
 
 namespace vetra::library {
 
+// Temporary files of the atomic writer are named this prefix + six random characters: short,
+// whatever the target's name (a long one already near the file system's 255 bytes), and
+// recognisable, so the stale ones a crash leaves can be found.
+inline constexpr const char* kTemporaryPrefix = ".vetra-tmp-";
+
 // Writes a whole file so that a crash never leaves it half-written: a temporary file beside
 // the target is written, flushed to disk and renamed over the target. False on any failure;
-// the target is then untouched.
+// the target is then untouched, and `error` (when given) says why.
 [[nodiscard]] bool write_file_atomically(const std::filesystem::path& target,
-                                         std::string_view bytes);
+                                         std::string_view bytes, std::error_code* error = nullptr);
 
 // A file written piece by piece (or by another library through `temporary_path`) that
 // appears at its target only when complete: the pieces go to a temporary file beside the
@@ -42,12 +48,26 @@ public:
     // Throws the temporary file away; the target keeps what it held.
     void discard() { fail(); }
     [[nodiscard]] bool commit();
+    // The first failure's cause; empty when none was seen (or `fail` was called from outside).
+    std::error_code error() const { return error_; }
 
 private:
+    // Keeps the platform's last error as the cause (when none is kept yet), then fails.
+    void fail_with_last_error();
+
     std::filesystem::path target_;
     std::filesystem::path temp_;
     NativeHandle handle_ = kInvalidHandle;
+    std::error_code error_;
 };
+
+// Removes the temporary files in `dir` that a writer which no longer runs left behind (a
+// crash, a kill, a power cut): a temporary file is locked while its writer lives, so one that
+// can be locked is stale. Also takes the longer names older versions used. Returns how many
+// were removed.
+int remove_stale_temporaries(const std::filesystem::path& dir);
+// Whether a file name is one the atomic writer gives its temporary files, today's or older.
+bool is_temporary_name(std::string_view name);
 
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> read_whole_file(const std::filesystem::path& path);

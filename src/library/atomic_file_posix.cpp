@@ -1,6 +1,7 @@
 #include "library/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,13 +40,17 @@ void sync_directory(const std::filesystem::path& dir) {
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
-    const std::filesystem::path dir = target_.parent_path();
-    std::string temp = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd >= 0) {
-        handle_ = fd;
-        temp_ = temp;
+    std::string temp =
+        (target_.parent_path() / (std::string(kTemporaryPrefix) + "XXXXXX")).string();
+    const int file = ::mkstemp(temp.data());
+    if (file < 0) {
+        error_ = std::error_code(errno, std::generic_category());
+        return;
     }
+    handle_ = file;
+    temp_ = temp;
+    // Held until the rename: the start-up clean-up leaves a locked temporary file alone.
+    ::flock(file, LOCK_EX | LOCK_NB);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -54,9 +59,16 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::write(std::string_view bytes) {
     if (ok() && !write_all(fd(handle_), bytes)) {
-        fail();
+        fail_with_last_error();
     }
     return ok();
+}
+
+void AtomicFileWriter::fail_with_last_error() {
+    if (!error_) {
+        error_ = std::error_code(errno, std::generic_category());
+    }
+    fail();
 }
 
 void AtomicFileWriter::fail() {
@@ -75,17 +87,21 @@ bool AtomicFileWriter::commit() {
         return false;
     }
     const int file = fd(handle_);
-    bool synced = ::fsync(file) == 0;
+    if (::fsync(file) != 0) {
+        fail_with_last_error();
+        return false;
+    }
     // mkstemp creates 0600; keep the mode of the file being replaced, or an ordinary one.
     struct stat st {};
     ::fchmod(file, ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    const bool closed = ::close(file) == 0;
-    handle_ = kInvalidHandle;
-    if (!synced || !closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
-        fail();
+    // Renamed while still open and locked, so the clean-up never takes it for stale.
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        fail_with_last_error();
         return false;
     }
     temp_.clear();
+    ::close(file);
+    handle_ = kInvalidHandle;
     sync_directory(target_.parent_path());
     return true;
 }
@@ -98,7 +114,7 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
     }
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        fail();
+        fail_with_last_error();
         return false;
     }
     auto at = static_cast<off_t>(offset);
@@ -129,12 +145,39 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
         }
         length -= static_cast<std::uint64_t>(n);
     }
+    const int cause = length > 0 ? errno : 0;
     ::close(in);
     if (length > 0) {
-        fail();
+        errno = cause != 0 ? cause : EIO;
+        fail_with_last_error();
         return false;
     }
     return true;
+}
+
+int remove_stale_temporaries(const std::filesystem::path& dir) {
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!is_temporary_name(it->path().filename().string())) {
+            continue;
+        }
+        const int file = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (file < 0) {
+            continue;
+        }
+        struct stat open_file {};
+        struct stat named {};
+        // Still the same file once locked: its writer may have renamed it into place meanwhile.
+        if (::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &open_file) == 0 &&
+            S_ISREG(open_file.st_mode) && ::lstat(it->path().c_str(), &named) == 0 &&
+            named.st_dev == open_file.st_dev && named.st_ino == open_file.st_ino &&
+            ::unlink(it->path().c_str()) == 0) {
+            ++removed;
+        }
+        ::close(file);
+    }
+    return removed;
 }
 
 }  // namespace vetra::library

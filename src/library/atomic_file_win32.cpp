@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "library/utf8_path.h"
+
 namespace vetra::library {
 namespace {
 
@@ -42,7 +44,7 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
     const std::filesystem::path dir = target_.parent_path();
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp =
-            dir / (L"." + target_.filename().wstring() + L".tmp-" + random_suffix());
+            dir / (path_from_utf8(kTemporaryPrefix).wstring() + random_suffix());
         HANDLE file =
             ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -52,9 +54,10 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
             return;
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) {
-            return;
+            break;
         }
     }
+    error_ = std::error_code(static_cast<int>(::GetLastError()), std::system_category());
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -63,9 +66,16 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::write(std::string_view bytes) {
     if (ok() && !write_all(handle_of(handle_), bytes)) {
-        fail();
+        fail_with_last_error();
     }
     return ok();
+}
+
+void AtomicFileWriter::fail_with_last_error() {
+    if (!error_) {
+        error_ = std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+    }
+    fail();
 }
 
 void AtomicFileWriter::fail() {
@@ -84,14 +94,19 @@ bool AtomicFileWriter::commit() {
         return false;
     }
     const bool flushed = ::FlushFileBuffers(handle_of(handle_)) != 0;
-    const bool closed = ::CloseHandle(handle_of(handle_)) != 0;
+    const DWORD cause = flushed ? 0 : ::GetLastError();
+    ::CloseHandle(handle_of(handle_));
     handle_ = kInvalidHandle;
+    if (!flushed) {
+        ::SetLastError(cause);
+        fail_with_last_error();
+        return false;
+    }
     // Refused while someone holds the target open without sharing deletion (and, for the
     // results table, while it is mapped): the caller closes its own mapping first.
-    if (!flushed || !closed ||
-        !::MoveFileExW(temp_.c_str(), target_.c_str(),
+    if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        fail();
+        fail_with_last_error();
         return false;
     }
     temp_.clear();
@@ -107,7 +122,7 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (in == INVALID_HANDLE_VALUE) {
-        fail();
+        fail_with_last_error();
         return false;
     }
     static constexpr DWORD kChunk = 1 << 16;
@@ -125,12 +140,34 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
         offset += got;
         length -= got;
     }
+    const DWORD cause = length > 0 ? ::GetLastError() : 0;
     ::CloseHandle(in);
     if (length > 0) {
-        fail();
+        ::SetLastError(cause != 0 ? cause : ERROR_HANDLE_EOF);
+        fail_with_last_error();
         return false;
     }
     return true;
+}
+
+// A live writer holds its temporary file open, so one that opens with no sharing at all is
+// stale; it goes when that handle closes.
+int remove_stale_temporaries(const std::filesystem::path& dir) {
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!is_temporary_name(utf8_from_path(it->path().filename())) || !it->is_regular_file(ec)) {
+            continue;
+        }
+        HANDLE file =
+            ::CreateFileW(it->path().c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 }  // namespace vetra::library

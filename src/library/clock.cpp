@@ -14,6 +14,22 @@ std::uint32_t SystemClock::tick_count_ms() const {
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+bool TickSeconds::new_second(std::uint32_t tick_ms) {
+    if (!started_) {
+        started_ = true;
+        last_tick_ = tick_ms;
+        return true;
+    }
+    elapsed_ms_ += static_cast<std::uint32_t>(tick_ms - last_tick_);  // modulo 2^32: wraps
+    last_tick_ = tick_ms;
+    const std::int64_t second = elapsed_ms_ / 1000;
+    if (second == last_second_) {
+        return false;
+    }
+    last_second_ = second;
+    return true;
+}
+
 ManualClock::ManualClock(LocalTime start) : now_(to_day_number(start)) {}
 
 LocalTime ManualClock::local_now() const {
@@ -38,6 +54,5 @@ void ManualClock::set(LocalTime t) {
     std::lock_guard lock(mutex_);
     now_ = to_day_number(t);
 }
-
 
 }  // namespace vetra::library

@@ -27,6 +27,21 @@ public:
     std::uint32_t tick_count_ms() const override;
 };
 
+// Counts whole seconds of the tick clock, which never goes back when the local time does
+// (summer time ending, the clock set back). Carried in 64 bits across the tick count's wrap
+// after 49.7 days, provided it is asked at least once in that span.
+class TickSeconds {
+public:
+    // True the first time and whenever a new whole second has begun since the last true.
+    bool new_second(std::uint32_t tick_ms);
+
+private:
+    bool started_ = false;
+    std::uint32_t last_tick_ = 0;
+    std::int64_t elapsed_ms_ = 0;
+    std::int64_t last_second_ = 0;
+};
+
 // A clock that moves only when told to.
 class ManualClock final : public Clock {
 public:
@@ -43,6 +58,5 @@ private:
     DayNumber now_;
     std::uint32_t ticks_ = 0;
 };
-
 
 }  // namespace vetra::library

@@ -40,22 +40,27 @@ int code_point_to_byte(char32_t cp) {
     return -1;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
+template <class Put>
+void put_utf8(char32_t cp, Put&& put) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        put(static_cast<char>(cp));
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        put(static_cast<char>(0xC0 | (cp >> 6)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        put(static_cast<char>(0xE0 | (cp >> 12)));
+        put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        put(static_cast<char>(0xF0 | (cp >> 18)));
+        put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    put_utf8(cp, [&out](char c) { out += c; });
 }
 
 // Decodes one code point at text[i]; advances i. Returns U+FFFD for invalid sequences.
@@ -103,6 +108,45 @@ char32_t lower_code_point(char32_t cp) {
     return cp;
 }
 
+// The bytes of to_lower(text) one at a time, so that comparing needs no copies: every INI
+// lookup compares names line by line.
+class LowerBytes {
+public:
+    explicit LowerBytes(std::string_view text) : text_(text) {}
+
+    // The next byte, or -1 at the end.
+    int next() {
+        if (at_ == count_) {
+            if (i_ >= text_.size()) {
+                return -1;
+            }
+            refill();
+        }
+        return static_cast<unsigned char>(buffer_[at_++]);
+    }
+
+private:
+    void refill() {
+        const std::size_t start = i_;
+        const char32_t cp = next_code_point(text_, i_);
+        at_ = 0;
+        count_ = 0;
+        if (cp == 0xFFFD) {
+            for (std::size_t k = start; k < i_; ++k) {  // undecodable bytes stay as they are
+                buffer_[count_++] = text_[k];
+            }
+        } else {
+            put_utf8(lower_code_point(cp), [this](char c) { buffer_[count_++] = c; });
+        }
+    }
+
+    std::string_view text_;
+    std::size_t i_ = 0;
+    char buffer_[4] = {};
+    int at_ = 0;
+    int count_ = 0;
+};
+
 }  // namespace
 
 std::string cp1251_to_utf8(std::string_view bytes) {
@@ -142,10 +186,20 @@ std::string to_lower(std::string_view utf8) {
 }
 
 bool equals_ignore_case(std::string_view a, std::string_view b) {
-    if (a.size() == b.size() && a == b) {
+    if (a == b) {
         return true;
     }
-    return to_lower(a) == to_lower(b);
+    LowerBytes x(a);
+    LowerBytes y(b);
+    for (;;) {
+        const int p = x.next();
+        if (p != y.next()) {
+            return false;
+        }
+        if (p < 0) {
+            return true;
+        }
+    }
 }
 
 std::string_view trim(std::string_view text) {

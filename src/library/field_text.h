@@ -12,4 +12,9 @@ namespace vetra::library {
 std::string join_fields(const std::vector<std::string>& fields);
 std::vector<std::string> split_fields(std::string_view line);
 
+// `text` with every control character (C0, DEL, and C1 in UTF-8) replaced by a blank, so
+// a value pasted with its line break stays one line of a settings or report file.
+std::string single_line(std::string_view text);
+bool has_control_characters(std::string_view text);
+
 }  // namespace vetra::library

@@ -39,9 +39,9 @@ void StationSender::send_text(const std::string& utf8_text) {
     std::string message = library::utf8_to_cp1251(utf8_text);
     message.push_back('\0');
     library::ScopedLock lock(data_lock_);
-    if (!mailslot_write(kStationMailslot, message)) {
-        mailslot_write(kStationDomainMailslot, message);
-    }
+    const bool delivered = mailslot_write(kStationMailslot, message) ||
+                           mailslot_write(kStationDomainMailslot, message);
+    delivery_.store(delivered ? Delivery::delivered : Delivery::refused);
 }
 
 void StationSender::send_results(const std::vector<ResultLine>& records,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,8 +36,14 @@ public:
     void send_totalizer(double value);
     void send_closing();
 
+    // Whether the last message found the station's mailslot, for the status line; any
+    // thread may send, so it is kept atomically.
+    enum class Delivery { none, delivered, refused };
+    Delivery last_delivery() const { return delivery_.load(); }
+
 private:
     library::LockObject& data_lock_;
+    std::atomic<Delivery> delivery_{Delivery::none};
 };
 
 }  // namespace vetra::link

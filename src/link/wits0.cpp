@@ -151,11 +151,18 @@ void WitsParser::end_line() {
     }
     if (overlong_ || line.empty()) {
         // A line cut short by the cap is not to be trusted, not even its first four digits.
-    } else if (line == "&&") {
+    } else if (line.ends_with("&&")) {
         in_packet_ = true;
-    } else if (line == "!!") {
+        pending_.clear();  // a packet never closed is dropped
+    } else if (line.ends_with("!!")) {
+        if (in_packet_) {
+            for (const WitsItem& item : pending_) {
+                on_item_(item);
+            }
+        }
         in_packet_ = false;
-    } else if (in_packet_ && line.size() >= 4) {
+        pending_.clear();
+    } else if (in_packet_ && line.size() >= 4 && pending_.size() < kMaxItems) {
         bool digits = true;
         for (int i = 0; i < 4; ++i) {
             digits = digits && line[static_cast<std::size_t>(i)] >= '0' &&
@@ -166,7 +173,7 @@ void WitsParser::end_line() {
             item.record = (line[0] - '0') * 10 + (line[1] - '0');
             item.item = (line[2] - '0') * 10 + (line[3] - '0');
             item.value = std::string(line.substr(4));
-            on_item_(item);
+            pending_.push_back(std::move(item));
         }
     }
     line_.clear();

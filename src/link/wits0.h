@@ -45,9 +45,11 @@ std::string wits_cycle_packet(const library::LocalTime& time, double depth,
 std::string wits_total_gas_packet(const library::LocalTime& time, double depth,
                                   double total_gas_percent);
 
-// Reads a WITS level 0 stream as it arrives, in pieces of any size. Only lines between "&&"
-// and "!!" count; a line longer than a WITS line can be, garbage and unknown items are
-// skipped, and nothing it keeps grows with the input.
+// Reads a WITS level 0 stream as it arrives, in pieces of any size. Items are handed on only
+// when "!!" closes their packet: a packet cut short (a new "&&", a broken line) gives nothing.
+// A line ending in "&&" or "!!" counts whatever stray bytes a serial line put before it. A
+// line longer than a WITS line can be, garbage and unknown items are skipped, and nothing it
+// keeps grows with the input.
 class WitsParser {
 public:
     using ItemHandler = std::function<void(const WitsItem&)>;
@@ -58,6 +60,8 @@ public:
     void feed(std::string_view text);
 
     static constexpr std::size_t kMaxLine = 128;
+    // Items of one packet beyond this are dropped (a record has at most 99).
+    static constexpr std::size_t kMaxItems = 256;
 
 private:
     void end_line();
@@ -66,6 +70,7 @@ private:
     std::string line_;
     bool overlong_ = false;
     bool in_packet_ = false;
+    std::vector<WitsItem> pending_;
 };
 
 // The depth item of the stream: hole depth (01 10) or bit depth (01 08).

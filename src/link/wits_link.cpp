@@ -43,6 +43,77 @@ std::optional<HostPort> parse_host_port(const std::string& text) {
     return result;
 }
 
+std::string wits_address_problem(WitsTransport transport, const std::string& address) {
+    const auto target = parse_host_port(address);
+    if (transport == WitsTransport::tcp_client) {
+        const bool blank = target && target->host.find_first_of(" \t") != std::string::npos;
+        if (!target || target->host.empty() || blank || target->port == 0) {
+            return "Адрес WITS должен иметь вид узел:порт (порт 1-65535), например "
+                   "192.168.0.10:5005";
+        }
+    } else if (transport == WitsTransport::tcp_server) {
+        boost::system::error_code e;
+        if (target && !target->host.empty()) {
+            (void)asio::ip::make_address_v4(target->host, e);
+        }
+        if (!target || e) {
+            return "Для приёма подключений WITS укажите порт (1-65535) или IPv4-адрес:порт, "
+                   "например 0.0.0.0:5005";
+        }
+    }
+    return {};
+}
+
+std::string wits_status_text(const WitsLinkStatus& status, bool output) {
+    const std::string head = output ? "WITS передача: " : "WITS глубина: ";
+    const bool serial = status.transport == WitsTransport::serial;
+    switch (status.state) {
+        case WitsLinkState::off:
+            return head + "выключена";
+        case WitsLinkState::address_invalid:
+            return head + "неверный адрес \"" + status.where + "\"";
+        case WitsLinkState::port_unavailable:
+            return head + "порт " + status.where + " недоступен";
+        case WitsLinkState::no_receiver:
+            return head + (output ? "нет приёмника " : "нет связи с ") + status.where;
+        case WitsLinkState::listening:
+            return head + "слушает порт " + status.where +
+                   (status.receivers > 0 ? ", приёмников: " + std::to_string(status.receivers)
+                                         : ", приёмников нет");
+        case WitsLinkState::connected:
+            return head +
+                   (serial ? "порт " + status.where + " открыт" : "подключено к " + status.where);
+    }
+    return head;
+}
+
+namespace {
+
+// Before the link's thread has tried anything: an unusable address is known at once.
+WitsLinkStatus first_status(const WitsEndpoint& endpoint) {
+    WitsLinkStatus s{WitsLinkState::off, endpoint.transport, {}, 0};
+    switch (endpoint.transport) {
+        case WitsTransport::off:
+            break;
+        case WitsTransport::serial:
+            s.state = WitsLinkState::port_unavailable;
+            s.where = endpoint.port_name;
+            break;
+        case WitsTransport::tcp_client:
+        case WitsTransport::tcp_server:
+            s.where = endpoint.address;
+            s.state = wits_address_problem(endpoint.transport, endpoint.address).empty()
+                          ? (endpoint.transport == WitsTransport::tcp_client
+                                 ? WitsLinkState::no_receiver
+                                 : WitsLinkState::port_unavailable)
+                          : WitsLinkState::address_invalid;
+            break;
+    }
+    return s;
+}
+
+}  // namespace
+
 // --- the shared loop: an io_context run by one thread until the owner goes -----------------
 
 namespace {
@@ -150,6 +221,12 @@ struct WitsOutput::Impl {
         });
     }
 
+    void set_status(WitsLinkState state, std::string where) {
+        const std::lock_guard lock(owner.status_mutex_);
+        owner.status_.state = state;
+        owner.status_.where = std::move(where);
+    }
+
     void count_receivers() {
         int n = serial.is_open() ? 1 : 0;
         for (const auto& r : receivers) {
@@ -161,21 +238,28 @@ struct WitsOutput::Impl {
     void open_serial() {
         if (!serial.open(endpoint.port_name) || !serial.apply_mode(endpoint.mode)) {
             serial.close();
+            set_status(WitsLinkState::port_unavailable, endpoint.port_name);
             retry_later();
+        } else {
+            set_status(WitsLinkState::connected, endpoint.port_name);
         }
         count_receivers();
     }
 
     void connect() {
         const auto target = parse_host_port(endpoint.address);
-        if (!target || target->host.empty()) {
-            return;  // nothing sensible to connect to; the settings must change first
+        if (!wits_address_problem(endpoint.transport, endpoint.address).empty()) {
+            // Nothing sensible to connect to; the settings must change first.
+            set_status(WitsLinkState::address_invalid, endpoint.address);
+            return;
         }
         auto socket = std::make_shared<tcp::socket>(loop.io);
         connect_within_limit(loop.io, *socket, *target, [this, socket](bool connected) {
             if (connected) {
+                set_status(WitsLinkState::connected, endpoint.address);
                 add_receiver(std::move(*socket));
             } else {
+                set_status(WitsLinkState::no_receiver, endpoint.address);
                 retry_later();
             }
         });
@@ -183,7 +267,8 @@ struct WitsOutput::Impl {
 
     void listen() {
         const auto target = parse_host_port(endpoint.address);
-        if (!target) {
+        if (!wits_address_problem(endpoint.transport, endpoint.address).empty()) {
+            set_status(WitsLinkState::address_invalid, endpoint.address);
             return;
         }
         boost::system::error_code e;
@@ -202,10 +287,12 @@ struct WitsOutput::Impl {
         if (e) {
             boost::system::error_code ignored;
             acceptor.close(ignored);
+            set_status(WitsLinkState::port_unavailable, endpoint.address);
             retry_later();
             return;
         }
         owner.listening_port_.store(acceptor.local_endpoint(e).port());
+        set_status(WitsLinkState::listening, std::to_string(owner.listening_port_.load()));
         accept();
     }
 
@@ -251,6 +338,7 @@ struct WitsOutput::Impl {
         std::erase_if(receivers, [](const auto& each) { return each->closed; });
         count_receivers();
         if (endpoint.transport == WitsTransport::tcp_client && receivers.empty()) {
+            set_status(WitsLinkState::no_receiver, endpoint.address);
             retry_later();
         }
     }
@@ -260,6 +348,7 @@ struct WitsOutput::Impl {
             const auto* bytes = reinterpret_cast<const std::uint8_t*>(packet.data());
             if (!serial.write(std::span(bytes, packet.size()))) {
                 serial.close();
+                set_status(WitsLinkState::port_unavailable, endpoint.port_name);
                 count_receivers();
                 retry_later();
             }
@@ -300,8 +389,15 @@ struct WitsOutput::Impl {
 };
 
 WitsOutput::WitsOutput(WitsEndpoint endpoint)
-    : impl_(std::make_unique<Impl>(*this, std::move(endpoint))) {
+    : impl_(std::make_unique<Impl>(*this, endpoint)), status_(first_status(endpoint)) {
     impl_->start();
+}
+
+WitsLinkStatus WitsOutput::status() const {
+    const std::lock_guard lock(status_mutex_);
+    WitsLinkStatus s = status_;
+    s.receivers = receivers_.load();
+    return s;
 }
 
 WitsOutput::~WitsOutput() {
@@ -323,7 +419,8 @@ void WitsOutput::send(std::string packet) {
 
 struct WitsInput::Impl {
     Impl(WitsInput& owner, WitsEndpoint endpoint)
-        : endpoint(std::move(endpoint)),
+        : owner(owner),
+          endpoint(std::move(endpoint)),
           parser_handler([&owner](const WitsItem& item) { owner.take(item); }),
           parser(parser_handler),
           retry(loop.io),
@@ -355,15 +452,19 @@ struct WitsInput::Impl {
                 if (!port.open(endpoint.port_name) || !port.apply_mode(endpoint.mode) ||
                     !port.set_timeouts(0, 0, 100)) {
                     port.close();
+                    owner.set_status(WitsLinkState::port_unavailable, endpoint.port_name);
                     for (int i = 0; i < 20 && !stop.stop_requested(); ++i) {
                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
                     }
+                } else {
+                    owner.set_status(WitsLinkState::connected, endpoint.port_name);
                 }
                 continue;
             }
             const auto got = port.read(buffer.data(), buffer.size());
             if (!got.ok) {
                 port.close();
+                owner.set_status(WitsLinkState::port_unavailable, endpoint.port_name);
                 continue;
             }
             parser.feed(std::span<const std::uint8_t>(buffer.data(), got.count));
@@ -371,6 +472,7 @@ struct WitsInput::Impl {
     }
 
     void retry_later() {
+        owner.set_status(WitsLinkState::no_receiver, endpoint.address);
         boost::system::error_code ignored;
         socket.close(ignored);
         retry.expires_after(kRetryPause);
@@ -383,7 +485,8 @@ struct WitsInput::Impl {
 
     void connect() {
         const auto target = parse_host_port(endpoint.address);
-        if (!target || target->host.empty()) {
+        if (!wits_address_problem(endpoint.transport, endpoint.address).empty()) {
+            owner.set_status(WitsLinkState::address_invalid, endpoint.address);
             return;
         }
         // A new parser for a new connection: half a packet from the old one means nothing.
@@ -391,6 +494,7 @@ struct WitsInput::Impl {
         socket = tcp::socket(loop.io);
         connect_within_limit(loop.io, socket, *target, [this](bool connected) {
             if (connected) {
+                owner.set_status(WitsLinkState::connected, endpoint.address);
                 read();
             } else {
                 retry_later();
@@ -411,6 +515,7 @@ struct WitsInput::Impl {
                                });
     }
 
+    WitsInput& owner;
     WitsEndpoint endpoint;
     WitsParser::ItemHandler parser_handler;
     WitsParser parser;
@@ -422,8 +527,19 @@ struct WitsInput::Impl {
 };
 
 WitsInput::WitsInput(WitsEndpoint endpoint, WitsDepthItem item)
-    : item_(item), impl_(std::make_unique<Impl>(*this, std::move(endpoint))) {
+    : item_(item), status_(first_status(endpoint)), impl_(std::make_unique<Impl>(*this, endpoint)) {
     impl_->start();
+}
+
+WitsLinkStatus WitsInput::status() const {
+    const std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void WitsInput::set_status(WitsLinkState state, std::string where) {
+    const std::lock_guard lock(mutex_);
+    status_.state = state;
+    status_.where = std::move(where);
 }
 
 WitsInput::~WitsInput() {

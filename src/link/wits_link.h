@@ -23,6 +23,34 @@ struct WitsEndpoint {
     std::string address;              // "host:port" to connect to, or the port to listen on
 };
 
+// What a WITS link is doing now, for the status area and `vetra-console --verbose`.
+enum class WitsLinkState : std::int32_t {
+    off,               // not configured
+    address_invalid,   // the address cannot be used; nothing is tried until it changes
+    port_unavailable,  // the serial port does not open, or the TCP port cannot be listened on
+    no_receiver,       // trying to connect (tried again every two seconds)
+    listening,         // waiting for receivers on a TCP port
+    connected,         // the serial port is open, or connected to the peer (or receivers)
+};
+
+struct WitsLinkStatus {
+    WitsLinkState state = WitsLinkState::off;
+    WitsTransport transport = WitsTransport::off;
+    std::string where;  // port name, "host:port", the port listened on, or the bad address
+    int receivers = 0;  // listening: receivers connected now
+
+    bool operator==(const WitsLinkStatus&) const = default;
+};
+
+// The operator's words for a link's state: `output` the sender of WITS packets ("WITS
+// передача: ..."), otherwise the depth reader ("WITS глубина: ...").
+std::string wits_status_text(const WitsLinkStatus& status, bool output);
+
+// Why an address cannot serve the transport ("" when it can): a connection needs host:port
+// with a port 1..65535; listening needs a port (0: any free one), optionally after an IPv4
+// address to listen on.
+std::string wits_address_problem(WitsTransport transport, const std::string& address);
+
 // Sends WITS packets on a thread of its own, so a receiver that is slow, gone or never there
 // costs the caller nothing. A port or connection that fails is tried again every two
 // seconds without a word; packets that find no receiver are dropped, and a receiver that
@@ -40,6 +68,8 @@ public:
     [[nodiscard]] int receivers() const { return receivers_.load(); }
     // The port actually listened on (useful when 0 asked for any free one); 0 otherwise.
     [[nodiscard]] std::uint16_t listening_port() const { return listening_port_.load(); }
+    // From any thread.
+    [[nodiscard]] WitsLinkStatus status() const;
 
     static constexpr std::size_t kMaxBacklogBytes = 64 * 1024;
     static constexpr int kMaxQueuedPackets = 64;
@@ -50,6 +80,8 @@ private:
     std::unique_ptr<Impl> impl_;
     std::atomic<int> receivers_{0};
     std::atomic<std::uint16_t> listening_port_{0};
+    mutable std::mutex status_mutex_;
+    WitsLinkStatus status_;
 };
 
 // Reads the rig's WITS level 0 stream (serial, or a TCP connection it keeps trying) on a
@@ -67,14 +99,19 @@ public:
 
     static constexpr std::chrono::seconds kValidity{10};
 
+    // From any thread.
+    [[nodiscard]] WitsLinkStatus status() const;
+
 private:
     struct Impl;
     void take(const WitsItem& item);
+    void set_status(WitsLinkState state, std::string where);
 
     WitsDepthItem item_;
     mutable std::mutex mutex_;
     std::optional<double> depth_;
     std::chrono::steady_clock::time_point depth_time_{};
+    WitsLinkStatus status_;  // under mutex_
     std::unique_ptr<Impl> impl_;
 };
 

@@ -5,6 +5,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "storage/table_text.h"
 
 namespace vetra::reports {
 
@@ -22,6 +25,19 @@ inline constexpr int kStoreToUrlExcel97 = 2;
 // blanks become "%20", backslashes '/', everything else stays as it is.
 std::string to_url(std::string_view path);
 
+// How a stored sheet opens and what the document says about itself.
+struct SheetLayout {
+    std::string title;       // the document's title
+    std::string subject;     // the well and the field
+    int frozen_rows = 1;     // stay in view while scrolling: the header row ...
+    int frozen_columns = 1;  // ... and the depth (and date) columns
+    int columns = 0;         // of every row; set by the export
+};
+
+// A typed cell as text, for back ends and files that take only texts: numbers unpadded with
+// the table's decimals and the system's separator, a date-time as "8.12.2026 14:07".
+std::string cell_as_text(const storage::TableCell& cell);
+
 // The calls a spreadsheet export makes, named after the office suite's automation methods,
 // so a back end driving a real office suite fits as well as one writing the file itself.
 // Operations throw SpreadsheetError.
@@ -36,6 +52,14 @@ public:
     virtual void select_sheet(int index) = 0;
     virtual void activate_sheet(const std::string& name) = 0;
     virtual void set_cell_text(int column, int row, const std::string& text) = 0;
+    // A number, date or text cell; a back end without types takes its text.
+    virtual void set_cell(int column, int row, const storage::TableCell& cell) {
+        if (cell.kind != storage::TableCell::Kind::empty) {
+            set_cell_text(column, row, cell_as_text(cell));
+        }
+    }
+    // Before the cells; a back end that cannot use it ignores it.
+    virtual void set_layout(const SheetLayout& /*layout*/) {}
     virtual void store(const std::string& path, int mode) = 0;
     // Locks the document's controllers while cells are written; `unlock` releases them.
     virtual void lock(bool unlock) = 0;

@@ -2,7 +2,12 @@
 #include "library/utf8_path.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <system_error>
+
+#include "library/datetime.h"
+#include "library/number_text.h"
 
 namespace vetra::reports {
 
@@ -10,8 +15,28 @@ std::filesystem::path export_path(const std::string& program_dir) {
     return library::path_from_utf8(program_dir) / "TextData" / "table.xlsx";
 }
 
+std::string cell_as_text(const storage::TableCell& cell) {
+    switch (cell.kind) {
+        case storage::TableCell::Kind::empty:
+            return {};
+        case storage::TableCell::Kind::text:
+            return cell.text;
+        case storage::TableCell::Kind::number:
+            return std::isfinite(cell.value) ? library::fixed_to_text(cell.value, cell.decimals)
+                                             : std::string{};
+        case storage::TableCell::Kind::date_time:
+            break;
+    }
+    const library::LocalTime t = library::from_day_number(library::round_to_seconds(cell.value));
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%02d.%02d.%d %02d:%02d", t.day, t.month, t.year, t.hour,
+                  t.minute);
+    return buffer;
+}
+
 ExportOutcome export_table(const storage::TableText& table, SpreadsheetBackEnd& back_end,
-                           const std::string& path, const ExportProgress& progress) {
+                           const std::string& path, const ExportProgress& progress,
+                           const SheetLayout& layout) {
     if (!back_end.connect()) {
         return {false, false, kNoBackEndText};
     }
@@ -31,11 +56,16 @@ ExportOutcome export_table(const storage::TableText& table, SpreadsheetBackEnd& 
         const int columns = table.column_count();
         const std::int64_t maximum = std::int64_t{rows} * columns;
         back_end.store(path, kStoreAsUrl);
+        SheetLayout sheet = layout;
+        sheet.columns = columns;
+        back_end.set_layout(sheet);
         back_end.lock(false);
         back_end.select_sheet(0);
+        std::vector<storage::TableCell> cells;
         for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < columns; ++c) {
-                back_end.set_cell_text(c, r, table.cell_text(r, c));
+            table.row_cells(r, cells);
+            for (int c = 0; c < columns && c < static_cast<int>(cells.size()); ++c) {
+                back_end.set_cell(c, r, cells[static_cast<std::size_t>(c)]);
             }
             if (progress && !progress(std::int64_t{columns} * (r + 1), maximum)) {
                 throw FeedCancelled();
@@ -69,9 +99,9 @@ ExportOutcome show_export(SpreadsheetBackEnd& back_end, const std::string& path)
 }
 
 ExportOutcome write_table_file(const storage::TableText& table, const std::string& path,
-                               SheetFormat format) {
+                               SheetFormat format, const SheetLayout& layout) {
     const auto back_end = make_file_back_end(format);
-    return export_table(table, *back_end, path);
+    return export_table(table, *back_end, path, {}, layout);
 }
 
 RowFeed::RowFeed(int rows, int columns, std::size_t max_blocks)
@@ -79,7 +109,7 @@ RowFeed::RowFeed(int rows, int columns, std::size_t max_blocks)
       columns_(std::max(columns, 0)),
       max_blocks_(std::max<std::size_t>(max_blocks, 1)) {}
 
-std::string RowFeed::cell_text(int row, int column) const {
+const RowFeed::Row* RowFeed::wait_for(int row) const {
     std::unique_lock lock(mutex_);
     while (row >= current_first_ + static_cast<int>(current_.size())) {
         changed_.wait(lock, [this] { return cancelled_ || !blocks_.empty(); });
@@ -91,13 +121,30 @@ std::string RowFeed::cell_text(int row, int column) const {
         blocks_.pop_front();
         changed_.notify_all();
     }
-    if (row < current_first_) {
-        return {};  // already passed: rows are read once, in order
+    // A row already passed is gone: rows are read once, in order. The current block stays
+    // until the reader asks past it, and only the reader replaces it.
+    return row < current_first_ ? nullptr
+                                : &current_[static_cast<std::size_t>(row - current_first_)];
+}
+
+storage::TableCell RowFeed::cell(int row, int column) const {
+    const Row* cells = wait_for(row);
+    return cells && column >= 0 && column < static_cast<int>(cells->size())
+               ? (*cells)[static_cast<std::size_t>(column)]
+               : storage::TableCell{};
+}
+
+std::string RowFeed::cell_text(int row, int column) const {
+    return cell_as_text(cell(row, column));
+}
+
+void RowFeed::row_cells(int row, std::vector<storage::TableCell>& out) const {
+    const Row* cells = wait_for(row);
+    if (cells) {
+        out = *cells;
+    } else {
+        out.clear();
     }
-    const Row& cells = current_[static_cast<std::size_t>(row - current_first_)];
-    return column >= 0 && column < static_cast<int>(cells.size())
-               ? cells[static_cast<std::size_t>(column)]
-               : std::string();
 }
 
 bool RowFeed::has_room() const {
@@ -146,6 +193,16 @@ std::string FragmentTable::cell_text(int row, int column) const {
     const int source_row = row == 0 ? 0 : s_.top + row - 1;
     const int source_column = column == 0 ? 0 : s_.left + column - 1;
     return table_.cell_text(source_row, source_column);
+}
+
+int FragmentTable::repeated_columns() const {
+    return s_.left == 1 ? std::min(table_.repeated_columns(), column_count()) : 1;
+}
+
+storage::TableCell FragmentTable::cell(int row, int column) const {
+    const int source_row = row == 0 ? 0 : s_.top + row - 1;
+    const int source_column = column == 0 ? 0 : s_.left + column - 1;
+    return table_.cell(source_row, source_column);
 }
 
 }  // namespace vetra::reports

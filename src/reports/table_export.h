@@ -39,14 +39,15 @@ using ExportProgress = std::function<bool(std::int64_t position, std::int64_t ma
 // lock, select sheet 0, every cell, unlock, store, close. A failed or cancelled export
 // leaves the file at `path` as it was.
 ExportOutcome export_table(const storage::TableText& table, SpreadsheetBackEnd& back_end,
-                           const std::string& path, const ExportProgress& progress = {});
+                           const std::string& path, const ExportProgress& progress = {},
+                           const SheetLayout& layout = {});
 
 // Shows a stored export to the operator: connect, open it visibly, select sheet 0.
 ExportOutcome show_export(SpreadsheetBackEnd& back_end, const std::string& path);
 
 // The whole export to a file of the given format, for vetra-tool.
 ExportOutcome write_table_file(const storage::TableText& table, const std::string& path,
-                               SheetFormat format);
+                               SheetFormat format, const SheetLayout& layout = {});
 
 // Thrown out of a RowFeed read when the feed was cancelled.
 class FeedCancelled : public std::runtime_error {
@@ -59,7 +60,7 @@ public:
 // never touches it. At most `max_blocks` blocks wait, so memory stays flat.
 class RowFeed final : public storage::TableText {
 public:
-    using Row = std::vector<std::string>;
+    using Row = std::vector<storage::TableCell>;
 
     RowFeed(int rows, int columns, std::size_t max_blocks = 4);
 
@@ -67,6 +68,8 @@ public:
     int column_count() const override { return columns_; }
     // Rows must be read in order; waits for the block holding `row`.
     std::string cell_text(int row, int column) const override;
+    storage::TableCell cell(int row, int column) const override;
+    void row_cells(int row, std::vector<storage::TableCell>& out) const override;
 
     // Feeding side: room for another block? push never waits.
     bool has_room() const;
@@ -75,6 +78,9 @@ public:
     bool cancelled() const;
 
 private:
+    // The row, once its block has come; null for a row already passed.
+    const Row* wait_for(int row) const;
+
     const int rows_;
     const int columns_;
     const std::size_t max_blocks_;
@@ -106,6 +112,9 @@ public:
     int row_count() const override;
     int column_count() const override;
     std::string cell_text(int row, int column) const override;
+    storage::TableCell cell(int row, int column) const override;
+    // The date column stays with the depth when the selection starts at it.
+    int repeated_columns() const override;
 
 private:
     const storage::TableText& table_;

@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "analysis/gaz_list.h"
 #include "reports/las_export.h"
 
 namespace vetra::storage {
@@ -21,8 +23,19 @@ LasWellInfo las_well(const settings::GlobalSettings& settings, const settings::R
 
 // The results table as a LAS file: one curve per stored column (named by its gas code, unit
 // from the column list), the gas ratios too while the table shows them, then TIME. Rows without
-// a depth are left out.
-[[nodiscard]] bool write_table_las(const storage::ResultsTableText& table, const LasWellInfo& well,
-                                   const std::filesystem::path& target, std::string& error);
+// a depth are left out and counted.
+LasResult write_table_las(const storage::ResultsTableText& table, const LasWellInfo& well,
+                          const std::filesystem::path& target, const LasProgress& progress = {});
+
+// The same from the table file itself, opened read-only on the calling thread, so a worker
+// writes the file while the window goes on with its own table: the rows present when it
+// opens, the gas codes of `gases`, the ratios when `show_ratios`.
+LasResult write_table_file_las(const std::filesystem::path& table_file,
+                               const std::vector<analysis::GazOption>& gases, bool show_ratios,
+                               const LasWellInfo& well, const std::filesystem::path& target,
+                               const LasProgress& progress = {});
+
+// What the operator reads after an export that worked.
+std::string las_done_text(const LasResult& result, const std::string& path);
 
 }  // namespace vetra::reports

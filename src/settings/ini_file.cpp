@@ -2,6 +2,7 @@
 
 #include "library/atomic_file.h"
 #include "library/cp1251.h"
+#include "library/field_text.h"
 #include "library/number_text.h"
 
 namespace vetra::settings {
@@ -89,13 +90,18 @@ IniFile IniFile::from_text(std::string_view utf8_text) {
     return file;
 }
 
-bool IniFile::save() const { return save_as(path_); }
+bool IniFile::save(std::error_code* error) const {
+    return save_as(path_, error);
+}
 
-bool IniFile::save_as(const std::filesystem::path& path) const {
+bool IniFile::save_as(const std::filesystem::path& path, std::error_code* error) const {
     if (path.empty()) {
+        if (error != nullptr) {
+            *error = std::make_error_code(std::errc::invalid_argument);
+        }
         return false;
     }
-    return library::write_file_atomically(path, bytes());
+    return library::write_file_atomically(path, bytes(), error);
 }
 
 std::optional<IniFile::Range> IniFile::find_section(std::string_view section) const {
@@ -156,12 +162,13 @@ bool IniFile::read_bool(std::string_view section, std::string_view key, bool fal
     return read_integer(section, key, fallback ? 1 : 0) != 0;
 }
 
-void IniFile::write_string(std::string_view section, std::string_view key,
-                           std::string_view value) {
-    std::string line = std::string(trim(key)) + "=" + std::string(value);
+void IniFile::write_string(std::string_view section, std::string_view key, std::string_view value) {
+    // A line break in a value would start a line of its own on the next load (a second
+    // section, a key of another owner): no control character reaches the file.
+    std::string line = library::single_line(trim(key)) + "=" + library::single_line(value);
     const auto range = find_section(section);
     if (!range) {
-        lines_.push_back("[" + std::string(trim(section)) + "]");
+        lines_.push_back("[" + library::single_line(trim(section)) + "]");
         lines_.push_back(std::move(line));
         return;
     }
@@ -242,6 +249,8 @@ std::string IniFile::text() const {
     return out;
 }
 
-std::string IniFile::bytes() const { return library::utf8_to_cp1251(text()); }
+std::string IniFile::bytes() const {
+    return library::utf8_to_cp1251(text());
+}
 
 }  // namespace vetra::settings

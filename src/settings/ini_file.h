@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace vetra::settings {
@@ -24,9 +25,11 @@ public:
     bool open(const std::filesystem::path& path);
     static IniFile from_text(std::string_view utf8_text);
 
-    // Writes the document to the remembered path, atomically. False on failure.
-    [[nodiscard]] bool save() const;
-    [[nodiscard]] bool save_as(const std::filesystem::path& path) const;
+    // Writes the document to the remembered path, atomically. False on failure, and
+    // `error` (when given) says why.
+    [[nodiscard]] bool save(std::error_code* error = nullptr) const;
+    [[nodiscard]] bool save_as(const std::filesystem::path& path,
+                               std::error_code* error = nullptr) const;
 
     const std::filesystem::path& path() const { return path_; }
 

@@ -7,6 +7,21 @@
 
 namespace vetra::settings {
 
+namespace {
+
+// "size" and "item" + a number: the keys a list writes.
+bool owned_key(std::string_view key) {
+    if (library::equals_ignore_case(key, "size")) {
+        return true;
+    }
+    if (key.size() <= 4 || !library::equals_ignore_case(key.substr(0, 4), "item")) {
+        return false;
+    }
+    return std::all_of(key.begin() + 4, key.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
 void IniList::load(std::string_view path) {
     IniFile file;
     file.open(library::path_from_utf8(library::trim(path)));
@@ -36,7 +51,11 @@ void IniList::load(const IniFile& file) {
 }
 
 void IniList::save(IniFile& file) {
-    file.erase_section(section_);
+    for (const std::string& key : file.key_names(section_)) {
+        if (owned_key(key)) {
+            file.erase_key(section_, key);
+        }
+    }
     const int count = list_count();
     file.write_integer(section_, "size", count);
     for (int i = 0; i < count; ++i) {

@@ -21,7 +21,8 @@ public:
     bool save(std::string_view path);
     // A missing "size" leaves the list untouched and calls no hook.
     void load(const IniFile& file);
-    // Erases the section first, so no stale item survives.
+    // Rewrites "size" and the items; items past the count go, so no stale item survives.
+    // Other keys of the section belong to others and stay.
     void save(IniFile& file);
 
     const std::string& section() const { return section_; }

@@ -62,8 +62,13 @@ bool EventLog::save() const {
         text += line;
         text += "\r\n";
     }
-    return library::write_file_atomically(library::path_from_utf8(path_),
-                                          library::utf8_to_cp1251(text));
+    std::error_code error;
+    const bool ok = library::write_file_atomically(library::path_from_utf8(path_),
+                                                   library::utf8_to_cp1251(text), &error);
+    if (reporter_ != nullptr) {
+        reporter_->report(path_, ok, error);
+    }
+    return ok;
 }
 
 }  // namespace vetra::storage

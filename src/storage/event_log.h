@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library/datetime.h"
+#include "library/file_reporter.h"
 
 namespace vetra::library {
 class Clock;
@@ -32,8 +33,11 @@ public:
     void add(const std::string& text);
     // Empties the list; the caller adds the line that says so, which saves it.
     void clear();
-    // False when the file could not be written; the lines stay as they are.
+    // False when the file could not be written; the lines stay as they are, and the next
+    // save writes them too.
     bool save() const;
+    // Told how every save went; none by default.
+    void set_reporter(library::FileReporter* reporter) { reporter_ = reporter; }
 
     const std::vector<std::string>& lines() const { return lines_; }
     const std::string& path() const { return path_; }
@@ -43,6 +47,7 @@ public:
 
 private:
     const library::Clock& clock_;
+    library::FileReporter* reporter_ = nullptr;
     std::string path_;
     std::vector<std::string> lines_;
 };

@@ -81,8 +81,8 @@ std::string History::to_bytes() const {
     return std::move(out).str();
 }
 
-bool History::save(const std::string& path) const {
-    return library::write_file_atomically(library::path_from_utf8(path), to_bytes());
+bool History::save(const std::string& path, std::error_code* error) const {
+    return library::write_file_atomically(library::path_from_utf8(path), to_bytes(), error);
 }
 
 void History::read(std::istream& in) {

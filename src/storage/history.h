@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/gaz_result.h"
@@ -54,7 +55,7 @@ public:
              display::Colour background, const library::LocalTime& now);
 
     // Whole-file save (temporary file and rename); false when it could not be written.
-    [[nodiscard]] bool save(const std::string& path) const;
+    [[nodiscard]] bool save(const std::string& path, std::error_code* error = nullptr) const;
     // A missing, foreign or unreadable file leaves the history empty.
     void load(const std::string& path);
     std::string to_bytes() const;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "library/native_handle.h"
 
@@ -46,14 +47,24 @@ public:
     // Writes at `offset`, first cutting the file to that size when it is longer, so what is
     // written always starts exactly there.
     [[nodiscard]] bool write_at_end(std::uint64_t offset, const void* bytes, std::size_t n);
+    // Appends one record of n bytes at the last whole-record boundary, cutting off a torn
+    // record left there, all under an exclusive advisory lock that every appender takes, so
+    // processes appending to one file never overwrite each other. The record's index, or
+    // nothing (the file then still ends at a record boundary).
+    [[nodiscard]] std::optional<std::uint64_t> append_record(const void* bytes, std::size_t n);
+    // Why the last open or write failed.
+    std::error_code error() const { return error_; }
 
 private:
     void map_for(std::uint64_t size);
+    // Keeps the platform's last error as the cause.
+    void note_error();
 
     library::NativeHandle file_ = library::kInvalidHandle;
     bool writable_ = false;
     void* map_ = nullptr;
     std::size_t capacity_ = 0;
+    std::error_code error_;
 };
 
 }  // namespace vetra::storage

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <setjmp.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,11 +119,16 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
     const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
     file_ = ::open(path.c_str(), O_RDWR | flags, 0644);
     writable_ = file_ >= 0;
+    error_.clear();
     if (file_ < 0) {
+        note_error();
         file_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     }
     struct stat st {};
     if (file_ >= 0 && (::fstat(fd(file_), &st) != 0 || !S_ISREG(st.st_mode))) {
+        if (!error_) {
+            error_ = std::make_error_code(std::errc::is_a_directory);
+        }
         close();
     }
     if (file_ < 0) {
@@ -211,15 +217,43 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     }
     const auto size = current_size();
     if (!size || (*size > offset && ::ftruncate(fd(file_), static_cast<off_t>(offset)) != 0)) {
+        note_error();
         return false;
     }
     if (!pwrite_all(fd(file_), offset, bytes, n)) {
+        note_error();
         // Leave no torn row behind.
         (void)::ftruncate(fd(file_), static_cast<off_t>(offset));
         return false;
     }
     map_for(offset + n);
     return true;
+}
+
+void MappedFile::note_error() {
+    error_ = std::error_code(errno, std::generic_category());
+}
+
+std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::size_t n) {
+    if (!writable_ || n == 0) {
+        error_ = std::make_error_code(std::errc::bad_file_descriptor);
+        return std::nullopt;
+    }
+    while (::flock(fd(file_), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            note_error();
+            return std::nullopt;
+        }
+    }
+    std::optional<std::uint64_t> index;
+    const auto size = current_size();
+    if (!size) {
+        note_error();
+    } else if (write_at_end(*size / n * n, bytes, n)) {
+        index = *size / n;
+    }
+    ::flock(fd(file_), LOCK_UN);
+    return index;
 }
 
 }  // namespace vetra::storage

@@ -82,7 +82,9 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
         ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr,
                       create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     writable_ = file != INVALID_HANDLE_VALUE;
+    error_.clear();
     if (file == INVALID_HANDLE_VALUE) {
+        note_error();
         file = ::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     }
@@ -91,6 +93,9 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
         return false;
     }
     if (::GetFileType(file) != FILE_TYPE_DISK) {
+        if (!error_) {
+            error_ = std::make_error_code(std::errc::is_a_directory);
+        }
         ::CloseHandle(file);
         writable_ = false;
         return false;
@@ -196,16 +201,19 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     }
     const auto size = current_size();
     if (!size) {
+        note_error();
         return false;
     }
     if (*size > offset) {
         map_for(0);  // a mapped file cannot be cut
         if (!cut_to(handle_of(file_), offset)) {
+            note_error();
             map_for(*size);
             return false;
         }
     }
     if (!write_at(handle_of(file_), offset, bytes, n)) {
+        note_error();
         // Leave no torn row behind.
         (void)cut_to(handle_of(file_), offset);
         map_for(offset);
@@ -213,6 +221,34 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     }
     map_for(offset + n);
     return true;
+}
+
+void MappedFile::note_error() {
+    error_ = std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+}
+
+// Every appender takes the lock of one byte far past any real end, so appenders in several
+// processes take turns while readers, whom a lock on the data itself would refuse, go on.
+std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::size_t n) {
+    if (!writable_ || n == 0) {
+        error_ = std::make_error_code(std::errc::bad_file_descriptor);
+        return std::nullopt;
+    }
+    OVERLAPPED lock_byte{};
+    lock_byte.OffsetHigh = MAXDWORD;
+    if (!::LockFileEx(handle_of(file_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_byte)) {
+        note_error();
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> index;
+    const auto size = current_size();
+    if (!size) {
+        note_error();
+    } else if (write_at_end(*size / n * n, bytes, n)) {
+        index = *size / n;
+    }
+    ::UnlockFileEx(handle_of(file_), 0, 1, 0, &lock_byte);
+    return index;
 }
 
 }  // namespace vetra::storage

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "library/cp1251.h"
+#include "library/utf8_path.h"
 
 namespace vetra::storage {
 namespace {
@@ -158,6 +159,10 @@ bool ResultsTable::open(const std::filesystem::path& path, bool read_only) {
     path_ = path;
     read_only_ = read_only;
     const bool ok = file_.open(path_, !read_only_);
+    if (!ok || !file_.writable()) {
+        // Said now, before a result is lost to it.
+        report(path_, false, file_.error());
+    }
     count_rows();
     load_columns();
     changed(TableChange::reset, 0);
@@ -195,20 +200,38 @@ void ResultsTable::write_columns() {
     if (bytes == columns_written_ && std::filesystem::exists(path, ec)) {
         return;
     }
-    if (library::write_file_atomically(path, bytes)) {
+    std::error_code error;
+    const bool ok = library::write_file_atomically(path, bytes, &error);
+    if (ok) {
         columns_written_ = bytes;
+    }
+    report(path, ok, error);
+}
+
+void ResultsTable::report(const std::filesystem::path& file, bool ok, std::error_code error) {
+    if (reporter_ != nullptr && !read_only_) {
+        reporter_->report(library::utf8_from_path(file), ok, error);
     }
 }
 
-void ResultsTable::append(const std::vector<analysis::GazResult>& results, float depth) {
-    // A row written to a file that another program has replaced or removed would be lost.
+bool ResultsTable::append(const std::vector<analysis::GazResult>& results, float depth) {
+    if (path_.empty() || read_only_) {
+        return false;
+    }
+    // A row written to a file that another program has replaced or removed would be lost;
+    // a table that could not be opened (a full disk, a read-only folder) is tried again.
     bool reopened = false;
-    if (!path_.empty() && !read_only_ && !file_.still_at(path_)) {
+    if (!file_.writable() || !file_.still_at(path_)) {
         file_.open(path_, true);
         reopened = true;
     }
     if (!file_.writable()) {
-        return;
+        report(path_, false, file_.error());
+        if (reopened) {
+            count_rows();
+            changed(TableChange::reset, 0);
+        }
+        return false;
     }
     std::vector<ColumnEntry> columns;
     TableRow row;
@@ -223,14 +246,12 @@ void ResultsTable::append(const std::vector<analysis::GazResult>& results, float
     encode_row(row, bytes);
 
     // Always at a row boundary: a torn row left by a crash is cut off, never built upon.
-    const auto size = file_.current_size();
-    if (!size) {
-        return;
+    const auto index = file_.append_record(bytes, kRowSize);
+    report(path_, index.has_value(), file_.error());
+    if (!index || *index >= INT_MAX) {
+        return false;
     }
-    const auto at_rows = static_cast<int>(std::min<std::uint64_t>(*size / kRowSize, INT_MAX - 1));
-    if (!file_.write_at_end(row_offset(at_rows), bytes, kRowSize)) {
-        return;
-    }
+    const auto at_rows = static_cast<int>(*index);
     const bool known_rows = at_rows == rows_ && !reopened;
     rows_ = at_rows + 1;
     const bool new_columns = columns != columns_;
@@ -244,6 +265,7 @@ void ResultsTable::append(const std::vector<analysis::GazResult>& results, float
     } else {
         changed(new_columns ? TableChange::columns : TableChange::appended, at_rows);
     }
+    return true;
 }
 
 std::optional<TableRow> ResultsTable::row(int index) const {

@@ -14,6 +14,7 @@
 #include "library/atomic_file.h"
 #include "library/clock.h"
 #include "library/datetime.h"
+#include "library/file_reporter.h"
 #include "storage/mapped_file.h"
 
 namespace vetra::storage {
@@ -72,14 +73,18 @@ public:
     ~ResultsTable();
 
     // Creates the file when missing unless `read_only`. False when it cannot be opened; the
-    // table is then closed, shows no rows and skips appends.
+    // table is then closed and shows no rows, and each append tries to open it again.
     bool open(const std::filesystem::path& path, bool read_only = false);
     void close();
     bool is_open() const { return file_.is_open(); }
     const std::filesystem::path& path() const { return path_; }
 
-    // The listener on the calculator's results: at most 32 values are stored.
-    void append(const std::vector<analysis::GazResult>& results, float depth);
+    // The listener on the calculator's results: at most 32 values are stored. Other
+    // processes may append to the same file at the same time. False when the row could not
+    // be written; the next append tries again.
+    bool append(const std::vector<analysis::GazResult>& results, float depth);
+    // Told how every write of "data.tim" and "inpgti.nbl" went (not for a read-only table).
+    void set_reporter(library::FileReporter* reporter) { reporter_ = reporter; }
     int row_count() const { return rows_; }
     std::optional<TableRow> row(int index) const;
     const std::vector<ColumnEntry>& columns() const { return columns_; }
@@ -106,9 +111,10 @@ private:
     void count_rows();
     void load_columns();
     void write_columns();
-    void reopen(TableChange change);
+    void report(const std::filesystem::path& file, bool ok, std::error_code error = {});
 
     const library::Clock& clock_;
+    library::FileReporter* reporter_ = nullptr;
     std::filesystem::path path_;
     bool read_only_ = false;
     MappedFile file_;

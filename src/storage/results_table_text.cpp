@@ -22,6 +22,22 @@ std::string with_separator(std::string text) {
     return text;
 }
 
+// A stored float as the double a reader should see: 1.70002f is 1.70002, not
+// 1.7000200748443604.
+double shown_value(float value) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    double out = value;
+    std::from_chars(buffer, end, out);
+    return out;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string{}
+                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
 
 std::vector<ValueColumn> value_columns(const std::vector<ColumnEntry>& columns, bool reverse) {
@@ -75,20 +91,33 @@ int ResultsTableText::ratio_column(int column) const {
     return show_ratios_ && index >= 0 && index < kRatioColumns ? index : -1;
 }
 
-analysis::GasRatios ResultsTableText::ratios(const TableRow& row) const {
+void ResultsTableText::set_gas_list(const analysis::GazList* gases) {
+    gases_ = gases;
+    gas_codes_changed();
+}
+
+const std::vector<std::string>& ResultsTableText::column_codes() const {
     if (codes_version_ != table_.columns_version()) {
-        // Only the absolute values of known gases take part; relatives and the total do not.
         codes_.clear();
+        absolute_.clear();
         for (const auto& c : table_.columns()) {
-            const bool absolute = c.key.size() > 8 && c.key.ends_with("_абс");
-            codes_.push_back(absolute ? analysis::known_gas_code(c.name) : std::string{});
+            const std::string name(analysis::gas_name_of_key(c.key));
+            codes_.push_back(gases_ ? analysis::gas_code(*gases_, name)
+                                    : analysis::known_gas_code(name));
+            absolute_.push_back(c.key.size() > name.size() && c.key.ends_with("_абс"));
         }
         codes_version_ = table_.columns_version();
     }
+    return codes_;
+}
+
+analysis::GasRatios ResultsTableText::ratios(const TableRow& row) const {
+    // Only the absolute values take part; relatives and the total do not.
+    const auto& codes = column_codes();
     std::vector<analysis::CodedValue> values;
-    for (std::size_t i = 0; i < codes_.size() && i < row.values.size(); ++i) {
-        if (!codes_[i].empty()) {
-            values.push_back({codes_[i], row.values[i]});
+    for (std::size_t i = 0; i < codes.size() && i < row.values.size(); ++i) {
+        if (absolute_[i] && !codes[i].empty()) {
+            values.push_back({codes[i], row.values[i]});
         }
     }
     return analysis::gas_ratios(analysis::light_gases(values));
@@ -159,6 +188,60 @@ std::string ResultsTableText::cell_text(int row, int column) const {
     }
     const auto data = table_.row(row - 1);
     return data ? data_text(*data, column) : std::string{};
+}
+
+TableCell ResultsTableText::data_cell(const TableRow& row, int column,
+                                      const analysis::GasRatios* ratios) const {
+    if (column == 0) {
+        return row.depth == 0 ? TableCell{} : TableCell::of_number(shown_value(row.depth), 1);
+    }
+    if (column == 1) {
+        // The stamp counts seconds from 31 December 1969; day numbers from 30 December 1899.
+        return TableCell::of_date_time(row.stamp / 86400.0 + 25568.0);
+    }
+    if (const int r = ratio_column(column); r >= 0) {
+        const analysis::GasRatios computed = ratios ? *ratios : this->ratios(row);
+        if (r == kRatioColumns - 1) {
+            return TableCell::of_text(analysis::fluid_character_hint(computed));
+        }
+        const auto value = analysis::ratio_values(computed)[static_cast<std::size_t>(r)];
+        return value ? TableCell::of_number(*value, 2) : TableCell{};
+    }
+    const ValueColumn* v = value_column(column);
+    if (v == nullptr) {
+        return {};
+    }
+    return TableCell::of_number(shown_value(row.values[static_cast<std::size_t>(v->field)]),
+                                v->decimals);
+}
+
+TableCell ResultsTableText::cell(int row, int column) const {
+    if (row == 0) {
+        return TableCell::of_text(trimmed(header_text(column)));
+    }
+    const auto data = table_.row(row - 1);
+    return data ? data_cell(*data, column, nullptr) : TableCell{};
+}
+
+void ResultsTableText::row_cells(int row, std::vector<TableCell>& out) const {
+    out.clear();
+    const int columns = column_count();
+    if (row == 0) {
+        for (int c = 0; c < columns; ++c) {
+            out.push_back(cell(0, c));
+        }
+        return;
+    }
+    const auto data = table_.row(row - 1);
+    if (!data) {
+        out.resize(static_cast<std::size_t>(columns));
+        return;
+    }
+    // The ratios of a row are computed once for its eight columns.
+    const analysis::GasRatios ratios = show_ratios_ ? this->ratios(*data) : analysis::GasRatios{};
+    for (int c = 0; c < columns; ++c) {
+        out.push_back(data_cell(*data, c, &ratios));
+    }
 }
 
 std::string ResultsTableText::edit_text(const TableRow& row, int column) const {

@@ -10,6 +10,10 @@
 #include "storage/results_table.h"
 #include "storage/table_text.h"
 
+namespace vetra::analysis {
+class GazList;
+}
+
 namespace vetra::storage {
 
 struct Rgb {
@@ -51,11 +55,21 @@ public:
     static constexpr int kRatioColumns = 8;
     // The ratios of a data row, for exports that write numbers.
     analysis::GasRatios ratios(const TableRow& row) const;
+    // Gas codes come from this list (the owner keeps it alive; null: the known gases only);
+    // call gas_codes_changed() whenever it was edited or loaded.
+    void set_gas_list(const analysis::GazList* gases);
+    void gas_codes_changed() { codes_version_ = ~std::uint64_t{0}; }
+    // The gas code of each stored column, "метан_абс" and "метан_отн" alike; empty for the
+    // total and for gases nobody knows.
+    const std::vector<std::string>& column_codes() const;
 
     // The grid: R + 1 rows (at least 2) and C + 2 columns.
     int row_count() const override;
     int column_count() const override;
     std::string cell_text(int row, int column) const override;
+    TableCell cell(int row, int column) const override;
+    int repeated_columns() const override { return 2; }
+    void row_cells(int row, std::vector<TableCell>& out) const override;
 
     int data_rows() const { return table_.row_count(); }
     std::string header_text(int column) const;
@@ -76,6 +90,7 @@ private:
     // Which ratio column `column` is (0 .. kRatioColumns - 1), or -1.
     int ratio_column(int column) const;
     std::string ratio_text(const TableRow& row, int index) const;
+    TableCell data_cell(const TableRow& row, int column, const analysis::GasRatios* ratios) const;
 
     ResultsTable& table_;
     bool reverse_mode_ = false;
@@ -83,7 +98,9 @@ private:
     mutable std::uint64_t layout_version_ = ~std::uint64_t{0};
     mutable bool layout_reverse_ = false;
     bool show_ratios_ = false;
+    const analysis::GazList* gases_ = nullptr;
     mutable std::vector<std::string> codes_;  // the gas code of each stored column, or empty
+    mutable std::vector<bool> absolute_;      // which stored columns are absolute values
     mutable std::uint64_t codes_version_ = ~std::uint64_t{0};
 };
 

@@ -33,15 +33,26 @@ std::string run_file_bytes(const display::ChromatogramPlot& plot,
 
 bool write_run_file(int status, bool save_science_values, const display::ChromatogramPlot& plot,
                     const analysis::GazCalculator& calculation, const std::string& program_dir,
-                    const library::LocalTime& now) {
+                    const library::LocalTime& now, library::FileReporter* reporter) {
     if ((status != analysis::kStatusNoError && status != analysis::kStatusClosingFrame) ||
         !save_science_values || calculation.results().empty()) {
         return false;
     }
     const std::filesystem::path path = run_file_path(program_dir, now);
     std::error_code ec;
-    std::filesystem::create_directory(path.parent_path(), ec);  // fails without "Analiz"
-    return library::write_file_atomically(path, run_file_bytes(plot, calculation));
+    if (!std::filesystem::is_directory(path.parent_path().parent_path(), ec)) {
+        return false;  // run files are off
+    }
+    std::error_code folder_error;
+    std::filesystem::create_directory(path.parent_path(), folder_error);
+    std::error_code error;
+    const bool ok = library::write_file_atomically(path, run_file_bytes(plot, calculation), &error);
+    if (reporter != nullptr) {
+        // One name for the day's run files: each minute's file is new, the failure is not.
+        reporter->report(library::utf8_from_path(path.parent_path() / "*.rzg"), ok,
+                         folder_error ? folder_error : error);
+    }
+    return ok;
 }
 
 }  // namespace vetra::storage

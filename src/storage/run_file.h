@@ -4,6 +4,7 @@
 #include <string>
 
 #include "library/datetime.h"
+#include "library/file_reporter.h"
 
 namespace vetra::analysis {
 class GazCalculator;
@@ -27,9 +28,9 @@ std::string run_file_bytes(const display::ChromatogramPlot& plot,
 // The cycle-finished listener: writes the run file of a cycle that ended normally (status
 // -100 or -96) when `save_science_values` is on and the calculation has results. Creates
 // the day's folder but never "Analiz" itself, so an operator turns run files off on disk by
-// removing it. True when a file was written; failures are silent.
+// removing it. True when a file was written; a failure to write it is told to `reporter`.
 bool write_run_file(int status, bool save_science_values, const display::ChromatogramPlot& plot,
                     const analysis::GazCalculator& calculation, const std::string& program_dir,
-                    const library::LocalTime& now);
+                    const library::LocalTime& now, library::FileReporter* reporter = nullptr);
 
 }  // namespace vetra::storage

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <system_error>
 
 #include "library/cp1251.h"
 #include "library/number_text.h"
@@ -98,6 +99,7 @@ bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, floa
     }
     std::error_code ec;
     std::filesystem::create_directories(directory_, ec);
+    const std::error_code folder_error = ec;
     const library::LocalTime now = clock_.local_now();
     const std::filesystem::path path = file_for(now);
     const bool science = save_science_values && save_science_values();
@@ -109,7 +111,14 @@ bool TextDataWriter::write(const std::vector<analysis::GazResult>& results, floa
         bytes = text_data_header(results, science) + "\r\n";
     }
     bytes += text_data_line(results, depth, long_time(now), science) + "\r\n";
-    if (!append_to_file(path, bytes)) {
+    std::error_code error = append_to_file(path, bytes);
+    if (error && folder_error) {
+        error = folder_error;  // the folder's cause says more
+    }
+    if (reporter != nullptr) {
+        reporter->report(library::utf8_from_path(path), !error, error);
+    }
+    if (error) {
         return false;  // the line is lost; the header stays due
     }
     if (header) {

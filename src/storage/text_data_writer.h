@@ -4,10 +4,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/gaz_result.h"
 #include "library/clock.h"
+#include "library/file_reporter.h"
 
 namespace vetra::storage {
 
@@ -16,8 +18,9 @@ namespace vetra::storage {
 std::string system_short_date(const library::LocalTime& t);
 std::string system_long_time(const library::LocalTime& t);
 
-// Adds bytes at the end of a file, creating it; false unless all of them were written.
-bool append_to_file(const std::filesystem::path& path, std::string_view bytes);
+// Adds bytes at the end of a file, creating it; nothing when all of them were written, else
+// why not.
+std::error_code append_to_file(const std::filesystem::path& path, std::string_view bytes);
 // A date text as a file name: characters a file name cannot hold become '-'.
 std::string file_name_safe(std::string text);
 
@@ -40,6 +43,9 @@ public:
     // Replaceable for tests; the system's formats by default.
     std::function<std::string(const library::LocalTime&)> short_date = system_short_date;
     std::function<std::string(const library::LocalTime&)> long_time = system_long_time;
+
+    // Told how every write went; none by default.
+    library::FileReporter* reporter = nullptr;
 
     // The listener on the calculator's results. False when the line could not be written.
     bool write(const std::vector<analysis::GazResult>& results, float depth);

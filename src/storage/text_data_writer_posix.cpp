@@ -4,6 +4,7 @@
 #include <locale.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 
 namespace vetra::storage {
@@ -39,14 +40,21 @@ std::string system_long_time(const library::LocalTime& t) {
     return format_with(t, "%X");
 }
 
-bool append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+std::error_code append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+    const auto cause = [] { return std::error_code(errno, std::generic_category()); };
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return cause();
     }
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    const bool closed = ::close(fd) == 0;
-    return closed && n == static_cast<ssize_t>(bytes.size());
+    std::error_code error = n < 0 ? cause() : std::error_code();
+    if (n >= 0 && n != static_cast<ssize_t>(bytes.size())) {
+        error = std::make_error_code(std::errc::no_space_on_device);
+    }
+    if (::close(fd) != 0 && !error) {
+        error = cause();
+    }
+    return error;
 }
 
 }  // namespace vetra::storage

@@ -39,19 +39,28 @@ std::string system_long_time(const library::LocalTime& t) {
     return utf8(buffer, n);
 }
 
-bool append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+std::error_code append_to_file(const std::filesystem::path& path, std::string_view bytes) {
+    const auto cause = [] {
+        return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+    };
     // FILE_APPEND_DATA alone: every write goes to the end, as O_APPEND does.
     HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return false;
+        return cause();
     }
     DWORD written = 0;
-    const bool ok =
-        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
-    const bool closed = ::CloseHandle(file) != 0;
-    return ok && closed && written == bytes.size();
+    std::error_code error;
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = cause();
+    } else if (written != bytes.size()) {
+        error = std::make_error_code(std::errc::no_space_on_device);
+    }
+    if (!::CloseHandle(file) && !error) {
+        error = cause();
+    }
+    return error;
 }
 
 }  // namespace vetra::storage

@@ -192,6 +192,7 @@ TEST_F(EtalonFile, saving_replaces_stale_items_and_keeps_the_section_order) {
               "[calibration]\r\nsize=1\r\nitem1=\"\"\" 2 1 0.5 100\"\r\n"
               "[main]\r\ninter_type=01000000\r\nDate=" +
                   std::string(kDefaultDateHex) + "\r\ndeg_koeff=0.25\r\n");
+    EXPECT_FALSE(store.save((dir / "no folder" / "calibr.ini").string()));
 }
 
 }  // namespace

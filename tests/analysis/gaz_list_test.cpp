@@ -168,5 +168,23 @@ TEST(KnownGases, give_the_code_of_a_known_name_only) {
     EXPECT_EQ(known_gases().size(), 15u);
 }
 
+TEST(KnownGases, the_gas_list_code_comes_first_and_the_known_names_fill_in) {
+    GazList gases;
+    gases.resize(3);
+    gases.gas(0).name = "Метан";
+    gases.gas(0).code = "C1";
+    gases.gas(1).name = "этан";
+    gases.gas(1).code = "Э2";      // the operator's own code wins over the known one
+    gases.gas(2).name = "пропан";  // no code typed: the known one
+    EXPECT_EQ(gas_code(gases, "Метан"), "C1");
+    EXPECT_EQ(gas_code(gases, "этан"), "Э2");
+    EXPECT_EQ(gas_code(gases, "пропан"), "C3");
+    EXPECT_EQ(gas_code(gases, "бутан"), "C4");  // not in the list at all
+    EXPECT_EQ(gas_code(gases, "н-бутан"), "");
+    EXPECT_EQ(gas_name_of_key("н-бутан_абс"), "н-бутан");
+    EXPECT_EQ(gas_name_of_key("метан_отн"), "метан");
+    EXPECT_EQ(gas_name_of_key("сумм_газ"), "сумм_газ");
+}
+
 }  // namespace
 }  // namespace vetra::analysis

@@ -114,6 +114,23 @@ TEST_F(TotalizerTest, each_average_is_logged_with_its_time_and_the_depth_of_that
     EXPECT_FLOAT_EQ(log.depth(1), 0.0f);
 }
 
+// The clock set back an hour (or summer time ending). Averages (built-in) and log entries
+// (external reader) still come once a second, stamped with the local time.
+TEST_F(TotalizerTest, averages_go_on_every_second_when_the_local_time_goes_back) {
+    value(1.0);
+    link->take_external_reading(1.0);
+    clock.set({2026, 1, 1, 11, 0, 0, 0});  // an hour back
+    for (int i = 0; i < 12; ++i) {
+        clock.advance(250ms);
+        value(2.0);
+        link->take_external_reading(2.0);
+    }
+    EXPECT_EQ(sent, (std::vector<double>{1.0, 2.0, 2.0, 2.0}));
+    const TotalizerLog& log = link->totalizer_log();
+    ASSERT_EQ(log.size(), 8u);
+    EXPECT_EQ(log.time(7), library::to_day_number(library::LocalTime{2026, 1, 1, 11, 0, 3, 0}));
+}
+
 TEST_F(TotalizerTest, the_absence_notice_is_shown_even_within_a_second_of_an_average) {
     value(4.0);
     link->totalizer_value(0.0, true);  // same second: averaged as a 0, but still shown

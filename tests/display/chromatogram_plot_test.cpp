@@ -242,5 +242,29 @@ TEST(Plot, a_new_cycle_drops_the_message_and_the_points) {
     EXPECT_DOUBLE_EQ(plot.fixed_top, 5.0);  // the operator's zoom stays
 }
 
+TEST(AxisLabels, thin_out_to_a_round_stride_that_keeps_them_apart) {
+    EXPECT_EQ(tick_label_stride(30, 20), 1);
+    EXPECT_EQ(tick_label_stride(12, 20), 2);
+    EXPECT_EQ(tick_label_stride(5, 20), 5);
+    EXPECT_EQ(tick_label_stride(0.3, 20), 100);  // a long span: 2 s lines over 10 minutes
+    EXPECT_EQ(tick_label_stride(0, 20), 1);
+    EXPECT_EQ(tick_label_stride(std::numeric_limits<double>::quiet_NaN(), 20), 1);
+}
+
+TEST(ResultLabels, that_would_overlap_are_stacked_inside_the_plot) {
+    // Three close peaks at one height and one far away.
+    std::vector<LabelBox> boxes{
+        {100, 50, 40, 16}, {120, 50, 40, 16}, {130, 52, 40, 16}, {400, 50, 40, 16}};
+    separate_labels(boxes, 10, 300);
+    EXPECT_EQ(boxes[0].top, 50);
+    EXPECT_EQ(boxes[1].top, 32);
+    EXPECT_EQ(boxes[2].top, 70);  // above is taken as well
+    EXPECT_EQ(boxes[3].top, 50);
+    // At the top edge the next place is below.
+    std::vector<LabelBox> top{{100, 10, 40, 16}, {110, 12, 40, 16}};
+    separate_labels(top, 10, 300);
+    EXPECT_EQ(top[1].top, 30);
+}
+
 }  // namespace
 }  // namespace vetra::display

@@ -83,6 +83,26 @@ TEST(StripWindow, ends_the_offset_before_the_newest_record_and_spans_the_chosen_
     EXPECT_STREQ(totalizer_span_text(11), "3 часа");
 }
 
+TEST(StripScale, leaves_the_largest_reading_room_below_the_edge_unless_fixed) {
+    const struct {
+        int index;
+        double largest;
+        double full;
+        double step;
+    } cases[] = {{0, 0.0, 0.5, 0.1}, {0, 0.3, 0.5, 0.1}, {0, 0.48, 1, 0.2}, {0, 1.5, 2, 0.5},
+                 {0, 1.9, 2, 0.5},   {0, 1.91, 5, 1},    {0, 7, 10, 2},     {0, 60, 100, 20},
+                 {0, 500, 100, 20},  {1, 7, 1, 0.2},     {3, 0.1, 5, 1},    {5, 0.1, 100, 20},
+                 {9, 7, 10, 2},      {-1, 0.9, 1, 0.2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.index << " " << c.largest);
+        const StripScale s = strip_scale(c.index, c.largest);
+        EXPECT_EQ(s.full, c.full);
+        EXPECT_EQ(s.step, c.step);
+    }
+    EXPECT_STREQ(totalizer_scale_text(4), "0-10 %");
+    EXPECT_STREQ(totalizer_scale_text(6), "Авто");
+}
+
 TEST(StripCursor, finds_the_nearest_record) {
     analysis::TotalizerLog log;
     for (int s : {0, 10, 20}) {

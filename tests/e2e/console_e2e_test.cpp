@@ -4,15 +4,19 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "library/cp1251.h"
 #include "program_run.h"
+#include "settings/ini_file.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -28,8 +32,9 @@ constexpr auto kTimeLimit = 60s;
 // The console with the sandbox's own mailslot directory and home (see ProgramRun).
 class ConsoleRun : public ProgramRun {
 public:
-    ConsoleRun(const test::TempDir& sandbox, const std::vector<std::string>& args)
-        : ProgramRun(sandbox, "console", kConsole, args) {}
+    ConsoleRun(const test::TempDir& sandbox, const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {})
+        : ProgramRun(sandbox, "console", kConsole, args, env) {}
     Outcome wait() { return ProgramRun::wait(kTimeLimit); }
 };
 
@@ -52,12 +57,15 @@ void expect_a_saved_program_directory(const fs::path& program_dir) {
 TEST(ConsoleRuns, two_demonstration_cycles_leave_a_saved_program_directory) {
     test::TempDir sandbox;
     const fs::path program_dir = sandbox / "program";
-    write_settings(program_dir, kFastDemo);
+    // A WITS address without its port: said, not silently nothing.
+    write_settings(program_dir, kFastDemo + "[wits]\r\nout=2\r\nout_address=127.0.0.1\r\n");
 
     const Outcome r = run_console(
         sandbox, {"--demo", "--cycles", "2", "--verbose", "--dir", program_dir.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count_of(r.err, "cycle finished, status -100"), 2u) << r.err;
+    EXPECT_EQ(count_of(r.err, "vetra-console: WITS передача: неверный адрес \"127.0.0.1\"\n"), 1u)
+        << r.err;
     // Without a calibration every published concentration is 0.
     EXPECT_EQ(count_of(r.out, "метан_абс=0\nэтан_абс=0\n"), 2u) << r.out;
     EXPECT_EQ(count_of(r.out, "гексан_отн=0\nвремя_запуска="), 2u) << r.out;
@@ -201,6 +209,133 @@ TEST(ConsoleRuns, a_crash_after_a_save_in_the_middle_of_the_run_leaves_no_sessio
     EXPECT_NE(ini.find("use=0"), std::string::npos) << ini;  // the save did happen
     EXPECT_NE(ini.find("имя=\"COM7\""), std::string::npos) << ini;
     EXPECT_EQ(ini.find(pty.slave_path()), std::string::npos) << ini;
+}
+
+// --- files that cannot be written ---------------------------------------------------------
+
+std::string journal_text(const fs::path& program_dir) {
+    return library::cp1251_to_utf8(test::read_bytes(program_dir / "события.txt"));
+}
+
+// A directory or a file where a file or folder should be: what a read-only folder or a full
+// disk does to a writer, whoever runs the test.
+TEST(ConsoleFiles, results_are_shown_each_lost_file_is_named_once_and_the_status_is_3) {
+    test::TempDir sandbox;
+    const fs::path program_dir = sandbox / "program";
+    write_settings(program_dir, kFastDemo + "[VetraSystem]\r\nsave_science_values=1\r\n");
+    char day[16];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+    const std::vector<fs::path> blocked = {program_dir / "default" / "default" / "data.tim",
+                                           program_dir / "vetra2.history"};
+    for (const auto& path : blocked) {
+        fs::create_directories(path);
+    }
+    test::write_bytes(program_dir / "TextData", "");
+    fs::create_directories(program_dir / "Analiz");
+    test::write_bytes(program_dir / "Analiz" / day, "");
+
+    Outcome r = run_console(sandbox, {"--demo", "--cycles", "2", "--dir", program_dir.string()});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(count_of(r.out, "метан_абс="), 2u) << r.out;  // still shown and sent
+    const std::string journal = journal_text(program_dir);
+    for (const std::string& name : std::vector<std::string>{
+             blocked[0].string(), blocked[1].string(), (program_dir / "TextData").string() + "/",
+             (program_dir / "Analiz" / day).string() + "/"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(count_of(r.err, "Не удалось записать файл \"" + name), 1u) << r.err;
+        EXPECT_EQ(count_of(journal, "Не удалось записать файл \"" + name), 1u) << journal;
+    }
+
+    // Settings that cannot be saved end the run with status 3 too.
+    fs::remove(program_dir / "хроматограф.ini");
+    fs::create_directory(program_dir / "хроматограф.ini");
+    for (const auto& path : blocked) {
+        fs::remove(path);
+    }
+    r = run_console(sandbox, {"--cycles", "0", "--dir", program_dir.string()});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(count_of(r.err, "хроматограф.ini"), 1u) << r.err;
+}
+
+// --- crash safety of the close -----------------------------------------------------------
+
+std::set<std::pair<std::string, std::string>> keys_of(const fs::path& ini_path) {
+    settings::IniFile ini;
+    EXPECT_TRUE(ini.open(ini_path));
+    std::set<std::pair<std::string, std::string>> keys;
+    for (const auto& section : ini.section_names()) {
+        for (const auto& key : ini.key_names(section)) {
+            keys.emplace(section, key);
+        }
+    }
+    return keys;
+}
+
+std::vector<std::string> temporaries_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp-") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// The close writes the calibration and the settings; a kill after any of those renames (a
+// power cut) must leave every key of both, and the next start clears what crashes left.
+TEST(ConsoleCrashSafety, a_kill_after_each_settings_rename_at_close_loses_no_key) {
+    test::TempDir sandbox;
+    const fs::path pristine = sandbox / "pristine";
+    write_settings(pristine, "[газ]\r\nmin_gaz_value=0.25\r\n[оператор]\r\nсвой_ключ=1\r\n");
+    ASSERT_EQ(run_console(sandbox, {"--cycles", "0", "--dir", pristine.string()}).status, 0);
+    const auto settings_keys = keys_of(pristine / "хроматограф.ini");
+    const auto calibration_keys = keys_of(pristine / "calibr.ini");
+    for (const auto& key :
+         std::vector<std::pair<std::string, std::string>>{{"газ", "min_gaz_value"},
+                                                          {"газ", "item1"},
+                                                          {"VetraSystem", "work_mode"},
+                                                          {"wits", "out"},
+                                                          {"оператор", "свой_ключ"},
+                                                          {"порт", "device_type"}}) {
+        ASSERT_EQ(settings_keys.count(key), 1u) << key.first << "/" << key.second;
+    }
+    ASSERT_FALSE(calibration_keys.empty());
+    const fs::path data_dir = fs::path("default") / "default";
+    test::write_bytes(pristine / ".хроматограф.ini.tmp-Ab12Cd", "left by an older version");
+    test::write_bytes(pristine / ".vetra-tmp-Zz9Yy8", "left by a crash");
+    test::write_bytes(pristine / data_dir / ".vetra-tmp-Qq1Ww2", std::string(4096, 'x'));
+
+    int kills = 0;
+    for (int n = 1; n <= 10; ++n) {
+        SCOPED_TRACE("killed after settings rename " + std::to_string(n));
+        const fs::path dir = sandbox / ("run" + std::to_string(n));
+        fs::copy(pristine, dir, fs::copy_options::recursive);
+        ConsoleRun run(sandbox, {"--cycles", "0", "--dir", dir.string()},
+                       {std::string("LD_PRELOAD=") + VETRA_RENAME_SHIM_PATH,
+                        "VETRA_KILL_AFTER_INI_RENAME=" + std::to_string(n)});
+        const Outcome r = run.wait();
+        const auto keys = keys_of(dir / "хроматограф.ini");
+        for (const auto& key : settings_keys) {
+            EXPECT_EQ(keys.count(key), 1u) << key.first << "/" << key.second;
+        }
+        const auto calibration = keys_of(dir / "calibr.ini");
+        for (const auto& key : calibration_keys) {
+            EXPECT_EQ(calibration.count(key), 1u) << key.first << "/" << key.second;
+        }
+        settings::IniFile ini;
+        ASSERT_TRUE(ini.open(dir / "хроматограф.ini"));
+        EXPECT_EQ(ini.read_string("газ", "min_gaz_value", ""), "0.25");
+        EXPECT_TRUE(temporaries_in(dir).empty());
+        EXPECT_TRUE(temporaries_in(dir / data_dir).empty());
+        if (r.status == 0) {
+            break;  // no rename left to kill at
+        }
+        EXPECT_NE(r.err.find("killed after renaming"), std::string::npos) << r.err;
+        ++kills;
+    }
+    EXPECT_GE(kills, 2);  // the calibration and the settings at least
 }
 
 // --- start-up failures -------------------------------------------------------------------

@@ -295,6 +295,15 @@ TEST(SimulatedTable, every_published_list_is_a_row_of_the_table_and_a_line_of_te
     ASSERT_EQ(rows.size(), 3u) << shown.out;
     EXPECT_EQ(rows[0].substr(0, rows[0].find('\t')), "Глубина, м");
     EXPECT_EQ(words(rows[1]).size(), 1u + 2u + 13u);  // depth "-------", date, time, values
+
+    // Asked for a print, it makes the PDF instead of showing the table.
+    const fs::path pdf = sandbox.path() / "table.pdf";
+    ProgramRun print(sandbox, "print", kTool,
+                     {"table", "--dir", bench.program_dir().string(), "--pdf", pdf.string()});
+    const Outcome printed = print.wait(kStartLimit);
+    ASSERT_EQ(printed.status, 0) << printed.err;
+    EXPECT_TRUE(printed.out.empty()) << printed.out;
+    EXPECT_EQ(test::read_bytes(pdf).substr(0, 5), "%PDF-");
 }
 
 // --- faults ----------------------------------------------------------------------------

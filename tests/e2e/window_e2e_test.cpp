@@ -25,7 +25,7 @@ ProgramRun window(const test::TempDir& sandbox, const std::string& name,
     return ProgramRun(sandbox, name, kWindow, args, {"QT_QPA_PLATFORM=offscreen"});
 }
 
-TEST(WindowInstances, a_second_window_leaves_silently_unless_told_d) {
+TEST(WindowInstances, a_second_window_says_so_and_leaves_unless_told_d) {
     test::TempDir sandbox;
     ProgramRun first = window(sandbox, "first", {});
     // The data directory is made after the window has taken the program directory.

@@ -21,9 +21,11 @@ TEST(Cp1251, every_byte_survives_a_round_trip) {
 }
 
 TEST(Cp1251, characters_outside_the_code_page_become_question_marks) {
-    EXPECT_EQ(utf8_to_cp1251("a\xE4\xB8\xAD" "b"), "a?b");  // a CJK character
-    EXPECT_EQ(utf8_to_cp1251("\xFF\xFE"), "??");           // not UTF-8 at all
-    EXPECT_EQ(utf8_to_cp1251("\xD0"), "?");                // truncated sequence
+    EXPECT_EQ(utf8_to_cp1251("a\xE4\xB8\xAD"
+                             "b"),
+              "a?b");                             // a CJK character
+    EXPECT_EQ(utf8_to_cp1251("\xFF\xFE"), "??");  // not UTF-8 at all
+    EXPECT_EQ(utf8_to_cp1251("\xD0"), "?");       // truncated sequence
 }
 
 TEST(Cp1251, case_is_folded_for_latin_and_cyrillic) {
@@ -31,6 +33,15 @@ TEST(Cp1251, case_is_folded_for_latin_and_cyrillic) {
     EXPECT_TRUE(equals_ignore_case("FirstStart", "firststart"));
     EXPECT_TRUE(equals_ignore_case("Порт", "пОРТ"));
     EXPECT_FALSE(equals_ignore_case("порт", "порты"));
+    // Without copies it still says what comparing the folded texts says, undecodable bytes,
+    // overlong forms and letters whose folded form differs in length included.
+    const char* texts[] = {"ЁЛКА Ґ",    "ёлка ґ", "\xC0\x81", "\x01", "a\xE0\x80", "a\xE0",
+                           "A\xE0\x80", "",       "Ѐ",        "ѐ",    "\xFF",      "\xEF\xBF\xBD"};
+    for (const char* a : texts) {
+        for (const char* b : texts) {
+            EXPECT_EQ(equals_ignore_case(a, b), to_lower(a) == to_lower(b)) << a << " / " << b;
+        }
+    }
 }
 
 TEST(Cp1251, trim_removes_blanks_and_line_ends) {

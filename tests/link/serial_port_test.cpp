@@ -1,9 +1,12 @@
 #include "link/serial_port.h"
+#include "link/serial_port_list.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,36 @@ TEST(SerialPortNames, paths_are_used_as_they_are_and_other_names_are_looked_up_i
 }
 
 // --- mode strings -------------------------------------------------------------------------
+
+// A small /sys and /dev: two ttyS nodes of which one has a UART, USB adapters whose
+// numbers sort as numbers, a virtual console and a stable by-id name.
+TEST(SerialPortNames, the_lists_offer_the_com_names_and_the_devices_that_exist) {
+    test::TempDir root;
+    const auto tty = [&](const std::string& name, const char* type) {
+        std::filesystem::create_directories(root / "sys/class/tty" / name);
+        if (type) {
+            std::ofstream(root / "sys/class/tty" / name / "type") << type;
+        }
+    };
+    tty("ttyS0", "4\n");
+    tty("ttyS1", "0\n");
+    tty("ttyS2", nullptr);
+    tty("ttyUSB10", nullptr);
+    tty("ttyUSB2", nullptr);
+    tty("ttyACM0", nullptr);
+    tty("tty1", nullptr);
+    std::filesystem::create_directories(root / "dev/serial/by-id");
+    std::ofstream(root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+    EXPECT_EQ(
+        present_serial_devices(root.dir()),
+        (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyUSB2", "/dev/ttyUSB10",
+                                  "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"}));
+    EXPECT_TRUE(present_serial_devices((root / "nothing").string()).empty());
+    const auto names = serial_port_names();
+    ASSERT_GE(names.size(), 8u);
+    EXPECT_EQ(names[0], "COM1");
+    EXPECT_EQ(names[7], "COM8");
+}
 
 TEST(SerialModeParsing, accepts_the_platform_forms) {
     EXPECT_EQ(parse_mode("19200,n,8,1"), (SerialMode{19200, Parity::none, 8, StopBits::one}));

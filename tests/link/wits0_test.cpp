@@ -56,12 +56,18 @@ TEST(WitsParser, takes_items_only_inside_packets_whatever_the_pieces) {
         "0108\r\n"     // empty value is still an item
         "!!\n&&\n0110" +
         std::string(500, '7') +
-        "\n"                        // overlong: dropped whole
-        "0108 1499\n!!\n0110 7\n";  // after the end: ignored
+        "\n"                       // overlong: dropped whole
+        "0108 1499\n!!\n0110 7\n"  // after the end: ignored
+        "&&\n01108888.50\n"        // a new "&&" drops the packet never closed
+        "&&\r\n0108 2\r\n!!\r\n" +
+        std::string(1, '\0') +
+        "\x7f&&\r\n0108 3\r\n!!\r\n"  // stray bytes before "&&"
+        "&&\r\n01108888.50\r\n";      // never closed: nothing
     for (const char c : stream) {
         parser.feed(std::string_view(&c, 1));
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"110=  1500.25", "108=", "108= 1499"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"110=  1500.25", "108=", "108= 1499", "108= 2", "108= 3"}));
 }
 
 TEST(WitsParser, depth_values_must_be_numbers_above_one_metre) {

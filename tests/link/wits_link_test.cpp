@@ -115,6 +115,54 @@ TEST(WitsInput, a_serial_stream_sets_the_hole_depth_and_stops_promptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
 }
 
+// What each link says it is doing, in the operator's words.
+TEST(WitsLinks, say_what_they_are_doing) {
+    WitsOutput bad({WitsTransport::tcp_client, {}, {}, "127.0.0.1"});
+    EXPECT_EQ(wits_status_text(bad.status(), true), "WITS передача: неверный адрес \"127.0.0.1\"");
+
+    WitsOutput server({WitsTransport::tcp_server, {}, {}, "127.0.0.1:0"});
+    ASSERT_TRUE(eventually([&] { return server.status().state == WitsLinkState::listening; }));
+    const std::string port = std::to_string(server.listening_port());
+    EXPECT_EQ(wits_status_text(server.status(), true),
+              "WITS передача: слушает порт " + port + ", приёмников нет");
+    asio::io_context io;
+    tcp::socket receiver(io);
+    receiver.connect({asio::ip::make_address("127.0.0.1"), server.listening_port()});
+    ASSERT_TRUE(eventually([&] { return server.status().receivers == 1; }));
+    EXPECT_EQ(wits_status_text(server.status(), true),
+              "WITS передача: слушает порт " + port + ", приёмников: 1");
+
+    tcp::acceptor rig(io, {asio::ip::make_address("127.0.0.1"), 0});
+    const std::string rig_address = "127.0.0.1:" + std::to_string(rig.local_endpoint().port());
+    WitsInput in({WitsTransport::tcp_client, {}, {}, rig_address}, WitsDepthItem::hole);
+    tcp::socket s(io);
+    rig.accept(s);
+    ASSERT_TRUE(eventually([&] { return in.status().state == WitsLinkState::connected; }));
+    EXPECT_EQ(wits_status_text(in.status(), false), "WITS глубина: подключено к " + rig_address);
+    rig.close();
+    s.close();
+    EXPECT_TRUE(eventually([&] { return in.status().state == WitsLinkState::no_receiver; }));
+    EXPECT_EQ(wits_status_text(in.status(), false), "WITS глубина: нет связи с " + rig_address);
+
+    EXPECT_EQ(wits_status_text({}, true), "WITS передача: выключена");
+    EXPECT_EQ(
+        wits_status_text({WitsLinkState::port_unavailable, WitsTransport::serial, "COM9"}, false),
+        "WITS глубина: порт COM9 недоступен");
+}
+
+TEST(WitsAddresses, a_connection_needs_host_and_port_listening_a_port) {
+    using enum WitsTransport;
+    EXPECT_EQ(wits_address_problem(tcp_client, "rig-1:5005"), "");
+    EXPECT_NE(wits_address_problem(tcp_client, "127.0.0.1"), "");
+    EXPECT_NE(wits_address_problem(tcp_client, "5005"), "");
+    EXPECT_NE(wits_address_problem(tcp_client, "rig:0"), "");
+    EXPECT_EQ(wits_address_problem(tcp_server, "5005"), "");
+    EXPECT_EQ(wits_address_problem(tcp_server, "0.0.0.0:5005"), "");
+    EXPECT_NE(wits_address_problem(tcp_server, "rig-1:5005"), "");
+    EXPECT_NE(wits_address_problem(tcp_server, ""), "");
+    EXPECT_EQ(wits_address_problem(serial, ""), "");
+}
+
 TEST(WitsAddresses, host_and_port) {
     EXPECT_EQ(parse_host_port("rig-1:5005")->host, "rig-1");
     EXPECT_EQ(parse_host_port("5005")->port, 5005);

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "analysis/gaz_list.h"
 #include "analysis/gaz_result.h"
 #include "library/atomic_file.h"
 #include "library/clock.h"
@@ -29,15 +30,18 @@ std::vector<std::string> lines_of(const std::string& text) {
 TEST(LasExport, a_small_table_gives_the_file_written_by_hand) {
     test::TempDir dir;
     const std::vector<LasRecord> rows{
-        {1200.5, 1765184400, {1.25, std::nullopt}},
+        {1200.5, 1765184400, {0.00004f, std::nullopt}},
         {0, 1765184500, {9, 9}},  // no depth: not a log sample
         {1100, 1765184600, {0.5, 2}},
     };
     const LasWellInfo well{"Буровик", "12-бис", "Северная", "куст 4", "ГТИ", "08.12.2026"};
-    std::string error;
-    ASSERT_TRUE(write_las(
-        dir.path() / "t.las", well, {{"C1", "%", "метан"}, {"GS", "%", "сумм_газ"}}, 3,
-        [&](int i) { return rows[static_cast<std::size_t>(i)]; }, error));
+    const LasResult result =
+        write_las(dir.path() / "t.las", well, {{"C1", "%", "метан"}, {"GS", "%", "сумм_газ"}},
+                  {3, [&](int i) { return rows[static_cast<std::size_t>(i)].depth; },
+                   [&](int i, LasRecord& r) { r = rows[static_cast<std::size_t>(i)]; }});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.written, 2);
+    EXPECT_EQ(result.without_depth, 1);
     const auto text = library::read_whole_file(dir.path() / "t.las");
     ASSERT_TRUE(text);
     const std::vector<std::string> expected{
@@ -61,8 +65,8 @@ TEST(LasExport, a_small_table_gives_the_file_written_by_hand) {
         " GS.%                               : сумм_газ\r",
         " TIME.S                             : seconds since 1970-01-01 00:00 local time\r",
         "~A  DEPTH C1 GS TIME\r",
-        "     1100.00       0.5000       2.0000 1765184600\r",
-        "     1200.50       1.2500    -999.2500 1765184400\r",
+        "     1100.00          0.5            2 1765184600\r",
+        "     1200.50      0.00004      -999.25 1765184400\r",  // the digits the value has
     };
     // Texts are cp1251 on disk; the widths above count cp1251 bytes, one per letter.
     std::vector<std::string> got;
@@ -73,14 +77,87 @@ TEST(LasExport, a_small_table_gives_the_file_written_by_hand) {
 }
 
 TEST(LasExport, mnemonics_and_an_unwritable_target) {
-    EXPECT_EQ(las_mnemonic("метан_абс", 0), "C1");
-    EXPECT_EQ(las_mnemonic("изобутан_отн", 3), "C4IR");
-    EXPECT_EQ(las_mnemonic("сумм_газ", 6), "GS");
-    EXPECT_EQ(las_mnemonic("что-то", 9), "COL10");
+    EXPECT_EQ(las_mnemonic("метан_абс", "C1", 0), "C1");
+    EXPECT_EQ(las_mnemonic("изобутан_отн", "C4i", 3), "C4IR");
+    EXPECT_EQ(las_mnemonic("Метан_абс", "С1", 3), "C1");  // a Cyrillic С typed as the code
+    EXPECT_EQ(las_mnemonic("сумм_газ", "", 6), "GS");
+    EXPECT_EQ(las_mnemonic("что-то", "", 9), "COL10");
+    EXPECT_EQ(las_mnemonic("что-то", "Э2", 9), "COL10");
     std::string error;
     EXPECT_FALSE(write_las(
-        "/nonexistent-dir/t.las", {}, {}, 0, [](int) { return LasRecord{}; }, error));
+        "/nonexistent-dir/t.las", {}, {}, 1,
+        [](int) {
+            return LasRecord{5, 0, {}};
+        },
+        error));
     EXPECT_FALSE(error.empty());
+    // A LAS file is indexed by depth: a table without one gives no file and says why.
+    test::TempDir dir;
+    EXPECT_FALSE(write_las(
+        dir.path() / "t.las", {}, {}, 2, [](int) { return LasRecord{}; }, error));
+    EXPECT_EQ(error, kNoDepthText);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "t.las"));
+}
+
+// Texts from the settings never break the file's lines, and two curves of one gas stay two.
+TEST(LasExport, header_texts_are_one_line_and_mnemonics_unique) {
+    test::TempDir dir;
+    LasWellInfo well{"Буровик\r\n~A", "12", "Север", "", "", "08.12.2026"};
+    std::string error;
+    ASSERT_TRUE(write_las(
+        dir.path() / "t.las", well,
+        {{"C1", "%", "метан"}, {"C1", "%", "метан\nвторой"}, {"C1", "", ""}}, 1,
+        [](int) {
+            return LasRecord{1000, 0, {1, 2, 3}};
+        },
+        error));
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("~A", 0) == 0; }),
+              1);
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), " COMP.       Буровик  ~A            : COMPANY\r"),
+        lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "~A  DEPTH C1 C1_2 C1_3 TIME\r"), lines.end());
+}
+
+// The gas list names the codes: "Метан" and "н-бутан" are C1 and C4 for the ratios and the
+// curves although no built-in name matches them.
+TEST(LasExport, ratios_and_curves_follow_the_gas_list_codes) {
+    test::TempDir dir;
+    library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(dir.path() / "data.tim"));
+    analysis::GazList gases;
+    gases.resize(3);
+    const std::vector<std::pair<const char*, const char*>> named{
+        {"Метан", "C1"}, {"этан", ""}, {"н-бутан", "C4"}};
+    std::vector<analysis::GazResult> list;
+    for (int i = 0; i < 3; ++i) {
+        const auto& [name, code] = named[static_cast<std::size_t>(i)];
+        gases.gas(i).name = name;
+        gases.gas(i).code = code;
+        list.push_back(
+            {0, name, "", std::string(name) + "_абс", "", "", 2.0 - i * 0.5, 0, 0, false});
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", 4.5, 0, 0, true});
+    list.push_back({0, "Метан_отн", "", "Метан_отн", "", "", 44.4, 0, 0, true});
+    table.append(list, 1500.f);
+    storage::ResultsTableText text(table);
+    text.set_show_ratios(true);
+    const int wetness = 2 + 5;
+    EXPECT_EQ(text.cell_text(1, wetness), " 100.00 ");  // этан alone: the built-in name
+    text.set_gas_list(&gases);
+    EXPECT_EQ(text.cell_text(1, wetness), " 55.56 ");  // (1.5 + 1) / 4.5
+
+    const LasResult result = write_table_las(text, {}, dir.path() / "t.las");
+    ASSERT_TRUE(result.ok) << result.error;
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "~A  DEPTH C1 C2 C4 GS C1R WH BH CH C1C2 C1C3 C1C4 C1C5 TIME\r"),
+              lines.end());
 }
 
 // A stored table with the ratios shown: the display and the LAS file carry the same ratios, a
@@ -114,8 +191,8 @@ TEST(LasExport, the_results_table_with_its_gas_ratios) {
     EXPECT_EQ(text.cell_text(2, first_ratio + 7), "сухой газ, непродуктивно");
     EXPECT_EQ(text.set_cell(0, first_ratio, "5"), storage::EditResult::not_editable);
 
-    std::string error;
-    ASSERT_TRUE(write_table_las(text, {}, dir.path() / "t.las", error)) << error;
+    const LasResult result = write_table_las(text, {}, dir.path() / "t.las");
+    ASSERT_TRUE(result.ok) << result.error;
     const auto lines =
         lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
     const auto has = [&](const std::string& start) {
@@ -125,11 +202,11 @@ TEST(LasExport, the_results_table_with_its_gas_ratios) {
     EXPECT_TRUE(has(" C1.%    ") && has(" C3.%    ") && has(" GS.%    ") && has(" WH.%    "));
     EXPECT_TRUE(has("~A  DEPTH C1 C2 C3 GS WH BH CH C1C2 C1C3 C1C4 C1C5 TIME"));
     EXPECT_TRUE(
-        has("     1400.00       2.0000       0.0000       0.0000       2.0000       0.0000"
-            "    -999.2500"));
+        has("     1400.00            2            0            0            2            0"
+            "      -999.25"));
     EXPECT_TRUE(
-        has("     1500.50       8.0000       1.0000       1.0000      10.0000      20.0000"
-            "       9.0000"));
+        has("     1500.50            8            1            1           10           20"
+            "            9"));
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.rfind("     1", 0) == 0; }),
               2);

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <thread>
 
+#include "analysis/gaz_result.h"
+#include "library/clock.h"
 #include "library/cp1251.h"
+#include "library/number_text.h"
 #include "reports/spreadsheet.h"
 #include "reports/table_export.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
 #include "support/memory_table.h"
 #include "support/temp_dir.h"
 #include "support/xlsx_reader.h"
@@ -147,6 +153,76 @@ TEST(CsvBackEnd, writes_cp1251_fields_separated_by_semicolons_quoted_where_neede
                                       " 1234,5 ;\"он сказал \"\"да\"\"\";\"две\nстроки\"\r\n"));
 }
 
+// The results table as a reader of the workbook finds it: numbers with the table's decimals,
+// the date as a date, empty cells where a ratio has no value, texts unpadded; the CSV of the
+// same table has the same numbers in the system's form.
+TEST(TypedExport, numbers_dates_and_texts_keep_their_types) {
+    test::TempDir dir;
+    library::ManualClock clock{{2026, 12, 8, 14, 7, 30, 0}};
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(dir / "data.tim"));
+    std::vector<analysis::GazResult> list;
+    for (const auto& [name, value] : {std::pair{"метан", 1.70002}, {"этан", 0.00004}}) {
+        list.push_back({0, name, "", std::string(name) + "_абс", "", "", value, 0, 0, false});
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", 1.70006, 0, 0, true});
+    list.push_back({0, "метан_отн", "", "метан_отн", "", "", 99.99765, 0, 0, true});
+    table.append(list, 1234.5f);
+    list[1].concentration = 0;  // no этан: C1/C2 has no value
+    table.append(list, 0.f);
+    storage::ResultsTableText text(table);
+    text.set_show_ratios(true);
+
+    reports::SheetLayout layout;
+    layout.title = "Результаты";
+    layout.subject = "Скважина 12, площадь Северная";
+    layout.frozen_columns = text.repeated_columns();
+    const auto xlsx = dir / "t.xlsx";
+    ASSERT_TRUE(reports::write_table_file(text, xlsx.string(), SheetFormat::xlsx, layout).ok);
+    const auto cells = test::read_typed_cells(xlsx);
+    const auto cell = [&](const char* ref) {
+        const auto it = cells.find(ref);
+        return it == cells.end() ? test::XlsxCell{"absent", "", ""} : it->second;
+    };
+    const auto text_cell = [&](const char* ref, const char* value) {
+        EXPECT_EQ(cell(ref).type, "inlineStr") << ref;
+        EXPECT_EQ(cell(ref).value, value) << ref;
+    };
+    const auto number_cell = [&](const char* ref, const char* format, double value) {
+        EXPECT_EQ(cell(ref).type, "n") << ref;
+        EXPECT_EQ(cell(ref).format, format) << ref;
+        EXPECT_NEAR(std::stod(cell(ref).value), value, std::fabs(value) * 1e-9) << ref;
+    };
+    text_cell("A1", "Глубина, м");
+    text_cell("B1", "Дата Время");
+    text_cell("C1", "метан,%");
+    number_cell("A2", "0.0", 1234.5);
+    number_cell("B2", "d.mm.yyyy hh:mm", 46364 + (14 * 3600 + 7 * 60 + 30) / 86400.0);
+    number_cell("C2", "0.00000", 1.70002);
+    number_cell("D2", "0.00000", 0.00004);
+    number_cell("F2", "0.0", 99.99765);
+    number_cell("G2", "0.00", 0.00004 / 1.70006 * 100);  // Wh
+    EXPECT_EQ(cells.count("A3"), 0u);                    // no depth: an empty cell
+    EXPECT_EQ(cells.count("K3"), 0u);                    // C1/C2 without этан
+    const std::string sheet = test::run_output("unzip -p '" + xlsx.string() +
+                                               "' xl/worksheets/sheet1.xml docProps/core.xml");
+    EXPECT_NE(sheet.find("<pane xSplit=\"2\" ySplit=\"1\""), std::string::npos);
+    EXPECT_NE(sheet.find("<autoFilter ref=\"A1:"), std::string::npos);
+    EXPECT_NE(sheet.find("<dc:title>Результаты</dc:title>"), std::string::npos);
+    EXPECT_NE(sheet.find("Скважина 12, площадь Северная"), std::string::npos);
+
+    library::set_decimal_separator(',');
+    const auto csv = dir / "t.csv";
+    ASSERT_TRUE(reports::write_table_file(text, csv.string(), SheetFormat::csv).ok);
+    library::set_decimal_separator('.');
+    const std::string lines = library::cp1251_to_utf8(test::read_bytes(csv));
+    EXPECT_NE(lines.find("\r\n1234,5;08.12.2026 14:07;1,70002;0,00004;1,70006;100,0;0,00;"),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("\r\n;08.12.2026 14:07;1,70002;0,00000;1,70006;100,0;0,00;;"),
+              std::string::npos);
+}
+
 TEST(RowFeed, a_worker_exports_rows_fed_in_blocks_from_another_thread) {
     test::TempDir dir;
     const test::MemoryTable table = test::MemoryTable::results(2500, 5);
@@ -162,7 +238,7 @@ TEST(RowFeed, a_worker_exports_rows_fed_in_blocks_from_another_thread) {
         }
         std::vector<reports::RowFeed::Row> block;
         for (const int end = std::min(r + 300, table.row_count()); r < end; ++r) {
-            block.push_back(table.cells[static_cast<std::size_t>(r)]);
+            table.row_cells(r, block.emplace_back());
         }
         feed.push(std::move(block));
     }
@@ -178,14 +254,14 @@ TEST(RowFeed, cancelling_wakes_a_waiting_reader_and_the_export_stores_nothing) {
     std::jthread worker([&] {
         outcome = reports::write_table_file(feed, (dir / "t.xlsx").string(), SheetFormat::xlsx);
     });
-    feed.push({{"a", "b"}});
+    feed.push({{storage::TableCell::of_text("a"), storage::TableCell::of_text("b")}});
     feed.cancel();
     worker.join();
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_TRUE(folder_names(dir.path()).empty());
 }
 
-TEST(FragmentTable, keeps_the_header_row_and_first_column_of_the_selection) {
+TEST(FragmentTable, keeps_the_header_row_and_first_column_and_clips_to_the_table) {
     test::MemoryTable table;
     for (int r = 0; r < 6; ++r) {
         table.cells.emplace_back();
@@ -193,15 +269,27 @@ TEST(FragmentTable, keeps_the_header_row_and_first_column_of_the_selection) {
             table.cells.back().push_back(std::to_string(r) + ":" + std::to_string(c));
         }
     }
-    const reports::FragmentTable fragment(table, {2, 3, 3, 4});
-    const test::MemoryTable expected({{"0:0", "0:2", "0:3"},  //
-                                      {"3:0", "3:2", "3:3"},
-                                      {"4:0", "4:2", "4:3"}});
-    ASSERT_EQ(fragment.row_count(), 3);
-    ASSERT_EQ(fragment.column_count(), 3);
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(fragment.cell_text(r, c), expected.cell_text(r, c)) << r << "," << c;
+    const struct {
+        reports::TableSelection selection;
+        test::MemoryTable expected;
+    } cases[] = {
+        {{2, 3, 3, 4},
+         test::MemoryTable({{"0:0", "0:2", "0:3"}, {"3:0", "3:2", "3:3"}, {"4:0", "4:2", "4:3"}})},
+        // Past the last row and column: up to them.
+        {{3, 4, 9, 9},
+         test::MemoryTable({{"0:0", "0:3", "0:4"}, {"4:0", "4:3", "4:4"}, {"5:0", "5:3", "5:4"}})},
+        // Into the header row and first column: they are not repeated.
+        {{0, 0, 1, 1}, test::MemoryTable({{"0:0", "0:1"}, {"1:0", "1:1"}})},
+    };
+    for (const auto& c : cases) {
+        const reports::FragmentTable fragment(table, c.selection);
+        ASSERT_EQ(fragment.row_count(), c.expected.row_count());
+        ASSERT_EQ(fragment.column_count(), c.expected.column_count());
+        for (int r = 0; r < c.expected.row_count(); ++r) {
+            for (int col = 0; col < c.expected.column_count(); ++col) {
+                EXPECT_EQ(fragment.cell_text(r, col), c.expected.cell_text(r, col))
+                    << c.selection.left << " " << r << "," << col;
+            }
         }
     }
 }

@@ -470,7 +470,7 @@ protected:
     void set_item_text(int, std::string_view) override {}
 };
 
-TEST(GlobalSettings, a_save_restores_min_gaz_value_after_the_gas_list_erased_its_section) {
+TEST(GlobalSettings, a_save_of_the_gas_list_keeps_min_gaz_value_and_the_record_rewrites_it) {
     SeparatorGuard guard(',');
     TempDir dir;
     GlobalSettings s;
@@ -481,12 +481,13 @@ TEST(GlobalSettings, a_save_restores_min_gaz_value_after_the_gas_list_erased_its
 
     EmptyGasList gases;
     ASSERT_TRUE(gases.save(ini_path(dir).string()));
-    ASSERT_FALSE(has_line(ini_lines(dir), "min_gaz_value=0,0005"));
+    EXPECT_TRUE(has_line(ini_lines(dir), "min_gaz_value=0,0005"));
 
+    s.min_gaz_value = 0.25;
     ASSERT_TRUE(s.save());
     IniFile file;
     ASSERT_TRUE(file.open(ini_path(dir)));
-    EXPECT_EQ(file.read_string("газ", "min_gaz_value", "missing"), "0,0005");
+    EXPECT_EQ(file.read_string("газ", "min_gaz_value", "missing"), "0,25");
     EXPECT_EQ(file.read_string("газ", "size", "missing"), "0");
 }
 

@@ -150,6 +150,21 @@ TEST(IniFile, write_replaces_an_existing_key_in_place) {
     EXPECT_EQ(read_bytes(dir / "test.ini"), "[a]\r\nx=9\r\ny=2\r\n[b]\r\nz=-4\r\n");
 }
 
+// A value pasted with its line breaks (a company name from a letter) must not become lines
+// of its own: on reload there would be a second [wits] with keys another owner reads.
+TEST(IniFile, control_characters_in_a_value_never_reach_the_file) {
+    TempDir dir;
+    IniFile file = open_text(dir, "[wits]\r\nout_mode=0\r\n");
+    file.write_string("wits", "las_company", "Буровик\r\n[wits]\r\nout_mode=2\x01\t\x7f\u0085!");
+    ASSERT_TRUE(file.save());
+    IniFile again;
+    ASSERT_TRUE(again.open(dir / "test.ini"));
+    EXPECT_EQ(again.section_names(), std::vector<std::string>{"wits"});
+    EXPECT_EQ(again.key_names("wits"), (std::vector<std::string>{"out_mode", "las_company"}));
+    EXPECT_EQ(again.read_string("wits", "las_company", ""), "Буровик  [wits]  out_mode=2    !");
+    EXPECT_EQ(again.read_integer("wits", "out_mode", -1), 0);
+}
+
 TEST(IniFile, a_new_key_goes_to_its_own_section_before_the_blank_separator) {
     TempDir dir;
     IniFile file = open_text(dir, "[a]\r\nx=1\r\n\r\n[b]\r\nz=3\r\n");

@@ -51,18 +51,20 @@ NameList load_from_text(const std::string& utf8) {
     return list;
 }
 
-TEST(IniList, save_erases_the_section_and_writes_size_and_quoted_items) {
+// The gas list's section also holds "min_gaz_value", which the global settings own: a save
+// of the list alone (or a crash right after it) must not lose it.
+TEST(IniList, save_rewrites_size_and_items_and_keeps_the_keys_of_others) {
     TempDir dir;
     const auto path = dir / "list.ini";
     write_bytes(path,
-                "[names]\r\nsize=3\r\nitem1=\"a\"\r\nitem2=\"b\"\r\nitem3=\"c\"\r\nold=1\r\n"
-                "[other]\r\nk=v\r\n");
+                "[names]\r\nsize=3\r\nitem1=\"a\"\r\nitem2=\"b\"\r\nITEM3=\"c\"\r\n"
+                "min_gaz_value=0,5\r\nitems=7\r\n[other]\r\nk=v\r\n");
     NameList list;
     list.items = {"x", "y z"};
     ASSERT_TRUE(list.save(path.string()));
     EXPECT_EQ(read_bytes(path),
-              "[other]\r\nk=v\r\n"
-              "[names]\r\nsize=2\r\nitem1=\"x\"\r\nitem2=\"y z\"\r\n");
+              "[names]\r\nmin_gaz_value=0,5\r\nitems=7\r\n"
+              "size=2\r\nitem1=\"x\"\r\nitem2=\"y z\"\r\n[other]\r\nk=v\r\n");
     EXPECT_EQ(list.after_save_calls, 1);
     EXPECT_EQ(list.size_seen_by_after_save, std::optional<std::string>("2"));
 }

@@ -92,6 +92,7 @@ TEST(History, the_25th_entry_pushes_out_the_oldest_and_the_file_keeps_24) {
 
     const std::string path = dir.dir() + "vetra2.history";
     ASSERT_TRUE(history.save(path));
+    EXPECT_FALSE(history.save(dir.dir() + "no folder/vetra2.history"));
     const std::string bytes = vetra::test::read_bytes(path);
     EXPECT_EQ(bytes.substr(0, 17), "VetraHistory" + std::string(1, '\1') + i32(24));
 

@@ -71,6 +71,12 @@ TEST_F(TextData, a_new_file_starts_with_its_header_and_a_lost_line_keeps_it_due)
     EXPECT_EQ(library::cp1251_to_utf8(file()).find("    Time", 10), 2 * 62u);
 }
 
+TEST_F(TextData, a_line_lost_on_a_full_disk_is_reported) {
+    std::filesystem::create_directories(dir / "TextData");
+    std::filesystem::create_symlink("/dev/full", dir / "TextData" / "12-08-26.txt");
+    EXPECT_FALSE(writer.write(results(), 1.f));
+}
+
 TEST(TextDataNames, characters_a_file_name_cannot_hold_become_dashes) {
     EXPECT_EQ(storage::file_name_safe("12/08/26"), "12-08-26");
     EXPECT_EQ(storage::file_name_safe("08.12.2026"), "08.12.2026");

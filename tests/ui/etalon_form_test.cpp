@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableWidget>
@@ -27,6 +28,7 @@
 #include "library/clock.h"
 #include "library/cp1251.h"
 #include "library/number_text.h"
+#include "library/ui/qt_operator.h"
 #include "program_run.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
@@ -151,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(cell(f.Grid1(), 2, 3), dec("0.500000"));
         QCOMPARE(f.Grid1()->horizontalHeaderItem(3)->text(), QString(" метан "));
         QCOMPARE(f.Grid2()->horizontalHeaderItem(2)->text(), QString("коэфф. C1"));
-        QCOMPARE(f.Grid1()->currentRow(), 2);
+        QCOMPARE(f.Grid1()->currentRow(), 1);  // the new point, wherever it sorted to
         QCOMPARE(f.run_button()->text(), QString("Запуск с конц-ей '1 / 10'"));
         QCOMPARE(cell(f.Grid2(), 0, 2), dec("2000.000000"));
         QCOMPARE(f.Grid2()->item(0, 1)->foreground().color(), QColor(255, 0, 0));
@@ -162,7 +164,8 @@ private Q_SLOTS:
         f.Edit1()->setText("2");
         QCOMPARE(cell(f.Grid2(), 0, 2), dec("1000.000000"));
 
-        f.DeleteRecord();  // the selected last row
+        f.Grid1()->selectRow(2);
+        f.DeleteRecord();
         QCOMPARE(f.Grid1()->rowCount(), 2);
         shoot(f, "etalon_form");
 
@@ -193,14 +196,51 @@ private Q_SLOTS:
         QCOMPARE(f.points().size(), std::size_t(1));
         QCOMPARE(rig.journal.back(), std::string("Результат калибровки загружен из файла"));
         QCOMPARE(rig.journal.at(1), std::string("Результат калибровки сохранен в файл"));
+        // A file that cannot be written says so and is not journalled as saved.
+        f.save_to((rig.dir / "нет" / "b.cal").string());
+        QCOMPARE(rig.journal.size(), std::size_t(3));
+        QVERIFY(rig.op.messages.back().text.starts_with("Не удалось записать файл"));
+
+        // The degassing is shown rounded but kept exact unless the operator edits it.
+        f.Button2Click();
+        rig.system.calibration().setDegassing(1.23456);
+        f.open_window();
+        QCOMPARE(f.Edit1()->text(), dec("1.235"));
+        f.Button1Click();
+        QCOMPARE(rig.system.calibration().degassing(), 1.23456);
+    }
+
+    // The save question opens over the calibration window, which does not stay on top.
+    void the_save_question_opens_over_the_calibration_window() {
+        Rig rig("", true);
+        QWidget main;
+        main.show();
+        library::ui::QtOperator op(&main);
+        analysis::ui::TEtalonForm f(rig.system, rig.settings, op, {}, &main);
+        f.open_window();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QVERIFY(!f.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QWidget* over = nullptr;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            over = box->parentWidget();
+            box->button(QMessageBox::No)->click();
+        });
+        f.Button1Click();
+        QCOMPARE(over, &f);
     }
 
     // Declining the prompt and cancelling in the four-second wait leave the point as it
-    // was; closing is refused while a point runs.
+    // was; closing is refused while a point runs, and the menu only raises the window. The
+    // run bar is inside the window, which stays where it was.
     void a_run_declined_or_cancelled_changes_nothing() {
         Rig rig("[время]\r\nпосылок_в_секунду=16\r\n", true);
         auto& f = *rig.form;
-        f.add_point(point("1 / 10", 2, {{0.5, 77}}));
+        f.add_point(point("", 2, {{0.5, 77}}));  // undiluted
+        QCOMPARE(cell(f.Grid1(), 0, 1), QString("без разбавления"));
+        QCOMPARE(f.run_button()->text(), QString("Запуск без разбавления"));
+        f.move(120, 80);
         const QRect bounds = f.geometry();
         const auto before = f.points();
 
@@ -208,13 +248,23 @@ private Q_SLOTS:
         QVERIFY(!f.running());
         QCOMPARE(rig.system.state(), 1);
 
-        rig.run_point(0, true);
+        f.Grid1()->selectRow(0);
+        f.Button8Click();
+        QCOMPARE(f.start_form()->text(),
+                 QString("Введите газ без разбавления и нажмите кнопку \"OK\""));
+        f.start_form()->done(QDialog::Accepted);
         QCOMPARE(rig.system.state(), 0);
+        QCOMPARE(f.run_title()->text(), QString("Без разбавления, попытка 1 из 2"));
+        QVERIFY(f.run_bar()->isVisibleTo(&f));
         QVERIFY(f.cancel_button()->isVisibleTo(&f));
+        QCOMPARE(f.geometry().topLeft(), bounds.topLeft());
+        QCOMPARE(f.width(), bounds.width());
         QVERIFY(!f.Grid1()->isEnabled());
         shoot(f, "etalon_running");
         QVERIFY(!f.close());
+        f.open_window();  // the menu item again
         QVERIFY(f.running());
+        QCOMPARE(f.points(), before);
         QTest::qWait(300);
         f.SpeedButton1Click();
         QVERIFY(!f.running());
@@ -222,6 +272,24 @@ private Q_SLOTS:
         QCOMPARE(f.geometry(), bounds);
         QVERIFY(f.Grid1()->isEnabled());
         QVERIFY(QTest::qWaitFor([&] { return rig.system.state() == 1; }, 30000));
+    }
+
+    // The feed confirmed while an analysis runs: that analysis ends first, and the attempt's
+    // areas come from one started after the feed.
+    void a_run_waits_for_an_analysis_started_before_the_feed() {
+        Rig rig("[время]\r\nпосылок_в_секунду=16\r\n", true);
+        auto& f = *rig.form;
+        f.add_point(point("1 / 10", 1, {{0.5, 77}}));
+        int started = 0;
+        rig.system.cycle_started.connect([&] { ++started; });
+        rig.system.start_analysis();
+        rig.run_point(0, true);
+        QCOMPARE(f.run_title()->text(),
+                 QString("Ожидание окончания анализа, начатого до подачи газа"));
+        QVERIFY(QTest::qWaitFor([&] { return !f.running(); }, 90000));
+        QVERIFY2(f.message()->text().isEmpty(), qPrintable(f.message()->text()));
+        QCOMPARE(started, 2);
+        QVERIFY(f.points()[0].pairs[0].second != 77);
     }
 
     // A gas whose window lies beyond the end of the demonstration's 120 s is never computed:

@@ -48,7 +48,9 @@ private Q_SLOTS:
         rig.screen = 90;
         rig.form.show();
         QCOMPARE(rig.form.windowTitle(), QStringLiteral(" Корректировка времени выхода газа"));
-        QVERIFY(rig.form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        // Above the main window as its tool window, but never above a dialog.
+        QCOMPARE(rig.form.windowType(), Qt::Tool);
+        QVERIFY(!rig.form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!rig.form.isModal());
         QCOMPARE(rig.form.cbGazes()->count(), 6);
         QCOMPARE(rig.form.cbGazes()->itemText(1), QStringLiteral("этан (C2)"));

@@ -13,12 +13,18 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include "analysis/gaz_result.h"
+#include "library/atomic_file.h"
+#include "library/clock.h"
 #include "library/cp1251.h"
 #include "reports/ui/help_window.h"
+#include "reports/ui/las_exporter.h"
 #include "reports/ui/table_exporter.h"
 #include "reports/ui/tpreview_form.h"
 #include "reports/ui/tprint_grid_form.h"
 #include "settings/ini_file.h"
+#include "storage/results_table.h"
+#include "storage/results_table_text.h"
 #include "support/memory_table.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
@@ -122,20 +128,11 @@ private Q_SLOTS:
         QPrinter probe(QPrinter::HighResolution);
         pdf_printer(probe, QString::fromStdString((dir / "probe.pdf").string()));
         probe.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-        QPainter p(&probe);
-        reports::ui::TableDocument doc(table, form.options(),
-                                       probe.logicalDpiY() * reports::ui::kCmPerInchReciprocal,
-                                       probe.width(), &probe);
-        QVERIFY(doc.measure());
-        p.end();
-        // Whole rows per page: the first page after the heading, the others from the top.
-        const qint64 page = probe.height();
-        const int first = static_cast<int>((page - doc.table_top()) / doc.row_height());
-        const int later = static_cast<int>(page / doc.row_height());
-        const int rest = std::max(table.row_count() - first, 0);
-        const int expected = 1 + (rest + later - 1) / later;
-        QCOMPARE(pdf_pages(pdf), expected);
-        QCOMPARE(expected > 1, rows > 100);
+        const reports::ui::TableDocument doc(
+            table, form.options(), probe.logicalDpiY() * reports::ui::kCmPerInchReciprocal,
+            QSize(probe.width(), probe.height()), &probe);
+        QCOMPARE(pdf_pages(pdf), doc.page_count());
+        QCOMPARE(doc.row_pages() > 1, rows > 100);
 
         settings::IniFile file;
         QVERIFY(file.open(ini));
@@ -145,6 +142,56 @@ private Q_SLOTS:
         again.prepare(table, {1, 1, 1, 1});
         QCOMPARE(again.options().title, QString("Скважина 12"));
         QCOMPARE(again.options().max_cell_cm, 3.5);
+    }
+
+    // The results table with its ratios is wider than a page: the columns that do not fit go
+    // on further pages, and every page carries the depth, the date and its number.
+    void a_wide_table_prints_every_column_with_the_repeated_ones_on_each_page() {
+        test::TempDir dir;
+        library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+        storage::ResultsTable table(clock);
+        QVERIFY(table.open(dir / "data.tim"));
+        const std::vector<std::string> names{"метан", "этан",   "пропан",
+                                             "бутан", "пентан", "гексан"};
+        for (int r = 0; r < 80; ++r) {
+            std::vector<analysis::GazResult> list;
+            for (std::size_t g = 0; g < names.size(); ++g) {
+                list.push_back(
+                    {0, names[g], "", names[g] + "_абс", "", "", 1.0 + g + r * 0.01, 0, 0, false});
+            }
+            list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", 30, 0, 0, true});
+            for (const auto& name : names) {
+                list.push_back({0, name + "_отн", "", name + "_отн", "", "", 5, 0, 0, true});
+            }
+            table.append(list, 1500.f + static_cast<float>(r));
+        }
+        storage::ResultsTableText text(table);
+        text.set_show_ratios(true);
+        const QString pdf = QString::fromStdString((dir / "wide.pdf").string());
+        QPrinter printer(QPrinter::HighResolution);
+        pdf_printer(printer, pdf);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        reports::ui::PrintOptions options;
+        options.title = "Геолого-технологические исследования";
+        QVERIFY(reports::ui::print_document(text, options, printer));
+        keep_file(pdf, "wide_table.pdf");
+        const int pages = pdf_pages(pdf);
+        QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));  // two groups, two row pages
+        QString all;
+        for (int page = 1; page <= pages; ++page) {
+            const QString page_text = QString::fromStdString(test::run_output(
+                QString("pdftotext -f %1 -l %1 '%2' -").arg(page).arg(pdf).toStdString()));
+            QVERIFY2(page_text.contains("Глубина, м") && page_text.contains("Дата Время"),
+                     qPrintable(page_text));
+            QVERIFY(page_text.contains(QString("стр. %1 из %2").arg(page).arg(pages)));
+            QVERIFY(page_text.contains("8.12.2026 10:00"));  // the whole date, not cut
+            all += page_text;
+        }
+        for (int c = 2; c < text.column_count(); ++c) {
+            const QString header = QString::fromStdString(text.header_text(c)).trimmed();
+            QVERIFY2(all.contains(header), qPrintable(header));
+        }
+        QVERIFY(all.contains("1579,0") || all.contains("1579.0"));  // the last row
     }
 
     void wide_tables_print_256_columns_and_long_texts_end_in_an_ellipsis() {
@@ -157,9 +204,9 @@ private Q_SLOTS:
             table, options,
             QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
         const auto& doc = preview.document();
-        QCOMPARE(doc.columns(), 256);
         const double unit = preview.logicalDpiY() * reports::ui::kCmPerInchReciprocal;
         QCOMPARE(doc.column_width(5), static_cast<int>(std::lround(2.0 * unit)));
+        QCOMPARE(doc.page_columns(doc.page_count() - 1).back(), 255);
 
         test::TempDir dir;
         const QString svg = QString::fromStdString((dir / "page.svg").string());
@@ -171,7 +218,8 @@ private Q_SLOTS:
         QVERIFY(!text.contains(QString::fromStdString(long_text)));
         QVERIFY(text.contains("Газ 256,%") == false && text.contains("Газ 255,%"));
         QVERIFY(preview.save_to(QString::fromStdString((dir / "page.pdf").string())));
-        QCOMPARE(pdf_pages(QString::fromStdString((dir / "page.pdf").string())), 1);
+        // 256 columns of at least a header's width: many groups of columns, one page each.
+        QVERIFY(pdf_pages(QString::fromStdString((dir / "page.pdf").string())) >= 10);
     }
 
     void the_preview_scales_stop_at_their_ends() {
@@ -224,22 +272,25 @@ private Q_SLOTS:
         page.show();
         test::RecordingOperator op;
         std::vector<std::string> opened;
-        auto* exporter = reports::ui::export_table(&page, table, {bar, button, nullptr}, dir.dir(),
-                                                   op, [&](const std::string& path) {
-                                                       opened.push_back(path);
+        const std::string path = (dir / "TextData" / "table.xlsx").string();
+        auto* exporter = reports::ui::export_table(&page, table, {bar, button, nullptr}, path, op,
+                                                   [&](const std::string& file) {
+                                                       opened.push_back(file);
                                                        return true;
                                                    });
         QVERIFY(exporter);
         QVERIFY(bar->isVisible());
         QVERIFY(!button->isVisible());
-        QVERIFY(!reports::ui::export_table(&page, table, {bar, button, nullptr}, dir.dir(), op));
+        QVERIFY(!reports::ui::export_table(&page, table, {bar, button, nullptr}, path, op));
         QSignalSpy done(exporter, &reports::ui::TableExporter::finished);
         QVERIFY(done.wait(60000));
         QCOMPARE(done.front().front().toBool(), true);
         QVERIFY(!bar->isVisible());
         QVERIFY(button->isVisible());
         QVERIFY(op.messages.empty());
-        const std::string path = (dir / "TextData" / "table.xlsx").string();
+        // The end names the file and offers to open it.
+        QCOMPARE(op.questions.size(), std::size_t{1});
+        QVERIFY(op.questions.front().text.find(path) != std::string::npos);
         QCOMPARE(opened, std::vector<std::string>{path});
         QVERIFY(test::read_first_sheet(path) == table.cells);
     }
@@ -254,9 +305,9 @@ private Q_SLOTS:
         test::RecordingOperator op;
         bool opened = false;
         const auto table = test::MemoryTable::results(10, 3);
-        auto* exporter =
-            reports::ui::export_table(&page, table, {bar, button, nullptr}, dir.dir(), op,
-                                      [&](const std::string&) { return opened = true; });
+        auto* exporter = reports::ui::export_table(
+            &page, table, {bar, button, nullptr}, (dir / "TextData" / "table.xlsx").string(), op,
+            [&](const std::string&) { return opened = true; });
         QSignalSpy done(exporter, &reports::ui::TableExporter::finished);
         QVERIFY(done.wait(20000));
         QCOMPARE(done.front().front().toBool(), false);
@@ -265,6 +316,47 @@ private Q_SLOTS:
         QVERIFY(!opened);
         QCOMPARE(op.messages.size(), std::size_t{1});
         QVERIFY(op.messages.front().text.find("table.xlsx") != std::string::npos);
+    }
+
+    // The LAS export runs beside the window: the page's bar while it runs, then a message
+    // naming the file and the rows left out for want of a depth; none with a depth: an error.
+    void a_las_export_runs_beside_the_window_and_counts_the_rows_left_out() {
+        test::TempDir dir;
+        library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+        storage::ResultsTable table(clock);
+        QVERIFY(table.open(dir / "data.tim"));
+        const std::vector<analysis::GazResult> list{
+            {0, "метан", "", "метан_абс", "", "", 0.00004, 0, 0, false}};
+        table.append(list, 0.f);
+        QWidget page;
+        auto* bar = new QProgressBar(&page);
+        auto* button = new QPushButton("Экспорт в LAS...", &page);
+        page.show();
+        test::RecordingOperator op;
+        const auto run = [&](const std::string& target) {
+            reports::ui::LasJob job{table.path(), {}, false, {}, target};
+            auto* exporter = reports::ui::export_las(&page, job, {bar, button, nullptr}, op);
+            QVERIFY(exporter);
+            QVERIFY(bar->isVisible() && !button->isVisible());
+            QSignalSpy done(exporter, &reports::ui::LasExporter::finished);
+            QVERIFY(done.wait(20000));
+            QVERIFY(!bar->isVisible() && button->isVisible());
+        };
+        run((dir / "none.las").string());
+        QCOMPARE(op.messages.size(), std::size_t{1});
+        QCOMPARE(op.messages.back().text, std::string(reports::kNoDepthText));
+        QVERIFY(!std::filesystem::exists(dir / "none.las"));
+
+        table.append(list, 1500.f);
+        table.append(list, 1500.f);
+        run((dir / "t.las").string());
+        QCOMPARE(op.messages.size(), std::size_t{2});
+        const std::string& text = op.messages.back().text;
+        QVERIFY2(text.find("(строк: 2)") != std::string::npos &&
+                     text.find("не вошедших в файл: 1") != std::string::npos,
+                 text.c_str());
+        const auto las = library::read_whole_file(dir / "t.las");
+        QVERIFY(las && las->find("     1500.00      0.00004") != std::string::npos);
     }
 
     void every_help_topic_and_link_is_there() {

@@ -29,11 +29,13 @@ namespace {
 class ThreadedComputers final : public settings::ui::NetworkComputers {
 public:
     explicit ThreadedComputers(QStringList names) : names_(std::move(names)) {}
-    void start(std::function<void(const std::string&)> found) override {
-        worker_ = std::jthread([this, found] {
+    void start(std::function<void(const std::string&)> found,
+               std::function<void()> finished) override {
+        worker_ = std::jthread([this, found, finished] {
             for (const QString& name : names_) {
                 found(name.toStdString());
             }
+            finished();
         });
     }
 
@@ -159,11 +161,11 @@ private Q_SLOTS:
     void cancelling_the_first_start_wizard_changes_nothing() {
         test::DialogRig rig;
         QWidget window;
-        auto* table = new QTableWidget(&window);
-        table->setObjectName("grTextValues");
         int refreshed = 0;
+        int table_font = 0;
         app::ui::SettingsMenus menus(rig.system, rig.settings, rig.op, &window,
                                      [&] { ++refreshed; });
+        menus.table_font_changed = [&](const std::string&, int size) { table_font = size; };
         test::on_modal([](QDialog* dialog) {
             auto* wizard = qobject_cast<TOptMasterForm*>(dialog);
             QVERIFY(wizard != nullptr);
@@ -185,7 +187,7 @@ private Q_SLOTS:
         });
         QVERIFY(menus.MenuProgrammConf());
         QCOMPARE(refreshed, 1);
-        QCOMPARE(table->font().pointSize(), 20);
+        QCOMPARE(table_font, 20);
 
         // Not while a cycle runs.
         rig.settings.demo = true;
@@ -270,6 +272,24 @@ private Q_SLOTS:
         settings::ui::TNetCompForm none(std::make_unique<ThreadedComputers>(QStringList{"a"}));
         test::on_modal([](QDialog* dialog) { dialog->accept(); });
         QVERIFY(!none.execute("other", chosen));  // OK without a selection
+
+        // The operator is told that it looks, and that it found nothing.
+        settings::ui::TNetCompForm empty(std::make_unique<ThreadedComputers>(QStringList{}));
+        QCOMPARE(empty.search_text(), QString("Поиск…"));
+        test::on_modal([](QDialog* dialog) {
+            auto* form = qobject_cast<settings::ui::TNetCompForm*>(dialog);
+            QTRY_COMPARE(form->search_text(), QString("Компьютеры не найдены"));
+            dialog->reject();
+        });
+        QVERIFY(!empty.execute("other", chosen));
+        settings::ui::TNetCompForm found(std::make_unique<ThreadedComputers>(QStringList{"b"}));
+        test::on_modal([](QDialog* dialog) {
+            auto* form = qobject_cast<settings::ui::TNetCompForm*>(dialog);
+            QTRY_COMPARE(form->list()->count(), 1);
+            QTRY_COMPARE(form->search_text(), QString());
+            dialog->reject();
+        });
+        QVERIFY(!found.execute("other", chosen));
     }
 
     void colour_window_keeps_windows_colour_numbers() {

@@ -13,6 +13,7 @@
 #include "sample_plot.h"
 #include "storage/event_log.h"
 #include "storage/history.h"
+#include "storage/ui/history_entry_window.h"
 #include "storage/ui/history_page.h"
 #include "storage/ui/journal_page.h"
 #include "storage/ui/tlog_add_text_form.h"
@@ -99,11 +100,10 @@ private Q_SLOTS:
         HistoryRig rig(2);
         rig.op.answer = false;
         rig.page.MyButton1Click();
-        QTest::mouseDClick(rig.page.view(), Qt::LeftButton, {}, rig.cell(1).center());
-        QCOMPARE(rig.op.questions.size(), std::size_t{2});
+        QCOMPARE(rig.op.questions.size(), std::size_t{1});
         QCOMPARE(QString::fromStdString(rig.op.questions[0].text),
                  QString("Распечатать хроматограмму ?"));
-        QCOMPARE(QString::fromStdString(rig.op.questions[1].caption), QString("  Печать"));
+        QCOMPARE(QString::fromStdString(rig.op.questions[0].caption), QString("  Печать"));
         QVERIFY(rig.op.messages.empty());
 
         QTemporaryDir dir;
@@ -117,6 +117,54 @@ private Q_SLOTS:
         QImageReader reader(dir.filePath("h.jpeg"));
         QCOMPARE(reader.format(), QByteArray("jpeg"));
         QCOMPARE(reader.size(), QSize(1280, 1024));
+    }
+
+    // A double click opens the entry under it large, in a window of its own, on a copy: the
+    // time axis stretches and scrolls, the value axis zooms, and nothing is asked or printed.
+    void a_double_click_opens_the_entry_large_with_zoom() {
+        HistoryRig rig(3);
+        rig.history.entry(1).message = "Дата: 7.12.2026.   Время: 9:05.";
+        // In the grid the date is a line of text on the cell's top line, not the plot's yellow
+        // warning box over the peaks.
+        const QImage grid = rig.page.view()->grab().toImage();
+        const QRect top_line = rig.cell(1).adjusted(rig.cell(1).width() / 2, 0, 0, 0);
+        int yellow = 0;
+        int ink = 0;
+        for (int y = top_line.top(); y < top_line.top() + rig.cell(1).height() / 8; ++y) {
+            for (int x = top_line.left(); x <= top_line.right(); ++x) {
+                yellow += grid.pixelColor(x, y) == QColor(Qt::yellow) ? 1 : 0;
+                ink += grid.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+            }
+        }
+        QCOMPARE(yellow, 0);
+        QVERIFY(ink > 20);
+        QTest::mouseDClick(rig.page.view(), Qt::LeftButton, {}, rig.cell(1).center());
+        QCOMPARE(rig.history.selected(), 1);
+        QVERIFY(rig.op.questions.empty());
+        auto* large = rig.page.findChild<storage::ui::HistoryEntryWindow*>();
+        QVERIFY(large && large->isWindow() && large->isVisible());
+        QVERIFY(large->windowTitle().contains("Время: 9:05."));
+        QVERIFY(large->plot().message.empty() && !large->plot().compact);
+        QVERIFY(rig.history.entry(1).compact);  // the stored entry is untouched
+        QCoreApplication::processEvents();
+        const int width = large->view()->width();
+        QVERIFY(width > rig.cell(1).width() * 2);
+
+        large->stretch_time(2);
+        QCOMPARE(large->stretch(), 4);
+        QCOMPARE(large->view()->width(), width * 4);
+        large->stretch_time(10);
+        QCOMPARE(large->stretch(), storage::ui::HistoryEntryWindow::kMaxStretch);
+        large->stretch_time(-10);
+        QCOMPARE(large->view()->width(), width);
+
+        const QImage before = large->view()->grab().toImage();
+        large->zoom_values(0.1);
+        QVERIFY(large->plot().fixed_top > 0);
+        QVERIFY(large->view()->grab().toImage() != before);
+        large->zoom_values(0);
+        QCOMPARE(large->plot().fixed_top, 0.0);
+        QCOMPARE(rig.history.entry(1).fixed_top, 0.0);
     }
 
     void without_an_entry_printing_and_saving_are_refused_with_a_message() {

@@ -1,10 +1,12 @@
 // The "Таблица" page and its two dialogs on the offscreen platform.
 #include <unistd.h>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
@@ -13,6 +15,7 @@
 #include "library/number_text.h"
 #include "storage/results_table.h"
 #include "storage/results_table_text.h"
+#include "storage/ui/grid_view.h"
 #include "storage/ui/results_table_model.h"
 #include "storage/ui/tdel_table_form.h"
 #include "storage/ui/tdel_table_rows_form.h"
@@ -176,6 +179,96 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.model()->rowCount(), 0);
         rig.table.append(result_list(1), 1.f);
         QCOMPARE(rig.model()->rowCount(), 1);
+    }
+
+    // However the font is set (the page, or the grid by name as a settings dialog may), rows
+    // and columns follow at once and every text of the last row fits its cell.
+    void a_font_change_resizes_rows_and_columns_at_once() {
+        PageRig rig(30);
+        auto list = result_list(1.70002);
+        list[7].concentration = 100;
+        rig.table.append(list, 12345.6f);
+        const int last = rig.model()->rowCount() - 1;
+        auto* grid = static_cast<storage::ui::GridView*>(rig.page->grTextValues);
+        for (int size : {14, 20, 8}) {
+            QFont font(rig.page->font().family(), size);
+            if (size == 20) {
+                rig.page->apply_font(font.family(), size);
+            } else {
+                grid->setFont(font);
+            }
+            const QFontMetrics metrics(grid->font());
+            QCOMPARE(grid->row_height(), metrics.height() + 4);
+            QCOMPARE(grid->visualRect(rig.model()->index(last, 2)).height(), metrics.height() + 3);
+            for (int c = 0; c < rig.model()->columnCount(); ++c) {
+                const QString text = rig.cell(last, c);
+                QVERIFY2(metrics.horizontalAdvance(text) + 4 <= grid->columnWidth(c),
+                         qPrintable(QString("%1 pt, column %2: %3").arg(size).arg(c).arg(text)));
+            }
+        }
+        QCOMPARE(rig.cell(last, 2), QString(" 1,70002 "));
+        grid->setFont(QFont(rig.page->font().family(), 14));
+        const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR");
+        if (!shots.isEmpty()) {
+            rig.page->resize(1000, 500);
+            grid->scrollToBottom();
+            QVERIFY(rig.page->grab().save(shots + "/table-14pt.png"));
+            grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
+            QVERIFY(rig.page->grab().save(shots + "/table-14pt-scrolled.png"));
+        }
+    }
+
+    // Scrolled right, depth and date stay at the left edge: drawn the same, hit by the mouse,
+    // and a value cell brought into view comes out from under them.
+    void the_depth_and_date_columns_stay_in_view_when_scrolled_right() {
+        PageRig rig(60);
+        rig.page->resize(520, 400);
+        auto* grid = static_cast<storage::ui::GridView*>(rig.page->grTextValues);
+        grid->scrollToBottom();
+        const int frozen = grid->columnWidth(0) + grid->columnWidth(1);
+        QCOMPARE(grid->frozen_width(), frozen);
+        // Less the edge, which is drawn firmer while columns lie under it.
+        const QRect pair(0, 0, frozen - 1, grid->viewport()->height());
+        const QImage before = grid->viewport()->grab(pair).toImage();
+        QScrollBar* bar = grid->horizontalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        QCOMPARE(grid->viewport()->grab(pair).toImage(), before);
+
+        const int y = grid->visualRect(rig.model()->index(59, 0)).center().y();
+        QCOMPARE(grid->indexAt(QPoint(1, y)).column(), 0);
+        QCOMPARE(grid->indexAt(QPoint(frozen - 2, y)).column(), 1);
+        QCOMPARE(grid->indexAt(QPoint(frozen - 2, y)).row(), 59);
+        QVERIFY(grid->indexAt(QPoint(frozen + 2, y)).column() > 2);
+        const QModelIndex hidden = rig.model()->index(59, 2);
+        QVERIFY(grid->visualRect(hidden).left() < frozen);
+        // Dragging in the header over the frozen pair resizes nothing hidden under it.
+        QHeaderView* header = grid->horizontalHeader();
+        int under = 2;
+        while (header->sectionViewportPosition(under) + header->sectionSize(under) <= 1) {
+            ++under;
+        }
+        const QPoint at(header->sectionViewportPosition(under) + header->sectionSize(under) - 1,
+                        header->height() / 2);
+        QVERIFY(at.x() < frozen);
+        const int width = header->sectionSize(under);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseMove(header->viewport(), at + QPoint(40, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, at + QPoint(40, 0));
+        QCOMPARE(header->sectionSize(under), width);
+        const int shown = header->logicalIndexAt(frozen + 2);  // the same drag resizes it
+        const int shown_width = header->sectionSize(shown);
+        const QPoint edge(header->sectionViewportPosition(shown) + shown_width - 1, at.y());
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, edge);
+        QTest::mouseMove(header->viewport(), edge + QPoint(20, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, edge + QPoint(20, 0));
+        QVERIFY(header->sectionSize(shown) > shown_width);
+        bar->setValue(bar->maximum());
+        grid->scrollTo(hidden);
+        QCOMPARE(grid->visualRect(hidden).left(), frozen);
+        QCOMPARE(grid->indexAt(grid->visualRect(hidden).center()), hidden);
+        bar->setValue(0);
+        QCOMPARE(grid->viewport()->grab(pair).toImage(), before);
     }
 
     void deleting_selected_rows_data() {

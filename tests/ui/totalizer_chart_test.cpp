@@ -8,6 +8,7 @@
 #include "display/ui/totalizer_chart_panel.h"
 #include "library/number_text.h"
 #include "settings/global_settings.h"
+#include "settings/ini_file.h"
 
 using namespace vetra::display::ui;
 using vetra::analysis::TotalizerLog;
@@ -68,6 +69,7 @@ private Q_SLOTS:
         panel.resize(220, 700);
         panel.start_up(&log, vetra::settings::GlobalSettings{}, "");
         panel.set_curve(QColor(0, 0, 200), 1);
+        panel.scale_list()->setCurrentIndex(4);  // 0-10 %
         panel.set_span_index(span);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -86,6 +88,49 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(rightmost > chart.width() / 2, span == 11);
+    }
+
+    // Readings of 0.5-1.5 % fill the strip on the automatic scale; a fixed one is kept.
+    void the_scale_follows_the_readings_shown_or_the_operators_choice() {
+        TotalizerLog log;
+        for (int s = 0; s < 600; ++s) {
+            log.append(kT0 + s * library::kSecondInDays,
+                       static_cast<float>(1.0 + 0.5 * std::sin(s / 30.0)), 0.0f);
+        }
+        TotalizerChartPanel panel;
+        panel.resize(220, 500);
+        panel.start_up(&log, vetra::settings::GlobalSettings{}, "");
+        panel.set_curve(QColor(0, 0, 200), 1);
+        panel.set_span_index(5);  // 10 minutes
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        const auto rightmost = [&] {
+            const QImage chart =
+                panel.chart()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int x_max = 0;
+            for (int y = 0; y < chart.height(); ++y) {
+                for (int x = 0; x < chart.width(); ++x) {
+                    if (chart.pixelColor(x, y) == QColor(0, 0, 200)) {
+                        x_max = std::max(x_max, x);
+                    }
+                }
+            }
+            return double(x_max) / chart.width();
+        };
+        const double automatic = rightmost();
+        keep(panel.grab().toImage(), "totalizer_auto_scale");
+        QCOMPARE(panel.chart()->shown_scale().full, 2.0);
+        QVERIFY2(automatic > 0.6 && automatic < 0.8, QByteArray::number(automatic));
+        panel.scale_list()->setCurrentIndex(5);  // 0-100 %
+        QCOMPARE(rightmost() < 0.05, true);
+        QCOMPARE(panel.chart()->shown_scale().full, 100.0);
+
+        vetra::settings::IniFile file;
+        panel.save_settings(file);
+        QCOMPARE(file.read_integer(kChartSection, "scale", -1), 5);
+        TotalizerChartPanel again;
+        again.load_settings(file);
+        QCOMPARE(again.scale_list()->currentText(), QString("0-100 %"));
     }
 
     void a_click_shows_the_nearest_record_in_the_cursor_box() {

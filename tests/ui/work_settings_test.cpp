@@ -11,6 +11,7 @@
 #include "analysis/gaz_list.h"
 #include "dialog_rig.h"
 #include "library/ui/qt_text.h"
+#include "settings/rig_settings.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/tporog_form.h"
 
@@ -129,6 +130,9 @@ private Q_SLOTS:
         test::DialogRig rig;
         rig.system.set_time_mode_period(stored);
         TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        // The field opens with what OK would keep: never "0 секунд".
+        QCOMPARE(child<QComboBox>(form, "cbPeriod")->currentText(),
+                 QString::number(stored > 0 ? stored : 120));
         child<QComboBox>(form, "cbPeriod")->setEditText(typed);
         QVERIFY(child<QRadioButton>(form, "rbMode1")->isChecked());  // typing chose the mode
         form.accept();
@@ -146,6 +150,9 @@ private Q_SLOTS:
         QCOMPARE(child<QComboBox>(form, "cbPrec")->currentText(), QString("11"));
         put(form.timing_grid(), 3, "150");
         child<QComboBox>(form, "cbDose")->setEditText("6");
+        // A pasted line break never stays in a one-line field.
+        child<QLineEdit>(form, "edMinGaz")->setText("0,002\r\n[газ]");
+        QCOMPARE(child<QLineEdit>(form, "edMinGaz")->text(), QString("0,002  [газ]"));
         child<QLineEdit>(form, "edMinGaz")->setText("0,002");
         child<QLineEdit>(form, "edMax1")->setText("2.5");
         child<QLineEdit>(form, "edScreen")->setText("0");
@@ -169,6 +176,33 @@ private Q_SLOTS:
         QCOMPARE(reread.times[4], 150);
     }
 
+    // An address that cannot work is refused before anything is applied, and says why.
+    void ok_refuses_a_wits_address_without_a_port() {
+        test::DialogRig rig;
+        settings::RigSettings wits;
+        wits.wits_out = 2;  // connect to a receiver
+        wits.wits_out_address = "10.0.0.5:5005";
+        rig.services.rig = &wits;
+        TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        auto* address = child<QLineEdit>(form, "edOutAddress");
+        address->setText("127.0.0.1");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(wits.wits_out_address, std::string("10.0.0.5:5005"));
+        QCOMPARE(rig.op.messages.size(), std::size_t{1});
+        QVERIFY(rig.op.messages[0].text.starts_with("Передача данных WITS: "));
+        QVERIFY(child<QTabWidget>(form, "PageControl1")
+                    ->currentWidget()
+                    ->findChild<QWidget*>("WitsPage") != nullptr);
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            form.grab().save(shots + "/wits_page_bad_address.png");
+        }
+        address->setText("127.0.0.1:5005");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(wits.wits_out_address, std::string("127.0.0.1:5005"));
+    }
+
     void gas_grid_edits_reach_the_list() {
         test::DialogRig rig;
         rig.services.choose_colour = [](QWidget*, std::int32_t& colour) {
@@ -184,9 +218,11 @@ private Q_SLOTS:
         grid->item(1, 2)->setText("12,5");
         grid->item(1, 3)->setText("18.5");
         grid->item(1, 1)->setText("C2x");
-        grid->item(2, 2)->setText("abc");  // keeps its window
+        grid->item(2, 2)->setText("abc");             // keeps its window
+        QVERIFY(grid->item(0, 4)->text().isEmpty());  // the swatch alone, no number
         form.gas_colour_click(1);
-        QCOMPARE(grid->item(1, 4)->text(), QString("65280"));
+        QVERIFY(grid->item(1, 4)->text().isEmpty());
+        QCOMPARE(grid->item(1, 4)->background().color(), QColor(0, 255, 0));
         form.accept();
 
         const analysis::GazOption& ethane = rig.system.gases().gas(1);

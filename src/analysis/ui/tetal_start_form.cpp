@@ -11,8 +11,10 @@ TEtalStartForm::TEtalStartForm(const QString& dilution, QWidget* parent)
     : QDialog(parent), label_(new QLabel(this)) {
     setObjectName(QStringLiteral("TEtalStartForm"));
     setWindowTitle(QStringLiteral("  Внимание!!!"));
-    label_->setText(QStringLiteral("Введите газ с разбавлением \"") + dilution +
-                    QStringLiteral("\" и нажмите кнопку \"OK\""));
+    label_->setText(dilution.isEmpty()
+                        ? QStringLiteral("Введите газ без разбавления и нажмите кнопку \"OK\"")
+                        : QStringLiteral("Введите газ с разбавлением \"") + dilution +
+                              QStringLiteral("\" и нажмите кнопку \"OK\""));
     label_->setWordWrap(true);
     QFont font = label_->font();
     font.setBold(true);

@@ -2,17 +2,20 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/ui/tedit_etal_form.h"
 #include "analysis/ui/tetal_start_form.h"
@@ -59,14 +62,15 @@ QTableWidget* grid(QWidget* parent, const char* name) {
 
 TEtalonForm::TEtalonForm(control::VetraSystem& system, settings::GlobalSettings& settings,
                          library::Operator& op, EtalonHooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
+    : QWidget(parent, Qt::Window),
       system_(system),
       settings_(settings),
       operator_(op),
       hooks_(std::move(hooks)),
       settings_path_(settings.settings_path),
       settle_timer_(new QTimer(this)),
-      end_poll_(new QTimer(this)) {
+      end_poll_(new QTimer(this)),
+      progress_timer_(new QTimer(this)) {
     setObjectName(QStringLiteral("TEtalonForm"));
     setWindowTitle(q(kCaption));
     auto* layout = new QVBoxLayout(this);
@@ -89,10 +93,12 @@ TEtalonForm::TEtalonForm(control::VetraSystem& system, settings::GlobalSettings&
         }
     });
     cycle_connection_ = system_.cycle_finished.connect([this](int) {
-        if (phase_ == Phase::until_end) {
+        if (phase_ == Phase::until_end || phase_ == Phase::awaiting_idle) {
             on_cycle_end();
         }
     });
+    progress_timer_->setInterval(400);
+    connect(progress_timer_, &QTimer::timeout, this, &TEtalonForm::update_progress);
 }
 
 TEtalonForm::~TEtalonForm() = default;
@@ -117,9 +123,7 @@ QWidget* TEtalonForm::build_program_panel() {
     run_button_->setMinimumWidth(run_button_->fontMetrics().horizontalAdvance(
                                      QStringLiteral("Запуск с конц-ей '1000 / 2000'")) +
                                  24);
-    cancel_button_ = new QPushButton(QStringLiteral("Отмена"), panel);
-    cancel_button_->setObjectName(QStringLiteral("SpeedButton1"));
-    cancel_button_->hide();
+    run_bar_ = build_run_bar(panel);
     connect(add_button_, &QPushButton::clicked, this, &TEtalonForm::AddRecord);
     connect(edit_button_, &QPushButton::clicked, this, &TEtalonForm::EditRecord);
     connect(delete_button_, &QPushButton::clicked, this, &TEtalonForm::DeleteRecord);
@@ -148,14 +152,36 @@ QWidget* TEtalonForm::build_program_panel() {
     }
     buttons->addStretch(1);
     buttons->addWidget(run_button_);
-    buttons->addWidget(cancel_button_);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(program_title_);
+    layout->addWidget(run_bar_);
     layout->addWidget(grid1_, 1);
     layout->addLayout(buttons);
     layout->addWidget(message_);
     return panel;
+}
+
+// In the window itself, so neither the main window's tool bar nor the chromatogram is covered.
+QWidget* TEtalonForm::build_run_bar(QWidget* parent) {
+    auto* bar = new QFrame(parent);
+    bar->setObjectName(QStringLiteral("run_bar"));
+    bar->setFrameShape(QFrame::StyledPanel);
+    run_title_ = new QLabel(bar);
+    QFont bold = run_title_->font();
+    bold.setBold(true);
+    run_title_->setFont(bold);
+    run_progress_ = new QProgressBar(bar);
+    run_progress_->setFormat(QStringLiteral("%v из %m с"));
+    cancel_button_ = new QPushButton(QStringLiteral("Отмена"), bar);
+    cancel_button_->setObjectName(QStringLiteral("SpeedButton1"));
+    connect(cancel_button_, &QPushButton::clicked, this, &TEtalonForm::SpeedButton1Click);
+    auto* layout = new QHBoxLayout(bar);
+    layout->addWidget(run_title_, 1);
+    layout->addWidget(run_progress_, 1);
+    layout->addWidget(cancel_button_);
+    bar->hide();
+    return bar;
 }
 
 QWidget* TEtalonForm::build_result_panel() {
@@ -220,12 +246,24 @@ QWidget* TEtalonForm::build_bottom_panel() {
 // --- opening and the grids ------------------------------------------------------------------
 
 void TEtalonForm::open_window() {
+    // Reloading now would drop the operator's edits, or pull the points from under a run.
+    if (running_ || isVisible()) {
+        if (isMinimized()) {
+            showNormal();
+        }
+        raise();
+        activateWindow();
+        return;
+    }
     system_.calibration().copyPointsTo(points_);
     degassing_ = system_.calibration().degassing();
-    edit1_->setText(q(library::formatAuto(degassing_, 3)));
+    {
+        // Shown rounded, kept exact: only the operator's own edit changes the value.
+        const QSignalBlocker block(edit1_);
+        edit1_->setText(q(library::formatAuto(degassing_, 3)));
+    }
     view_button_->setEnabled(!settings_.calc_result_from_pick);
     discard_on_close_ = true;
-    running_ = false;
     saved_bounds_ = geometry();
     fill_program_grid();
     fill_result_grid();
@@ -233,6 +271,7 @@ void TEtalonForm::open_window() {
     message_->clear();
     show();
     raise();
+    activateWindow();
 }
 
 void TEtalonForm::fill_program_grid() {
@@ -250,7 +289,7 @@ void TEtalonForm::fill_program_grid() {
     for (int r = 0; r < static_cast<int>(points_.size()); ++r) {
         const EtalonPoint& p = points_[static_cast<std::size_t>(r)];
         grid1_->setItem(r, 0, cell(QString::number(r + 1)));
-        grid1_->setItem(r, 1, cell(q(p.dilution)));
+        grid1_->setItem(r, 1, cell(q(dilution_caption(p.dilution))));
         grid1_->setItem(r, 2, cell(QString::number(p.repeats)));
         for (int g = 0; g < gases.count(); ++g) {
             const double c = static_cast<std::size_t>(g) < p.pairs.size()
@@ -312,12 +351,22 @@ void TEtalonForm::select_row(int row) {
 
 // --- the program ----------------------------------------------------------------------------
 
+namespace {
+
+// Where a point landed after sorting.
+int row_of(const std::vector<EtalonPoint>& points, const EtalonPoint& point) {
+    const auto at = std::find(points.begin(), points.end(), point);
+    return at == points.end() ? -1 : static_cast<int>(at - points.begin());
+}
+
+}  // namespace
+
 void TEtalonForm::add_point(const EtalonPoint& point) {
     points_.push_back(point);
     sort_points(points_);
     fill_program_grid();
     fill_result_grid();
-    select_row(static_cast<int>(points_.size()) - 1);
+    select_row(row_of(points_, point));
 }
 
 void TEtalonForm::replace_point(int row, const EtalonPoint& point) {
@@ -328,6 +377,7 @@ void TEtalonForm::replace_point(int row, const EtalonPoint& point) {
     sort_points(points_);
     fill_program_grid();
     fill_result_grid();
+    select_row(row_of(points_, point));
 }
 
 void TEtalonForm::AddRecord() {
@@ -362,8 +412,9 @@ void TEtalonForm::DeleteRecord() {
 void TEtalonForm::Grid1Click() {
     const int row = selected_row();
     if (row >= 0) {
-        run_button_->setText("Запуск с конц-ей '" +
-                             q(points_[static_cast<std::size_t>(row)].dilution) + "'");
+        const std::string& dilution = points_[static_cast<std::size_t>(row)].dilution;
+        run_button_->setText(dilution.empty() ? "Запуск " + q(kUndiluted)
+                                              : "Запуск с конц-ей '" + q(dilution) + "'");
     }
 }
 
@@ -389,18 +440,36 @@ void TEtalonForm::set_running_view(bool running) {
     if (!running) {
         view_button_->setEnabled(!settings_.calc_result_from_pick);
     }
-    bottom_panel_->setVisible(!running);
-    result_panel_->setVisible(!running);
-    cancel_button_->setVisible(running);
     if (running) {
         saved_bounds_ = geometry();
-        // A strip across the top of the screen, so the chromatogram stays in sight.
+    }
+    bottom_panel_->setVisible(!running);
+    result_panel_->setVisible(!running);
+    program_title_->setVisible(!running);
+    run_bar_->setVisible(running);
+    if (running) {
+        // Smaller where it stands, so more of the chromatogram stays in sight.
         const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-        setGeometry(0, 0, area.width(), area.height() / 3);
+        const int third = s ? s->availableGeometry().height() / 3 : 256;
+        resize(width(), std::min(height(), std::max(third, minimumSizeHint().height())));
+        update_progress();
+        progress_timer_->start();
     } else {
+        progress_timer_->stop();
         setGeometry(saved_bounds_);
         program_title_->setText(kProgramTitle);
+    }
+}
+
+void TEtalonForm::update_progress() {
+    const bool cycle = phase_ == Phase::settling || phase_ == Phase::until_end;
+    const int length = settings_.cycle_length();
+    run_progress_->setVisible(cycle);
+    // An unknown length shows a busy bar.
+    run_progress_->setRange(0, length > 0 ? length : 0);
+    if (length > 0) {
+        run_progress_->setValue(
+            std::clamp(system_.state() == 0 ? system_.link().elapsed_seconds() : 0, 0, length));
     }
 }
 
@@ -411,6 +480,7 @@ void TEtalonForm::Button8Click() {
     }
     message_->clear();
     run_row_ = row;
+    phase_ = Phase::prompt;
     set_running_view(true);
     const EtalonPoint& point = points_[static_cast<std::size_t>(row)];
     if (point.repeats <= 0) {
@@ -418,7 +488,7 @@ void TEtalonForm::Button8Click() {
         return;
     }
     program_title_->setText({});
-    phase_ = Phase::prompt;
+    run_title_->setText(QStringLiteral("Подача газа: ") + q(dilution_caption(point.dilution)));
     start_form_ = new TEtalStartForm(q(point.dilution), this);
     start_form_->setAttribute(Qt::WA_DeleteOnClose);
     start_form_->setWindowModality(Qt::WindowModal);
@@ -441,9 +511,20 @@ void TEtalonForm::on_prompt_finished(int result) {
 }
 
 void TEtalonForm::start_attempt() {
+    if (!running_) {
+        return;  // cancelled while this start was on its way
+    }
     const EtalonPoint& point = points_[static_cast<std::size_t>(run_row_)];
-    program_title_->setText("Разбавление \"" + q(point.dilution) + "\" попытка №" +
-                            QString::number(attempt_) + "    ");
+    // The areas must come from an analysis started after the gas was fed: one already
+    // under way (manual start, work mode) runs to its end first.
+    if (system_.state() == 0) {
+        phase_ = Phase::awaiting_idle;
+        run_title_->setText(QStringLiteral("Ожидание окончания анализа, начатого до подачи газа"));
+        update_progress();
+        end_poll_->start();
+        return;
+    }
+    run_title_->setText(q(attempt_caption(point.dilution, attempt_, point.repeats)));
     try {
         system_.start_analysis();
     } catch (const control::VetraError& e) {
@@ -451,6 +532,7 @@ void TEtalonForm::start_attempt() {
         return;
     }
     phase_ = Phase::settling;
+    update_progress();
     settle_timer_->start();
 }
 
@@ -469,6 +551,11 @@ void TEtalonForm::on_settled() {
 
 void TEtalonForm::on_cycle_end() {
     end_poll_->stop();
+    if (phase_ == Phase::awaiting_idle) {
+        phase_ = Phase::settling;  // no second start while this one is on its way
+        QTimer::singleShot(0, this, &TEtalonForm::start_attempt);
+        return;
+    }
     if (phase_ != Phase::until_end) {
         return;
     }
@@ -493,7 +580,7 @@ void TEtalonForm::on_cycle_end() {
 
 void TEtalonForm::SpeedButton1Click() {
     cancel_requested_ = true;
-    if (phase_ == Phase::settling || phase_ == Phase::until_end) {
+    if (phase_ == Phase::settling || phase_ == Phase::until_end || phase_ == Phase::awaiting_idle) {
         end_run({});
     }
 }
@@ -541,12 +628,13 @@ void TEtalonForm::save_to(const std::string& path) {
     store.copyPointsFrom(points_);
     store.setDegassing(degassing_);
     (void)settings_.save();
-    if (hooks_.journal) {
-        hooks_.journal("Результат калибровки сохранен в файл");
-    }
     if (!store.save(path)) {
         operator_.show_message("Не удалось записать файл " + path, "  ОШИБКА",
                                library::MessageIcon::error);
+        return;
+    }
+    if (hooks_.journal) {
+        hooks_.journal("Результат калибровки сохранен в файл");
     }
 }
 

@@ -16,6 +16,7 @@
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTableWidget;
 class QTimer;
@@ -41,8 +42,10 @@ struct EtalonHooks {
 
 // The calibration window " Калибровка хроматографа": the calibration program, the run of a
 // point, the result grid, the curve view, export and import, and the commit to the store.
-// Not modal, stays on top. The waits of a run are timers and the controller's
-// notifications, so the main timer keeps driving the controller meanwhile.
+// Not modal; a window of the main window (so above it), never above its own dialogs. While a
+// point runs, the window keeps its place and shows a run bar with the attempt, the cycle's
+// progress and "Отмена". The waits of a run are timers and the controller's notifications,
+// so the main timer keeps driving the controller meanwhile.
 class TEtalonForm : public QWidget {
     Q_OBJECT
 public:
@@ -50,7 +53,8 @@ public:
                 library::Operator& op, EtalonHooks hooks, QWidget* parent = nullptr);
     ~TEtalonForm() override;
 
-    // The main window's menu item: the settings file's path, then open.
+    // The main window's menu item: the settings file's path, then open. A window already
+    // open (or running a point) is only brought forward, with nothing reloaded.
     void set_settings_path(std::string path) { settings_path_ = std::move(path); }
     void open_window();
 
@@ -82,6 +86,9 @@ public:
     QPushButton* run_button() const { return run_button_; }
     QPushButton* cancel_button() const { return cancel_button_; }
     QLabel* message() const { return message_; }
+    // The bar shown while a point runs, and its line (the attempt, or what the run waits for).
+    QWidget* run_bar() const { return run_bar_; }
+    QLabel* run_title() const { return run_title_; }
     // The feed prompt while it is shown.
     TEtalStartForm* start_form() const { return start_form_; }
 
@@ -89,9 +96,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Phase { idle, prompt, settling, until_end };
+    // awaiting_idle: the feed was confirmed while a cycle started before it ran; the attempt
+    // starts its own analysis once that one has ended.
+    enum class Phase { idle, prompt, awaiting_idle, settling, until_end };
 
     QWidget* build_program_panel();
+    QWidget* build_run_bar(QWidget* parent);
     QWidget* build_result_panel();
     QWidget* build_bottom_panel();
     void fill_program_grid();
@@ -107,6 +117,7 @@ private:
     void on_settled();
     void on_cycle_end();
     void end_run(const QString& why);
+    void update_progress();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -127,6 +138,7 @@ private:
     std::optional<RepeatCapture> capture_;
     QTimer* settle_timer_;
     QTimer* end_poll_;
+    QTimer* progress_timer_;
     QPointer<TEtalStartForm> start_form_;
     boost::signals2::scoped_connection cycle_connection_;
 
@@ -144,6 +156,9 @@ private:
     QWidget* bottom_panel_ = nullptr;
     QLabel* program_title_ = nullptr;
     QLabel* message_ = nullptr;
+    QWidget* run_bar_ = nullptr;
+    QLabel* run_title_ = nullptr;
+    QProgressBar* run_progress_ = nullptr;
     QMenu* popup_ = nullptr;
 };
 

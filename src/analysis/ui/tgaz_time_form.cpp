@@ -3,8 +3,11 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/gaz_list.h"
@@ -23,7 +26,7 @@ int whole_seconds(float t) {
 TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_lock,
                            boost::signals2::signal<void()>& windows_changed,
                            std::function<int()> screen_seconds, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+    : QWidget(parent, Qt::Tool),
       gases_(gases),
       data_lock_(data_lock),
       windows_changed_(windows_changed),
@@ -66,6 +69,34 @@ void TGazTimeForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
     }
+    if (!placed_) {
+        placed_ = true;
+        place_over_plot();
+    }
+}
+
+// At the top right of the main window's client area, below its menu and tool bar, so it
+// neither hides "Запуск" nor the gas windows along the bottom of the chromatogram. Stays on
+// the screen however the main window lies.
+void TGazTimeForm::place_over_plot() {
+    auto* main = qobject_cast<QMainWindow*>(parentWidget());
+    if (main == nullptr || main->centralWidget() == nullptr) {
+        return;
+    }
+    adjustSize();
+    QWidget* client = main->centralWidget();
+    const QRect area(client->mapToGlobal(QPoint(0, 0)), client->size());
+    const QSize frame = frameGeometry().size();
+    const int margin = fontMetrics().height();
+    QPoint at(area.right() - frame.width() - margin, area.top() + 2 * margin);
+    if (const QScreen* s = main->screen()) {
+        const QRect room = s->availableGeometry();
+        at.setX(
+            std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - frame.width())));
+        at.setY(
+            std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - frame.height())));
+    }
+    move(at);
 }
 
 void TGazTimeForm::FormShow() {

@@ -20,8 +20,8 @@ class RangeSelector;
 namespace vetra::analysis::ui {
 
 // The small tool window " Корректировка времени выхода газа": moves one gas's exit-time
-// window on the fly. Stays on top and is not modal; the main window creates it on first use
-// and keeps it.
+// window on the fly. Not modal; a tool window of the main window, so it stays above that
+// window but never above a dialog. The main window creates it on first use and keeps it.
 class TGazTimeForm : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +43,7 @@ protected:
 
 private:
     void update_label();
+    void place_over_plot();
 
     analysis::GazList& gases_;
     library::LockObject& data_lock_;
@@ -51,6 +52,7 @@ private:
     QComboBox* gazes_;
     widgets::ui::RangeSelector* range_;
     QLabel* range_label_;
+    bool placed_ = false;
 };
 
 }  // namespace vetra::analysis::ui

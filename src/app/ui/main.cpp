@@ -1,17 +1,19 @@
 // vetra: the workstation window.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
 
+#include "app/ui/qt_translation.h"
 #include "app/ui/session_end_notifier.h"
+#include "app/ui/single_instance.h"
 #include "app/ui/tvetra_main_form.h"
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
 #include "library/clock.h"
-#include "library/lock_object.h"
 #include "library/number_text.h"
 #include "library/ui/qt_operator.h"
 #include "settings/global_settings.h"
@@ -57,10 +59,17 @@ int run(QApplication& app) {
         QMessageBox::critical(nullptr, "  ОШИБКА", QString::fromStdString(error));
         return 2;
     }
-    // One window per program directory unless "-d" allows another; the second one leaves
-    // without a word.
-    vetra::library::LockObject instance(dir + "vetra.lock");
-    if (!instance.try_lock() && !options->second_instance) {
+    // One window per program directory unless "-d" allows another: a second start brings
+    // the running window forward and says so.
+    vetra::app::ui::SingleInstance instance(dir);
+    if (!instance.claim() && !options->second_instance) {
+        (void)instance.ask_running_to_show();
+        // The running window is already in front; the note closes itself, so a second start
+        // from a script or a shortcut never leaves a process waiting for a click.
+        QMessageBox note(QMessageBox::Information, "Хроматограф", vetra::app::ui::kAlreadyRunning,
+                         QMessageBox::Ok);
+        QTimer::singleShot(5000, &note, &QMessageBox::accept);
+        note.exec();
         return 0;
     }
 
@@ -81,6 +90,10 @@ int run(QApplication& app) {
     // dialog, and the window closes as soon as it exists.
     vetra::app::ui::SessionEndNotifier session_end;
     vetra::app::ui::TVetraMainForm* window = nullptr;
+    QObject::connect(&instance, &vetra::app::ui::SingleInstance::showRequested, &app, [&] {
+        vetra::app::ui::bring_forward(window != nullptr ? window
+                                                        : QApplication::activeModalWidget());
+    });
     bool ended_early = false;
     QObject::connect(&session_end, &vetra::app::ui::SessionEndNotifier::ended, &app, [&] {
         if (window == nullptr) {
@@ -112,6 +125,7 @@ int run(QApplication& app) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Хроматограф");
+    vetra::app::ui::install_qt_translation(app, QLocale::system());
     vetra::library::init_decimal_separator_from_locale();
     try {
         return run(app);

@@ -1,12 +1,10 @@
 #include "app/ui/settings_menus.h"
 
-#include <QFont>
 #include <QWidget>
 
 #include "control/vetra_system.h"
 #include "display/chromatogram_plot.h"
 #include "library/operator.h"
-#include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
 #include "settings/rig_settings.h"
 #include "settings/ui/tcomp_form.h"
@@ -74,9 +72,8 @@ void SettingsMenus::station_computer() {
 }
 
 void SettingsMenus::after_settings() {
-    // The results table is found by name, whichever page class holds it.
-    if (auto* table = window_->findChild<QWidget*>("grTextValues")) {
-        table->setFont(QFont(library::ui::q(settings_.font_name), settings_.table_font_size));
+    if (table_font_changed) {
+        table_font_changed(settings_.font_name, settings_.table_font_size);
     }
     system_.link().reserve_samples(static_cast<std::size_t>(
         display::screen_points(settings_.samples_per_second, settings_.screen_seconds)));

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <string>
 
 #include "settings/ui/dialog_services.h"
 #include "settings/ui/totalizer_control.h"
@@ -41,6 +42,9 @@ public:
     settings::ui::DialogServices& services() { return services_; }
     // After the work settings changed the rig settings (services().rig).
     std::function<void()> rig_changed;
+    // The table font ("имя_шрифта", "размер_шрифта_таблицы") after a dialog may have changed
+    // it: the table page applies it with its own layout.
+    std::function<void(const std::string& family, int point_size)> table_font_changed;
 
 private:
     void after_settings();

@@ -1,11 +1,15 @@
 #include "app/ui/table_reports.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 
+#include "analysis/gaz_list.h"
 #include "app/workstation.h"
 #include "library/operator.h"
 #include "reports/table_las.h"
+#include "reports/ui/las_exporter.h"
 #include "reports/ui/table_exporter.h"
 #include "reports/ui/tprint_grid_form.h"
 #include "settings/global_settings.h"
@@ -14,8 +18,14 @@
 namespace vetra::app::ui {
 
 TableReports::TableReports(storage::ui::TTablePage& page, Workstation& workstation,
-                           settings::GlobalSettings& settings, library::Operator& op)
-    : QObject(&page), page_(page), workstation_(workstation), settings_(settings), operator_(op) {
+                           const analysis::GazList& gases, settings::GlobalSettings& settings,
+                           library::Operator& op)
+    : QObject(&page),
+      page_(page),
+      workstation_(workstation),
+      gases_(gases),
+      settings_(settings),
+      operator_(op) {
     page_.SpeedButton3->setEnabled(true);
     page_.mbExport->setEnabled(true);
     page_.mbExport->setToolTip(reports::ui::kExportHint);
@@ -40,27 +50,57 @@ void TableReports::SpeedButton3Click() {
                                    operator_);
 }
 
-void TableReports::mbExportClick() {
-    reports::ui::export_table(&page_, page_.table_text(), {page_.ProgressBar1, page_.mbExport, {}},
-                              workstation_.program_dir(), operator_);
+QString TableReports::ask_path(const QString& caption, const QString& name, const QString& filter) {
+    if (last_folder_.isEmpty()) {
+        last_folder_ = QString::fromStdString(workstation_.program_dir() + "TextData");
+        QDir().mkpath(last_folder_);
+    }
+    const QString path =
+        QFileDialog::getSaveFileName(&page_, caption, QDir(last_folder_).filePath(name), filter);
+    if (!path.isEmpty()) {
+        last_folder_ = QFileInfo(path).absolutePath();
+    }
+    return path;
 }
 
-void TableReports::export_las() {
-    const QString suggested =
-        QString::fromStdString(workstation_.program_dir() + "TextData/" + settings_.well + ".las");
-    const QString path =
-        QFileDialog::getSaveFileName(&page_, "Экспорт в LAS", suggested, "Файлы LAS (*.las)");
+void TableReports::mbExportClick() {
+    if (reports::ui::export_running(&page_)) {
+        return;
+    }
+    QString path = ask_path("Экспорт в Excel", "table.xlsx", "Книга Excel (*.xlsx)");
     if (path.isEmpty()) {
         return;
     }
-    std::string error;
-    if (!reports::write_table_las(page_.table_text(),
-                                  reports::las_well(settings_, workstation_.rig_settings()),
-                                  path.toStdString(), error)) {
-        operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += ".xlsx";
+    }
+    reports::SheetLayout layout;
+    layout.title = "Результаты хроматографического анализа";
+    layout.subject = "Скважина " + settings_.well + ", площадь " + settings_.area;
+    layout.frozen_columns = page_.table_text().repeated_columns();
+    reports::ui::export_table(&page_, page_.table_text(), {page_.ProgressBar1, page_.mbExport, {}},
+                              path.toStdString(), operator_, {}, layout);
+}
+
+void TableReports::export_las() {
+    if (reports::ui::export_running(&page_)) {
         return;
     }
-    operator_.show_message("Таблица записана в файл " + path.toStdString(), "Сообщение",
-                           library::MessageIcon::information);
+    const QString path = ask_path("Экспорт в LAS", QString::fromStdString(settings_.well + ".las"),
+                                  "Файлы LAS (*.las)");
+    if (path.isEmpty()) {
+        return;
+    }
+    reports::ui::LasJob job;
+    job.table_file = page_.table_text().table().path();
+    for (int i = 0; i < gases_.count(); ++i) {
+        job.gases.push_back(gases_.gas(i));
+    }
+    job.show_ratios = page_.table_text().show_ratios();
+    job.well = reports::las_well(settings_, workstation_.rig_settings());
+    job.target = path.toStdString();
+    reports::ui::export_las(&page_, std::move(job), {page_.ProgressBar1, page_.btnLas, {}},
+                            operator_);
 }
+
 }  // namespace vetra::app::ui

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <string>
 
 namespace vetra::app {
 class Workstation;
+}
+namespace vetra::analysis {
+class GazList;
 }
 namespace vetra::settings {
 class GlobalSettings;
@@ -24,15 +28,21 @@ class TableReports : public QObject {
     Q_OBJECT
 public:
     TableReports(storage::ui::TTablePage& page, Workstation& workstation,
-                 settings::GlobalSettings& settings, library::Operator& op);
+                 const analysis::GazList& gases, settings::GlobalSettings& settings,
+                 library::Operator& op);
 
     void SpeedButton3Click();
     void mbExportClick();
     void export_las();
 
 private:
+    // Where to save: the folder used last this session, else TextData.
+    QString ask_path(const QString& caption, const QString& name, const QString& filter);
+
     storage::ui::TTablePage& page_;
     Workstation& workstation_;
+    const analysis::GazList& gases_;
+    QString last_folder_;
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
 };

@@ -19,13 +19,18 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "analysis/cycle_status.h"
 #include "analysis/ui/tetalon_form.h"
 #include "analysis/ui/tgaz_time_form.h"
 #include "app/ui/chromatogram_page.h"
 #include "app/ui/form_helpers.h"
+#include "app/ui/gas_log_reports.h"
+#include "app/ui/gas_log_rows.h"
 #include "app/ui/settings_menus.h"
 #include "app/ui/table_reports.h"
+#include "app/ui/workstation_status_bar.h"
 #include "control/vetra_system.h"
+#include "display/ui/gas_log_page.h"
 #include "display/ui/totalizer_chart_panel.h"
 #include "display/ui/totalizer_reading_panel.h"
 #include "library/number_text.h"
@@ -52,9 +57,17 @@ const QColor kWorkTop = QColor(255, 0, 0);       // Windows colour 255
 const QColor kWorkBottom = QColor(128, 0, 0);    // 128
 const QColor kReadyTop = QColor(128, 128, 128);  // 8421504
 const QColor kReadyBottom = QColor(78, 78, 78);  // 5131854
+const QColor kFailedTop = QColor(255, 214, 0);
+const QColor kFailedBottom = QColor(196, 140, 0);
+constexpr const char* kStateHint = " Состояние хроматографа ";
+constexpr const char* kTimeHint = " Время с начала цикла ";
 
 using library::ui::fixed_text;
 using library::ui::q;
+
+QString clock_text(const library::LocalTime& t) {
+    return QString::asprintf("%02d:%02d:%02d", t.hour, t.minute, t.second);
+}
 
 QString work_mode_button_hint(int period) {
     return " Режим работы по времени с интервалом " + QString::number(period) + " сек";
@@ -86,6 +99,9 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                                      QString::fromStdString(topic));
     };
     settings_menus_->rig_changed = [this] { workstation_.restart_wits(); };
+    settings_menus_->table_font_changed = [this](const std::string& family, int point_size) {
+        table_page_->apply_font(q(family), point_size);
+    };
     settings_menus_->totalizer().on_reconnect = [this] {
         if (auto* reader = workstation_.totalizer_thread()) {
             reader->request_reconnect();
@@ -114,12 +130,19 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                              [this] { return display::ui::PlotStyle::from(settings_); },
                              [this] { return system_.gases().count(); }, this),
                          "История");
+    gas_log_rows_ =
+        std::make_unique<TableGasLogRows>(system_.results_text().table(), &system_.gases());
+    gas_log_page_ =
+        new display::ui::GasLogPage(*gas_log_rows_, &system_.link().totalizer_log(), this);
+    connect(gas_log_page_, &display::ui::GasLogPage::print_requested, this, [this] {
+        print_gas_log_page(*gas_log_page_, settings_, system_.settings_path(), operator_);
+    });
+    PageControl1->addTab(gas_log_page_, "Каротаж");
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
-    const QFontMetrics fm(statusBar()->font());
-    statusBar()->setFixedHeight(fm.height() + 6);
-    statusBar()->setSizeGripEnabled(true);
+    status_bar_ = new WorkstationStatusBar(workstation_.status(), this);
+    setStatusBar(status_bar_);
 
     MainTimer = new QTimer(this);
     MainTimer->setInterval(kTimerMs);
@@ -132,13 +155,15 @@ TVetraMainForm::~TVetraMainForm() {
     MainTimer->stop();
     system_.mode_changed = nullptr;
     workstation_.finish();
-    save_placement();
+    if (!shut_down_) {
+        save_placement();
+    }
 }
 
 // --- layout -------------------------------------------------------------------------------
 
 void TVetraMainForm::build_menus() {
-    QMenu* chromatograph = menuBar()->addMenu("Хроматограф");
+    QMenu* chromatograph = menuBar()->addMenu("&Хроматограф");
     chromatograph->setObjectName("menuChromatograph");
 
     // "Запуск" and the mode items live on the tool bar; the menu only keeps them hidden.
@@ -156,13 +181,13 @@ void TVetraMainForm::build_menus() {
         connect(mode_actions_[i], &QAction::triggered, this,
                 [this, mode] { MenuSelectWorkMode(mode); });
     }
-    mProgrev = chromatograph->addAction("Запуск прогрева колонок...", this,
+    mProgrev = chromatograph->addAction("Запуск &прогрева колонок...", this,
                                         &TVetraMainForm::mProgrevClick);
     mProgrev->setObjectName("mProgrev");
     chromatograph->addAction("Порог срабатывания...", settings_menus_, &SettingsMenus::N7Click)
         ->setVisible(false);
     chromatograph->addSeparator();
-    QAction* exit = chromatograph->addAction("Выход из программы", this, &QWidget::close);
+    QAction* exit = chromatograph->addAction("Вы&ход из программы", this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
     connect(chromatograph, &QMenu::aboutToShow, this, [this] {
         const int mode_numbers[4] = {control::kContinuous, control::kByTime, control::kManual,
@@ -174,19 +199,19 @@ void TVetraMainForm::build_menus() {
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(f5, &QShortcut::activated, this, &TVetraMainForm::MenuStart);
 
-    QMenu* setup = menuBar()->addMenu("Настройка");
-    setup->addAction("Общие настройки...", settings_menus_, &SettingsMenus::MenuProgrammConf);
-    setup->addAction("Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
+    QMenu* setup = menuBar()->addMenu("&Настройка");
+    setup->addAction("&Общие настройки...", settings_menus_, &SettingsMenus::MenuProgrammConf);
+    setup->addAction("&Рабочие настройки...", settings_menus_, &SettingsMenus::MenuVetraOpt)
         ->setShortcut(QKeySequence(Qt::Key_F11));
-    setup->addAction("Время выхода газов", this, &TVetraMainForm::N13Click);
-    setup->addAction("Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
+    setup->addAction("&Время выхода газов", this, &TVetraMainForm::N13Click);
+    setup->addAction("&Калибровка хроматографа...", this, &TVetraMainForm::MenuEtalon);
 
-    QMenu* help = menuBar()->addMenu("Справка");
-    QAction* contents = help->addAction("Вызов справки");
+    QMenu* help = menuBar()->addMenu("&Справка");
+    QAction* contents = help->addAction("&Вызов справки");
     contents->setShortcut(QKeySequence(Qt::Key_F1));
     connect(contents, &QAction::triggered, this, [this] { reports::ui::show_help_contents(this); });
     help->addSeparator();
-    help->addAction("О программе...", this, &TVetraMainForm::MenuAbout);
+    help->addAction("&О программе...", this, &TVetraMainForm::MenuAbout);
 }
 
 void TVetraMainForm::build_tool_bar() {
@@ -198,6 +223,7 @@ void TVetraMainForm::build_tool_bar() {
     palette.setColor(QPalette::Window, QColor(0xEC, 0xEC, 0xE6));
     bar->setPalette(palette);
     bar->setAutoFillBackground(true);
+    bar->setStyleSheet(kToolBarStyle);
     addToolBar(Qt::TopToolBarArea, bar);
 
     ToolButton1 = tool_button("  Запуск  ", " Запуск хроматографа в ручном режиме ", bar);
@@ -244,8 +270,8 @@ void TVetraMainForm::build_tool_bar() {
     indicator(indiWorkMode, "indiWorkMode", "  Прогрев колонок 3 из 3  ",
               " Текущий режим работы \r\n Для выбора режима используйте кнопки \"Н\", \"В\", "
               "\"Р\" и \"Г\" ");
-    indicator(indiCurMode, "indiCurMode", "  Р А Б О Т А  ", " Состояние хроматографа ");
-    indicator(indiTime, "indiTime", " 00000 с. ", " Время с начала цикла ");
+    indicator(indiCurMode, "indiCurMode", "  Н Е Т  С В Я З И  ", kStateHint);
+    indicator(indiTime, "indiTime", " 00000 с. ", kTimeHint);
 }
 
 // --- start-up and shut-down ---------------------------------------------------------------
@@ -253,7 +279,7 @@ void TVetraMainForm::build_tool_bar() {
 void TVetraMainForm::start_up() {
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
-    new TableReports(*table_page_, workstation_, settings_, operator_);
+    new TableReports(*table_page_, workstation_, system_.gases(), settings_, operator_);
     set_panel_visibility();
     show_mode();
     if (options_.setup_wizard && settings_.first_start) {
@@ -280,7 +306,12 @@ void TVetraMainForm::start_up() {
         show_state();
         show_mode();
     }));
-    connections_.emplace_back(system_.cycle_finished.connect([this](int) {
+    connections_.emplace_back(system_.cycle_finished.connect([this](int status) {
+        if (status != analysis::kStatusNoError && status != analysis::kStatusClosingFrame) {
+            failure_ =
+                "Цикл прерван: сбой обмена с хроматографом (код " + QString::number(status) + ")";
+            failure_time_ = clock_text(system_.clock().local_now());
+        }
         show_state();
         // The last gases may be computed as the cycle closes, with no new point to notice.
         refresh_chromatogram(true);
@@ -352,9 +383,14 @@ void TVetraMainForm::shut_down() {
     MainTimer->stop();
     settings_.win_width = totalizer_chart_->width();
     settings_.win_mashtab = totalizer_chart_->span_index();
-    totalizer_chart_->save_to(system_.settings_path());
+    shut_down_ = true;
     std::string error;
-    if (!workstation_.shut_down(error)) {
+    // The chart, the placement and the table settings go into the one write of the settings.
+    const auto window_sections = [this](settings::IniFile& file) {
+        totalizer_chart_->save_settings(file);
+        write_placement(file);
+    };
+    if (!workstation_.shut_down(error, window_sections)) {
         operator_.show_message(error, "  ОШИБКА", library::MessageIcon::error);
     }
 }
@@ -373,6 +409,7 @@ void TVetraMainForm::load_placement() {
                                             first.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
     table_page_->load_settings(file);
+    gas_log_page_->load_settings(file);
     restored_ = p.width > 200 && p.height > 150 ? QRect(p.left, p.top, p.width, p.height) : first;
     setGeometry(restored_);
     if (p.state == 2) {
@@ -385,13 +422,18 @@ void TVetraMainForm::save_placement() {
     if (!file.open(system_.settings_path())) {
         return;
     }
+    write_placement(file);
+    (void)file.save();
+}
+
+void TVetraMainForm::write_placement(settings::IniFile& file) {
     // A window that was never shown restored has no normal geometry of its own yet.
     const QRect g = normalGeometry().isValid() ? normalGeometry() : restored_;
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     settings::save_placement(file, kPlacementSection,
                              {g.top(), g.left(), g.width(), g.height(), state});
     table_page_->save_settings(file);
-    (void)file.save();
+    gas_log_page_->save_settings(file);
 }
 
 // --- main timer ---------------------------------------------------------------------------
@@ -402,6 +444,8 @@ void TVetraMainForm::MainTimerTimer() {
         system_.on_timer_tick();
     } catch (const control::VetraError& e) {
         chromatogram_page_->show_error(e.what(), true);
+        show_failure(e.what());
+        status_bar_->refresh();
         return;
     }
 
@@ -425,17 +469,19 @@ void TVetraMainForm::MainTimerTimer() {
             seconds = system_.link().elapsed_seconds();
         }
         indiTime->SetCaption(QString::number(seconds) + " с.");
-    } else {
+    } else if (failure_.isEmpty()) {
         indiTime->SetCaption({});
     }
 
     refresh_chromatogram(false);
+    gas_log_page_->refresh();  // a new row shows at this tick, whichever page is open
     if (totalizer_chart_->isVisible()) {
         totalizer_chart_->refresh();
     }
     if (system_.state() == 0) {
         show_state();
     }
+    status_bar_->refresh();
 }
 
 QString TVetraMainForm::adc_indicator_text(int code, int range, int state, int mode) {
@@ -448,12 +494,34 @@ QString TVetraMainForm::adc_indicator_text(int code, int range, int state, int m
     return "АЦП=" + value + " ДИАП=" + QString::number(range) + "[" + QString::number(state) + "]";
 }
 
+// A failed start or a cycle that broke off leaves a word on the indicator and the time it
+// happened in the time field, never a bare colour, until the next cycle starts.
+void TVetraMainForm::show_failure(const std::string& message) {
+    failure_ = q(message);
+    failure_time_ = clock_text(system_.clock().local_now());
+    show_state();
+}
+
 void TVetraMainForm::show_state() {
     if (system_.state() == 0) {
+        if (!failure_.isEmpty()) {
+            failure_.clear();
+            set_hint(indiCurMode, kStateHint);
+            set_hint(indiTime, kTimeHint);
+        }
         indiCurMode->SetGradient(kWorkTop, kWorkBottom);
         indiCurMode->SetTextColour(Qt::white);
         indiCurMode->SetCaption((blink_ & 1) == 0 ? "Р А Б О Т А" : "");
         ++blink_;
+    } else if (!failure_.isEmpty()) {
+        const bool no_link =
+            failure_ == control::kLostConnectionMessage || failure_ == control::kNoAnswerMessage;
+        indiCurMode->SetGradient(kFailedTop, kFailedBottom);
+        indiCurMode->SetTextColour(Qt::black);
+        indiCurMode->SetCaption(no_link ? "Н Е Т  С В Я З И" : "О Ш И Б К А");
+        set_hint(indiCurMode, " Состояние хроматографа: " + failure_ + " ");
+        set_hint(indiTime, " Время сбоя ");
+        indiTime->SetCaption(failure_time_);
     } else {
         indiCurMode->SetGradient(kReadyTop, kReadyBottom);
         indiCurMode->SetTextColour(Qt::white);
@@ -493,6 +561,7 @@ void TVetraMainForm::MenuStart() {
         system_.start_analysis();
     } catch (const control::VetraError& e) {
         chromatogram_page_->show_error(e.what(), false);
+        show_failure(e.what());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QRect>
 #include <boost/signals2/connection.hpp>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,11 +24,13 @@ class VetraSystem;
 }
 namespace vetra::settings {
 class GlobalSettings;
-}
+class IniFile;
+}  // namespace vetra::settings
 namespace vetra::library {
 class Operator;
 }
 namespace vetra::display::ui {
+class GasLogPage;
 class TotalizerChartPanel;
 class TotalizerReadingPanel;
 }  // namespace vetra::display::ui
@@ -46,6 +49,8 @@ namespace vetra::app::ui {
 
 class ChromatogramPage;
 class SettingsMenus;
+class TableGasLogRows;
+class WorkstationStatusBar;
 
 struct MainFormOptions {
     std::string program_dir;          // with a trailing separator
@@ -79,6 +84,8 @@ public:
     QString time_text() const;
     QString adc_text() const;
     QString totalizer_text() const;
+    WorkstationStatusBar* status_bar() const { return status_bar_; }
+    Workstation& workstation() { return workstation_; }
 
     // The ADC indicator: code in hexadecimal (mode 0) or decimal (mode 1), range and state.
     static QString adc_indicator_text(int code, int range, int state, int mode);
@@ -92,10 +99,12 @@ private:
     void start_up();
     void shut_down();
     void save_placement();
+    void write_placement(settings::IniFile& file);
     void load_placement();
 
     void show_mode();
     void show_state();
+    void show_failure(const std::string& message);
     void set_panel_visibility();
     void refresh_chromatogram(bool force);
     bool confirm_close();
@@ -114,8 +123,11 @@ private:
     Workstation workstation_;
 
     int blink_ = 0;
+    QString failure_;  // what ended the last cycle or start badly; empty after a good one
+    QString failure_time_;
     bool ending_session_ = false;
-    QRect restored_;  // the placement's normal rectangle, for a window shown maximised
+    bool shut_down_ = false;  // the close wrote the placement with the settings
+    QRect restored_;          // the placement's normal rectangle, for a window shown maximised
 
     QTimer* MainTimer = nullptr;
     QAction* mProgrev = nullptr;
@@ -136,8 +148,11 @@ private:
     QTabWidget* PageControl1 = nullptr;
     ChromatogramPage* chromatogram_page_ = nullptr;
     storage::ui::TTablePage* table_page_ = nullptr;
+    std::unique_ptr<TableGasLogRows> gas_log_rows_;
+    display::ui::GasLogPage* gas_log_page_ = nullptr;
     QPointer<analysis::ui::TGazTimeForm> gaz_time_form_;
     SettingsMenus* settings_menus_ = nullptr;
+    WorkstationStatusBar* status_bar_ = nullptr;
     QPointer<analysis::ui::TEtalonForm> etalon_form_;
     std::vector<boost::signals2::scoped_connection> connections_;
 };

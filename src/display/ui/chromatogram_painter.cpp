@@ -209,12 +209,15 @@ void PlotPainter::choose_top() {
 void PlotPainter::grid() {
     p_.setPen(pen(foreground_, 1, Qt::DotLine));
     const int divisions = std::max(1, style_.vertical_grid);
+    // At a large font or on a low plot the labels would run together: every n-th only.
+    const int value_stride = tick_label_stride(
+        static_cast<double>(area_.bottom() - area_.top()) / divisions, line_ + h_ / 2.0);
     for (int c = 1; c <= divisions; ++c) {
         const double value = bottom_ + c * (in_use_ - bottom_) / divisions;
         const int y = y_of(value);
         p_.setPen(pen(foreground_, 1, Qt::DotLine));
         p_.drawLine(area_.left(), y, area_.right(), y);
-        if (!plot_.compact) {
+        if (!plot_.compact && c % value_stride == 0) {
             const int text_top = std::max(rect_.top(), y - line_ / 2);
             text_at(rect_.left() + h_, text_top, value_label(value), foreground_);
         }
@@ -225,6 +228,11 @@ void PlotPainter::grid() {
     // The picture is saved from the history's thinned copy: R div 2 samples make one point.
     const int thinning = options_.picture ? std::max(1, rate / 2) : 1;
     int drawn = std::numeric_limits<int>::min();
+    const double line_spacing = static_cast<double>(step) * rate / thinning *
+                                (area_.right() - area_.left()) / static_cast<double>(span_);
+    const QString widest = QString::number(static_cast<qint64>(style_.screen_seconds));
+    const std::int64_t time_stride =
+        tick_label_stride(line_spacing, p_.fontMetrics().horizontalAdvance(widest) + 2.0 * h_);
     for (std::int64_t t = 0; t <= style_.screen_seconds; t += step) {
         const double index = std::round(static_cast<double>(t) * rate / thinning);
         if (index > static_cast<double>(span_)) {
@@ -247,7 +255,8 @@ void PlotPainter::grid() {
         drawn = x;
         p_.setPen(pen(foreground_, 1, Qt::DotLine));
         p_.drawLine(x, area_.top(), x, area_.bottom());
-        if (!plot_.compact && t != 0 && t != style_.screen_seconds) {
+        if (!plot_.compact && t != 0 && t != style_.screen_seconds &&
+            (t / step) % time_stride == 0) {
             const QString label = QString::number(static_cast<qint64>(t));
             text_at(x - p_.fontMetrics().horizontalAdvance(label) / 2, area_.bottom() + h_ / 2,
                     label, foreground_);
@@ -393,12 +402,13 @@ void PlotPainter::hatch(const GasWindow& w, const QColor& colour) {
 // Labels and the compact legend need no match with the gas list: only the window marks do.
 void PlotPainter::result_labels() {
     const QFontMetrics fm = p_.fontMetrics();
+    std::vector<const GasWindow*> shown;
+    std::vector<LabelBox> boxes;
     for (const GasWindow& w : plot_.windows) {
         if (!w.has_result || w.start >= w.end) {
             continue;
         }
-        const QString text = QString::fromStdString(w.value_text);
-        const int width = fm.horizontalAdvance(text) + 2;
+        const int width = fm.horizontalAdvance(QString::fromStdString(w.value_text)) + 2;
         const int centre = (x_of(w.start) + x_of(w.end)) / 2;
         int left = centre - width / 2;
         int top = y_of(w.level) - (4 * line_) / 3;
@@ -406,7 +416,15 @@ void PlotPainter::result_labels() {
                           std::max(area_.left() + scale_ + 1, area_.right() - width - 2 * scale_));
         top = std::clamp(top, area_.top() + 1,
                          std::max(area_.top() + 1, area_.bottom() - line_ - 2 * scale_));
-        const QRect box(left, top, width, line_);
+        shown.push_back(&w);
+        boxes.push_back({left, top, width, line_});
+    }
+    // Close peaks of small gases would print their values over each other.
+    separate_labels(boxes, area_.top() + 1, area_.bottom() - 2 * scale_);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const GasWindow& w = *shown[i];
+        const QString text = QString::fromStdString(w.value_text);
+        const QRect box(boxes[i].left, boxes[i].top, boxes[i].width, boxes[i].height);
         const QColor colour = to_qcolor(w.colour);
         p_.fillRect(box, tint_of(colour));
         p_.setPen(pen(colour));

@@ -4,13 +4,20 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+
+#include "library/number_text.h"
 
 namespace vetra::display::ui {
 namespace {
 
-constexpr double kFullScale = 10.0;
-constexpr int kLabelRows = 14;  // room for the time labels above and below the strip
+// Above the strip the value labels and the time of its top, below it the time of its
+// bottom: the strip inside `rect` for a font.
+QRect strip_in(const QRect& rect, const QFont& font) {
+    const int row = QFontMetrics(font).height() + 2;
+    return rect.adjusted(2, 2 * row, -2, -row);
+}
 
 QString clock_text(library::DayNumber t) {
     const library::LocalTime l = library::from_day_number(t + 0.5 * library::kSecondInDays);
@@ -20,44 +27,82 @@ QString clock_text(library::DayNumber t) {
     return QString::fromLatin1(text);
 }
 
-}  // namespace
+QString value_text(double v) {
+    QString text = QString::number(v, 'g', 4);
+    text.replace('.', QChar(library::decimal_separator()));
+    return text;
+}
 
-void paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
-                           double span_days, double offset_days, const StripStyle& style,
-                           std::optional<library::DayNumber> cursor) {
-    p.fillRect(rect, style.background);
-    const QRect strip = rect.adjusted(2, kLabelRows, -2, -kLabelRows);
-    if (strip.width() < 4 || strip.height() < 4) {
-        return;
-    }
+// The labelled lines across the strip; labels thin out to every second or fifth line when
+// they would run together.
+void paint_value_grid(QPainter& p, const QRect& strip, const QRect& label_row,
+                      const StripScale& scale) {
     const double w = strip.width() - 1;
-    const auto x_of = [&](float v) {
-        return strip.left() + std::clamp(static_cast<double>(v) / kFullScale, 0.0, 1.0) * w;
-    };
-
+    const int lines = static_cast<int>(std::lround(scale.full / scale.step));
     p.setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
-    const int divisions = std::clamp(style.value_divisions, 1, 20);
-    for (int i = 0; i <= divisions; ++i) {
-        const double x = strip.left() + w * i / divisions;
+    for (int i = 1; i < lines; ++i) {
+        const double x = strip.left() + w * i / lines;
         p.drawLine(QPointF(x, strip.top()), QPointF(x, strip.bottom()));
     }
-    p.setPen(QColor(120, 120, 120));
-    p.drawRect(strip.adjusted(0, 0, -1, -1));
-
-    const auto window = strip_window(log, span_days, offset_days);
-    if (!window) {
-        return;
+    const QFontMetrics fm(p.font());
+    const int widest = fm.horizontalAdvance(value_text(scale.full)) + fm.averageCharWidth();
+    int every = 1;
+    for (const int n : {1, 2, 5, 10}) {
+        every = n;
+        if (w * n / lines >= widest) {
+            break;
+        }
     }
     p.setPen(Qt::darkGray);
-    const QRect top_row(strip.left(), rect.top(), strip.width(), kLabelRows);
-    p.drawText(top_row, Qt::AlignLeft | Qt::AlignVCenter, "0");
-    p.drawText(top_row, Qt::AlignRight | Qt::AlignVCenter, "10");
-    p.drawText(top_row, Qt::AlignCenter, clock_text(window->begin));
-    p.drawText(QRect(rect.left(), strip.bottom() + 1, rect.width(), kLabelRows), Qt::AlignCenter,
-               clock_text(window->end));
+    for (int i = 0; i <= lines; i += every) {
+        const QString text = value_text(i * scale.step);
+        const int x = strip.left() + static_cast<int>(std::lround(w * i / lines));
+        const int tw = fm.horizontalAdvance(text);
+        const int left = std::clamp(x - tw / 2, label_row.left(), label_row.right() - tw);
+        p.drawText(QRect(left, label_row.top(), tw + 1, label_row.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}
 
-    const std::vector<StripLine> lines =
-        strip_lines(log, *window, strip.height(), style.gap_seconds * library::kSecondInDays);
+}  // namespace
+
+StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
+                                 double span_days, double offset_days, const StripStyle& style,
+                                 std::optional<library::DayNumber> cursor) {
+    p.fillRect(rect, style.background);
+    const QRect strip = strip_in(rect, p.font());
+    const int row = QFontMetrics(p.font()).height() + 2;
+    if (strip.width() < 4 || strip.height() < 4) {
+        return strip_scale(style.scale_index, 0.0);
+    }
+    const auto window = strip_window(log, span_days, offset_days);
+    std::vector<StripLine> lines;
+    float largest = 0.0f;
+    if (window) {
+        lines =
+            strip_lines(log, *window, strip.height(), style.gap_seconds * library::kSecondInDays);
+        for (const StripLine& l : lines) {
+            largest = l.any ? std::max(largest, l.max) : largest;
+        }
+    }
+    const StripScale scale = strip_scale(style.scale_index, largest);
+    const double w = strip.width() - 1;
+    const auto x_of = [&](float v) {
+        return strip.left() + std::clamp(static_cast<double>(v) / scale.full, 0.0, 1.0) * w;
+    };
+
+    // The value labels above the strip, the times of its ends below it.
+    paint_value_grid(p, strip, QRect(strip.left(), rect.top(), strip.width(), row), scale);
+    p.setPen(QColor(120, 120, 120));
+    p.drawRect(strip.adjusted(0, 0, -1, -1));
+    if (!window) {
+        return scale;
+    }
+    p.setPen(Qt::darkGray);
+    p.drawText(QRect(rect.left(), rect.top() + row, rect.width(), row), Qt::AlignCenter,
+               clock_text(window->begin));
+    p.drawText(QRect(rect.left(), strip.bottom() + 1, rect.width(), row), Qt::AlignCenter,
+               clock_text(window->end));
     p.setPen(QPen(style.curve, std::max(1, style.curve_width)));
     QPolygonF run;
     run.reserve(2 * static_cast<int>(lines.size()));
@@ -91,6 +136,7 @@ void paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::Total
         p.setPen(QPen(Qt::red, 1));
         p.drawLine(QPointF(strip.left(), y), QPointF(strip.right(), y));
     }
+    return scale;
 }
 
 TTotalizerChart::TTotalizerChart(QWidget* parent) : QWidget(parent) {
@@ -115,7 +161,7 @@ void TTotalizerChart::set_offset(double days) {
 }
 
 QRect TTotalizerChart::strip_rect() const {
-    return rect().adjusted(2, kLabelRows, -2, -kLabelRows);
+    return strip_in(rect(), font());
 }
 
 std::optional<std::size_t> TTotalizerChart::cursor_record() const {
@@ -154,7 +200,8 @@ void TTotalizerChart::pbSummChartDblClick() {
 void TTotalizerChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
     static const analysis::TotalizerLog kEmpty;
-    paint_totalizer_strip(p, rect(), log_ ? *log_ : kEmpty, span_, offset_, style_, cursor_);
+    shown_scale_ =
+        paint_totalizer_strip(p, rect(), log_ ? *log_ : kEmpty, span_, offset_, style_, cursor_);
 }
 
 void TTotalizerChart::mousePressEvent(QMouseEvent* event) {

@@ -15,16 +15,17 @@ struct StripStyle {
     QColor curve = Qt::black;
     int curve_width = 1;
     QColor background = Qt::white;
-    int value_divisions = 5;  // grid lines across 0..10
-    double gap_seconds = 5;   // records further apart are not joined
+    int scale_index = 0;     // automatic, or one of the fixed scales
+    double gap_seconds = 5;  // records further apart are not joined
 };
 
 // Paints `span` days of the log ending `offset` days before its newest record: time runs
-// down the rect (newest at the bottom), the value 0..10 across it. One min/max pair per
-// pixel line, so any span of a full log paints in the same short time.
-void paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
-                           double span_days, double offset_days, const StripStyle& style,
-                           std::optional<library::DayNumber> cursor);
+// down the rect (newest at the bottom), the value across it on the scale of the style
+// (returned). One min/max pair per pixel line, so any span of a full log paints in the same
+// short time.
+StripScale paint_totalizer_strip(QPainter& p, const QRect& rect, const analysis::TotalizerLog& log,
+                                 double span_days, double offset_days, const StripStyle& style,
+                                 std::optional<library::DayNumber> cursor);
 
 // The totalizer chart "pbSummChart": draws the log in place (it is never copied), places a
 // cursor at a click and returns to the newest readings on a double click.
@@ -43,6 +44,8 @@ public:
     std::optional<library::DayNumber> cursor() const { return cursor_; }
     // The record under the cursor, if any.
     std::optional<std::size_t> cursor_record() const;
+    // The value axis of the last paint.
+    StripScale shown_scale() const { return shown_scale_; }
 
     // Where a click on row `y` puts the cursor.
     void pbSummChartClick(int y);
@@ -65,6 +68,7 @@ private:
     double span_ = 10 * library::kSecondInDays;
     double offset_ = 0.0;
     std::optional<library::DayNumber> cursor_;
+    StripScale shown_scale_;
 };
 
 }  // namespace vetra::display::ui

@@ -90,7 +90,18 @@ TotalizerChartPanel::TotalizerChartPanel(QWidget* parent) : QGroupBox("Газо�
     for (int i = 0; i < kTotalizerSpanCount; ++i) {
         ComboBox1->addItem(QString::fromUtf8(totalizer_span_text(i)));
     }
-    column->addWidget(ComboBox1);
+    ComboBox1->setToolTip("Время на графике");
+    cbScale = new QComboBox(this);
+    cbScale->setObjectName("cbScale");
+    for (int i = 0; i < kTotalizerScaleCount; ++i) {
+        cbScale->addItem(QString::fromUtf8(totalizer_scale_text(i)));
+    }
+    cbScale->setToolTip("Шкала: по показаниям на графике или постоянная");
+    auto* lists = new QHBoxLayout();
+    lists->setSpacing(3);
+    lists->addWidget(ComboBox1, 1);
+    lists->addWidget(cbScale, 1);
+    column->addLayout(lists);
 
     auto* area = new QHBoxLayout();
     area->setSpacing(1);
@@ -117,6 +128,11 @@ TotalizerChartPanel::TotalizerChartPanel(QWidget* parent) : QGroupBox("Газо�
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this,
             &TotalizerChartPanel::ComboBox1Change);
+    connect(cbScale, &QComboBox::currentIndexChanged, this, [this](int index) {
+        StripStyle s = pbSummChart->style();
+        s.scale_index = std::max(0, index);
+        pbSummChart->set_style(s);
+    });
     connect(sbar, &QScrollBar::valueChanged, this, &TotalizerChartPanel::sbarVertScroll);
     connect(pbSummChart, &TTotalizerChart::cursor_moved, this, &TotalizerChartPanel::show_cursor);
     connect(pbSummChart, &TTotalizerChart::back_to_newest, this, [this] {
@@ -252,21 +268,25 @@ void TotalizerChartPanel::save_to(const std::string& settings_path) const {
 
 void TotalizerChartPanel::load_settings(const settings::IniFile& file) {
     StripStyle s = pbSummChart->style();
-    s.value_divisions =
-        std::clamp(file.read_integer(kChartSection, "grid", s.value_divisions), 1, 20);
     s.gap_seconds = std::clamp(
         file.read_integer(kChartSection, "gap_seconds", static_cast<int>(s.gap_seconds)), 1, 86400);
     if (const auto c = parse_colour_name(file.read_string(kCurveSection, "color", ""))) {
         s.curve = to_qcolor(*c);
     }
     s.curve_width = std::clamp(file.read_integer(kCurveSection, "width", s.curve_width), 1, 10);
+    s.scale_index = file.read_integer(kChartSection, "scale", s.scale_index);
+    if (s.scale_index < 0 || s.scale_index >= kTotalizerScaleCount) {
+        s.scale_index = 0;
+    }
     pbSummChart->set_style(s);
+    const QSignalBlocker block(cbScale);
+    cbScale->setCurrentIndex(s.scale_index);
 }
 
 void TotalizerChartPanel::save_settings(settings::IniFile& file) const {
     const StripStyle& s = pbSummChart->style();
-    file.write_integer(kChartSection, "grid", s.value_divisions);
     file.write_integer(kChartSection, "gap_seconds", static_cast<int>(s.gap_seconds));
+    file.write_integer(kChartSection, "scale", s.scale_index);
     const QColor c = s.curve;
     write_curve_settings(file, c.red() | c.green() << 8 | c.blue() << 16, s.curve_width);
 }

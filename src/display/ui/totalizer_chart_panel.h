@@ -59,6 +59,7 @@ public:
 
     TTotalizerChart* chart() const { return pbSummChart; }
     QComboBox* span_list() const { return ComboBox1; }
+    QComboBox* scale_list() const { return cbScale; }
     QScrollBar* scroll_bar() const { return sbar; }
     // "Время: ...", "Глубина: ...", "Сумм. газ: ..." as shown.
     QString cursor_text() const;
@@ -71,6 +72,7 @@ private:
 
     const analysis::TotalizerLog* log_ = nullptr;
     QComboBox* ComboBox1 = nullptr;
+    QComboBox* cbScale = nullptr;
     TTotalizerChart* pbSummChart = nullptr;
     QScrollBar* sbar = nullptr;
     QLabel* cursor_time_ = nullptr;

@@ -25,6 +25,16 @@ QMessageBox::Icon box_icon(MessageIcon icon) {
 
 }  // namespace
 
+QWidget* QtOperator::box_parent() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    return parent_;
+}
+
 // Qt has no tone of a given pitch; the system's bell is the nearest there is.
 void QtOperator::beep(int, int) {
     QApplication::beep();
@@ -33,13 +43,13 @@ void QtOperator::beep(int, int) {
 void QtOperator::show_message(const std::string& text, const std::string& caption,
                               MessageIcon icon) {
     QMessageBox box(box_icon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, parent_);
+                    QMessageBox::Ok, box_parent());
     box.exec();
 }
 
 bool QtOperator::ask_yes_no(const std::string& text, const std::string& caption) {
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, box_parent());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+
+class QLineEdit;
+class QWidget;
 #include <optional>
 #include <string>
 
@@ -20,5 +23,11 @@ std::optional<int> int_of(const QString& text);
 // The float reading of the settings: ',' or '.', the leading number, 0 when there is none;
 // an empty field keeps `old`.
 double float_of(const QString& text, double old);
+
+// A pasted line break or other control character becomes a blank as it arrives, so a
+// one-line field never holds text that would break a settings or report file.
+void keep_single_line(QLineEdit* edit);
+// The same for every one-line field under `root` (editable combo boxes too).
+void keep_single_line_fields(QWidget* root);
 
 }  // namespace vetra::library::ui

@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "library/ui/screen_fit.h"
+
 namespace vetra::reports::ui {
 namespace {
 
@@ -21,7 +23,7 @@ QString topic_path(const QString& topic) {
 THelpForm::THelpForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("THelpForm");
     setWindowTitle("Справка");
-    resize(760, 640);
+    resize(library::ui::within_screen(this, {760, 640}));
     browser_ = new QTextBrowser(this);
     browser_->setObjectName("browser");
     browser_->setSearchPaths({QStringLiteral(":/help")});

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QRawFont>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -22,59 +24,79 @@ inline constexpr double kCmPerInchReciprocal = 0.39370078740157477;
 struct PrintOptions {
     QString title;
     QStringList head;          // the table head, one line each
-    double max_cell_cm = 2.0;  // a column is never wider
+    double max_cell_cm = 2.0;  // a column is never wider (the repeated ones excepted)
     int font_size = 10;
     int alignment = 1;  // data cells: 0 left, 1 right, 2 centre
 };
 
-// The printed table laid out for one paint device: heading, column widths from the texts of
-// every cell, row height. Printing and the preview draw it with the same routine, and only
-// the rows inside the window being drawn are read, so a page costs what it shows.
+// The printed table cut into pages. The repeated columns (depth and date) and the header
+// row are on every page; the other columns go in groups as wide as a page allows, and all
+// row pages of one group come before the next group. Every page has "стр. N из M" at its
+// foot and the first page of each group the heading. Column widths come from the header and
+// a sample of rows and every row has the same height, so the pages follow by arithmetic and
+// a page is drawn only when it is shown or printed: the cost of a page does not depend on
+// the length of the table.
 class TableDocument {
 public:
-    // `unit` is the device's pixels per centimetre; `page_width` in the device's pixels.
-    TableDocument(const storage::TableText& table, PrintOptions options, double unit,
-                  int page_width, QPaintDevice* device);
+    // `unit` is the device's pixels per centimetre; `page` the printable area in its pixels.
+    TableDocument(const storage::TableText& table, PrintOptions options, double unit, QSize page,
+                  const QPaintDevice* device);
 
-    // Measures every cell; `tick` is asked after each block of rows and may cancel.
-    // False when cancelled.
-    bool measure(const std::function<bool(int row, int rows)>& tick = {});
-
-    qint64 height() const { return height_; }
-    int page_width() const { return page_width_; }
-    int columns() const { return static_cast<int>(widths_.size()); }
+    int page_count() const { return row_pages_ * groups(); }
+    QSize page_size() const { return page_; }
+    int groups() const { return static_cast<int>(groups_.size()); }
+    int row_pages() const { return row_pages_; }
+    int repeated_columns() const { return repeated_; }
     int column_width(int column) const { return widths_[static_cast<std::size_t>(column)]; }
     int row_height() const { return row_height_; }
-    qint64 table_top() const { return table_top_; }
+    // The table columns page `page` shows, repeated ones first.
+    std::vector<int> page_columns(int page) const;
+    // The data rows (table rows from 1) page `page` shows: first and one past the last.
+    std::pair<int, int> page_rows(int page) const;
 
-    // Draws the document from `top` down over `span` pixels at the painter's origin.
-    void render(QPainter& p, qint64 top, qint64 span) const;
+    // Draws page `page` (from 0) with its top left corner at the painter's origin.
+    void render_page(QPainter& p, int page) const;
 
-    // Where a page starting at `top` and `page` pixels high ends: before the first row it
-    // would cut, so no row is split between two pages (unless a row is taller than a page).
-    qint64 page_end(qint64 top, qint64 page) const;
-
-    static QFont font(int point_size);
+    static QString page_label(int page, int pages);
+    // Texts as placed glyphs (fast, for printers and the screen) or as text a vector file
+    // keeps as text (SVG).
+    void set_glyph_runs(bool on) { glyph_runs_ = on; }
 
 private:
+    void lay_out(const QPaintDevice* device);
     void draw_heading(QPainter& p) const;
-    void draw_row(QPainter& p, int row, int y) const;
+    void draw_rows(QPainter& p, const std::vector<int>& columns, int first, int last, int y) const;
+    void draw_cell_text(QPainter& p, const QString& text, const QRect& box,
+                        Qt::Alignment alignment) const;
+    QFont pixel_font(double point_size) const;
 
     const storage::TableText& table_;
     PrintOptions options_;
     double unit_;
-    int page_width_;
-    QPaintDevice* device_;
+    QSize page_;
+    double pixels_per_point_ = 1;
+    QFont cell_font_;
+    QRawFont raw_;
+    // Glyph and advance of the characters seen so far, so a cell's text is placed without
+    // shaping it again (digits, separators, Cyrillic: nothing here needs shaping).
+    mutable std::vector<quint32> glyphs_;
+    mutable std::vector<qreal> advances_;
     std::vector<int> widths_;
-    int row_height_ = 0;
-    int max_cell_ = 0;
-    qint64 table_top_ = 0;
-    qint64 height_ = 0;
+    std::vector<std::vector<int>> groups_;  // the columns after the repeated ones, by page
+    int repeated_ = 1;
+    int row_height_ = 1;
+    int ascent_ = 0;
+    int left_ = 0;
+    int table_top_ = 0;   // on the first page of a group, below the heading
+    int other_top_ = 0;   // on the other pages
+    int first_rows_ = 1;  // data rows on the first page of a group
+    int other_rows_ = 1;  // and on every other
+    int row_pages_ = 1;
+    bool glyph_runs_ = true;
 };
 
-// Prints the document on the printer's pages: the one drawing continues from page to page,
-// so the heading is on the first page only. `tick` (pages done, pages) may cancel. False
-// when nothing or not everything was printed.
+// Prints the document's pages. `tick` (pages done, pages) may cancel. False when nothing or
+// not everything was printed.
 bool print_document(const storage::TableText& table, const PrintOptions& options, QPrinter& printer,
                     const std::function<bool(int done, int total)>& tick = {});
 

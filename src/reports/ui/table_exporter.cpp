@@ -3,9 +3,12 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
+#include <QVariant>
 #include <QWidget>
 #include <climits>
 
@@ -22,15 +25,28 @@ constexpr const char* kTableChangedText =
 
 }  // namespace
 
+void ExportControls::set_running(bool running) const {
+    if (bar) {
+        bar->setVisible(running);
+    }
+    if (button) {
+        button->setVisible(!running);
+    }
+    if (cancel) {
+        cancel->setVisible(running);
+    }
+}
+
 TableExporter::TableExporter(const storage::TableText& table, ExportControls controls,
                              std::string path, library::Operator& op, DocumentOpener opener,
-                             QObject* parent)
+                             SheetLayout layout, QObject* parent)
     : QObject(parent),
       table_(table),
       controls_(controls),
       path_(std::move(path)),
       operator_(op),
-      opener_(std::move(opener)) {}
+      opener_(std::move(opener)),
+      layout_(std::move(layout)) {}
 
 TableExporter::~TableExporter() {
     if (feed_) {
@@ -49,13 +65,9 @@ void TableExporter::start() {
     if (controls_.bar) {
         controls_.bar->setRange(0, static_cast<int>(maximum / scale_));
         controls_.bar->setValue(0);
-        controls_.bar->show();
     }
-    if (controls_.button) {
-        controls_.button->hide();
-    }
+    controls_.set_running(true);
     if (controls_.cancel) {
-        controls_.cancel->show();
         connect(controls_.cancel, &QAbstractButton::clicked, this, &TableExporter::cancel);
     }
 
@@ -67,8 +79,9 @@ void TableExporter::start() {
     feeder_->start(0);
 
     worker_ = std::jthread([this] {
-        ExportOutcome outcome =
-            export_table(*feed_, *back_end_, path_, [this](std::int64_t position, std::int64_t) {
+        ExportOutcome outcome = export_table(
+            *feed_, *back_end_, path_,
+            [this](std::int64_t position, std::int64_t) {
                 position_ = position;
                 // One repaint request in flight at a time, however fast the rows go.
                 if (!progress_posted_.exchange(true)) {
@@ -76,7 +89,8 @@ void TableExporter::start() {
                         this, [this] { show_progress(position_); }, Qt::QueuedConnection);
                 }
                 return !feed_->cancelled();
-            });
+            },
+            layout_);
         QMetaObject::invokeMethod(
             this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
     });
@@ -107,9 +121,7 @@ void TableExporter::feed() {
         for (; next_row_ < end; ++next_row_) {
             RowFeed::Row row;
             row.reserve(static_cast<std::size_t>(columns_));
-            for (int c = 0; c < columns_; ++c) {
-                row.push_back(table_.cell_text(next_row_, c));
-            }
+            table_.row_cells(next_row_, row);
             block.push_back(std::move(row));
         }
         feed_->push(std::move(block));
@@ -133,14 +145,8 @@ void TableExporter::finish(ExportOutcome outcome) {
     if (worker_.joinable()) {
         worker_.join();
     }
-    if (controls_.bar) {
-        controls_.bar->hide();
-    }
-    if (controls_.button) {
-        controls_.button->show();
-    }
+    controls_.set_running(false);
     if (controls_.cancel) {
-        controls_.cancel->hide();
         disconnect(controls_.cancel, nullptr, this, nullptr);
     }
     // A table that shrank under the export says so rather than "cancelled".
@@ -149,10 +155,17 @@ void TableExporter::finish(ExportOutcome outcome) {
         outcome.cancelled = false;
     }
     if (outcome.ok) {
-        const auto viewer = make_file_back_end(SheetFormat::xlsx, opener_);
-        const ExportOutcome shown = show_export(*viewer, path_);
-        if (!shown.ok) {
-            operator_.show_message(shown.message, "Сообщение", library::MessageIcon::warning);
+        const std::string done = "Таблица записана в файл \"" + path_ + "\".";
+        const bool viewer = opener_ || desktop_has_viewer(path_);
+        if (!viewer) {
+            operator_.show_message(done, "Сообщение", library::MessageIcon::information);
+        } else if (operator_.ask_yes_no(done + "\nОткрыть его?", "Сообщение")) {
+            const auto back_end =
+                make_file_back_end(SheetFormat::xlsx, opener_ ? opener_ : open_with_desktop);
+            const ExportOutcome shown = show_export(*back_end, path_);
+            if (!shown.ok) {
+                operator_.show_message(shown.message, "Сообщение", library::MessageIcon::warning);
+            }
         }
     } else if (!outcome.cancelled) {
         const bool named = outcome.message == kNoBackEndText || outcome.message == kNoDocumentText;
@@ -167,20 +180,51 @@ bool open_with_desktop(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
-TableExporter* export_table(QWidget* parent, const storage::TableText& table,
-                            ExportControls controls, const std::string& program_dir,
-                            library::Operator& op, DocumentOpener opener) {
-    if (parent) {
-        for (const TableExporter* other :
-             parent->findChildren<TableExporter*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (other->running()) {
-                return nullptr;
-            }
+bool desktop_has_viewer(const std::string& path) {
+#ifdef Q_OS_WIN
+    (void)path;
+    return true;
+#else
+    // The desktop's own question: which program opens this type? Asked once per export.
+    const QString type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path)).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(2000)) {
+        query.kill();
+        query.waitForFinished(500);
+        return false;
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+#endif
+}
+
+bool export_running(QObject* parent) {
+    if (!parent) {
+        return false;
+    }
+    for (const QObject* child : parent->children()) {
+        const QVariant running = child->property("vetra_export_running");
+        if (running.isValid() && running.toBool()) {
+            return true;
         }
     }
-    auto* exporter = new TableExporter(table, controls, export_path(program_dir).string(), op,
-                                       std::move(opener), parent);
-    QObject::connect(exporter, &TableExporter::finished, exporter, &QObject::deleteLater);
+    return false;
+}
+
+TableExporter* export_table(QWidget* parent, const storage::TableText& table,
+                            ExportControls controls, const std::string& path, library::Operator& op,
+                            DocumentOpener opener, const SheetLayout& layout) {
+    if (export_running(parent)) {
+        return nullptr;
+    }
+    auto* exporter =
+        new TableExporter(table, controls, path, op, std::move(opener), layout, parent);
+    exporter->setProperty("vetra_export_running", true);
+    QObject::connect(exporter, &TableExporter::finished, exporter, [exporter] {
+        exporter->setProperty("vetra_export_running", false);
+        exporter->deleteLater();
+    });
     exporter->start();
     return exporter;
 }

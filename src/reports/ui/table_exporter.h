@@ -29,6 +29,9 @@ struct ExportControls {
     QProgressBar* bar = nullptr;        // hidden while idle
     QAbstractButton* button = nullptr;  // "Экспорт в Excel", hidden while exporting
     QAbstractButton* cancel = nullptr;  // optional: shown while exporting, stops it
+
+    // Bar and "Отмена" shown and the button hidden while an export runs; the reverse after.
+    void set_running(bool running) const;
 };
 
 // One export of the table to "TextData/table.xlsx". The workbook is written and compressed
@@ -39,8 +42,10 @@ struct ExportControls {
 class TableExporter : public QObject {
     Q_OBJECT
 public:
+    // Without an opener the desktop's program shows the file, offered only when there is one.
     TableExporter(const storage::TableText& table, ExportControls controls, std::string path,
-                  library::Operator& op, DocumentOpener opener, QObject* parent = nullptr);
+                  library::Operator& op, DocumentOpener opener, SheetLayout layout = {},
+                  QObject* parent = nullptr);
     ~TableExporter() override;
 
     void start();
@@ -61,6 +66,7 @@ private:
     std::string path_;
     library::Operator& operator_;
     DocumentOpener opener_;
+    SheetLayout layout_;
     std::unique_ptr<RowFeed> feed_;
     std::unique_ptr<SpreadsheetBackEnd> back_end_;
     QTimer* feeder_ = nullptr;
@@ -77,12 +83,17 @@ private:
 
 // Opens a file with the desktop's program for it.
 bool open_with_desktop(const std::string& path);
+// Whether the desktop has a program for files like this one.
+bool desktop_has_viewer(const std::string& path);
 
-// The table page's "Экспорт в Excel" (`mbExportClick`): exports the table to
-// "TextData/table.xlsx" in the program directory and shows it. The exporter belongs to
-// `parent` and deletes itself when done; nothing happens while one is still running.
+// The table page's "Экспорт в Excel" (`mbExportClick`): exports the table to `path`, then
+// names the file and offers to show it. The exporter belongs to `parent` and deletes itself
+// when done; nothing happens while it or another export of the page is still running.
 TableExporter* export_table(QWidget* parent, const storage::TableText& table,
-                            ExportControls controls, const std::string& program_dir,
-                            library::Operator& op, DocumentOpener opener = open_with_desktop);
+                            ExportControls controls, const std::string& path, library::Operator& op,
+                            DocumentOpener opener = {}, const SheetLayout& layout = {});
+
+// True while an export child of `parent` (spreadsheet or LAS) runs.
+bool export_running(QObject* parent);
 
 }  // namespace vetra::reports::ui

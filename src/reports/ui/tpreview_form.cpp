@@ -1,7 +1,6 @@
 #include "reports/ui/tpreview_form.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -16,6 +15,7 @@
 
 #include <climits>
 
+#include "library/ui/screen_fit.h"
 #include "reports/ui/help_window.h"
 
 namespace vetra::reports::ui {
@@ -39,9 +39,13 @@ void PreviewArea::set_scale(int percent) {
     viewport()->update();
 }
 
+qint64 PreviewArea::page_step() const {
+    return qint64{document_.page_size().height()} + kPageGap;
+}
+
 void PreviewArea::update_bars() {
-    const qint64 width = qint64{document_.page_width()} * scale_ / 100;
-    const qint64 height = document_.height() * scale_ / 100;
+    const qint64 width = (qint64{document_.page_size().width()} + 2 * kPageGap) * scale_ / 100;
+    const qint64 height = page_step() * document_.page_count() * scale_ / 100 + kPageGap;
     const auto range = [](qint64 full, int view) {
         return static_cast<int>(std::clamp<qint64>(full - view, 0, INT_MAX));
     };
@@ -63,20 +67,33 @@ void PreviewArea::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+int PreviewArea::first_visible_page() const {
+    const double s = scale_ / 100.0;
+    return static_cast<int>(
+        std::clamp<qint64>(static_cast<qint64>(verticalScrollBar()->value() / s) / page_step(), 0,
+                           document_.page_count() - 1));
+}
+
+// The pages one under another; only those in view are drawn.
 void PreviewArea::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     const double s = scale_ / 100.0;
-    const int x = -horizontalScrollBar()->value();
-    const qint64 top = verticalScrollBar()->value();
-    const int page_w = static_cast<int>(document_.page_width() * s);
-    const qint64 page_h = static_cast<qint64>(static_cast<double>(document_.height()) * s);
-    p.fillRect(
-        QRect(x, 0, page_w, static_cast<int>(std::min<qint64>(page_h - top, viewport()->height()))),
-        Qt::white);
-    p.translate(x, 0);
+    const double top = verticalScrollBar()->value() / s;  // in page pixels
+    const double left = horizontalScrollBar()->value() / s;
+    const QSize page = document_.page_size();
     p.scale(s, s);
-    document_.render(p, static_cast<qint64>(static_cast<double>(top) / s),
-                     static_cast<qint64>(viewport()->height() / s) + 2);
+    for (int i = first_visible_page(); i < document_.page_count(); ++i) {
+        const double y = static_cast<double>(page_step()) * i + kPageGap - top;
+        if (y * s > viewport()->height()) {
+            break;
+        }
+        p.save();
+        p.translate(kPageGap - left, y);
+        p.fillRect(QRect(QPoint(0, 0), page), Qt::white);
+        p.setClipRect(QRect(QPoint(0, 0), page));
+        document_.render_page(p, i);
+        p.restore();
+    }
 }
 
 const QStringList& TPreviewForm::scales() {
@@ -90,17 +107,16 @@ TPreviewForm::TPreviewForm(const storage::TableText& table, const PrintOptions& 
     : QDialog(parent), table_(table), options_(options), page_(page) {
     setObjectName("TPreviewForm");
     setWindowTitle("Предварительный просмотр");
-    resize(900, 700);
+    resize(library::ui::within_screen(this, {900, 700}));
 
-    // The screen's centimetre; the page as wide as the printer's, in screen pixels.
+    // The screen's centimetre; the page as large as the printer's, in screen pixels.
     const double unit = logicalDpiY() * kCmPerInchReciprocal;
-    const double page_cm = page_.paintRect(QPageLayout::Millimeter).width() / 10.0;
-    document_ = std::make_unique<TableDocument>(table_, options_, unit,
-                                                static_cast<int>(page_cm * unit), this);
-    document_->measure([](int, int) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
-    });
+    const QRectF page_cm = page_.paintRect(QPageLayout::Millimeter);
+    document_ =
+        std::make_unique<TableDocument>(table_, options_, unit,
+                                        QSize(static_cast<int>(page_cm.width() / 10.0 * unit),
+                                              static_cast<int>(page_cm.height() / 10.0 * unit)),
+                                        this);
 
     scale_box_ = new QComboBox(this);
     scale_box_->setObjectName("ComboBox1");
@@ -172,11 +188,13 @@ bool TPreviewForm::save_to(const QString& path) {
         printer.setPageLayout(page_);
         return print_document(table_, options_, printer);
     }
+    // The pages one under another, as on screen at 100 %.
     QSvgGenerator svg;
     svg.setFileName(path);
     svg.setTitle(options_.title);
     svg.setResolution(logicalDpiY());
-    const QSize size(document_->page_width(), static_cast<int>(document_->height()));
+    const QSize page = document_->page_size();
+    const QSize size(page.width(), page.height() * document_->page_count());
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     QPainter p;
@@ -184,7 +202,14 @@ bool TPreviewForm::save_to(const QString& path) {
         return false;
     }
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    document_->render(p, 0, document_->height());
+    document_->set_glyph_runs(false);
+    for (int i = 0; i < document_->page_count(); ++i) {
+        p.save();
+        p.translate(0, qint64{page.height()} * i);
+        document_->render_page(p, i);
+        p.restore();
+    }
+    document_->set_glyph_runs(true);
     return p.end();
 }
 

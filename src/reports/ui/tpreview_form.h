@@ -11,13 +11,14 @@ class QComboBox;
 
 namespace vetra::reports::ui {
 
-// The preview's page: the document drawn at the chosen scale, only the part in view.
+// The preview's pages at the chosen scale, one under another; only those in view are drawn.
 class PreviewArea : public QAbstractScrollArea {
     Q_OBJECT
 public:
     PreviewArea(const TableDocument& document, QWidget* parent = nullptr);
     void set_scale(int percent);
     int scale() const { return scale_; }
+    int first_visible_page() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -25,6 +26,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    static constexpr int kPageGap = 12;  // grey between the pages
+    qint64 page_step() const;
     void update_bars();
     const TableDocument& document_;
     int scale_ = 100;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
@@ -18,6 +19,7 @@
 
 #include "library/number_text.h"
 #include "library/operator.h"
+#include "library/ui/qt_text.h"
 #include "reports/ui/help_window.h"
 #include "reports/ui/tpreview_form.h"
 #include "settings/ini_file.h"
@@ -28,6 +30,7 @@ namespace {
 const QStringList kCellWidths = {"1,5", "1,6", "1,7", "1,8", "1,9", "2", "2,5", "3",
                                  "3,5", "4",   "4,5", "5",   "5,5", "6", "6,5"};
 const QStringList kFontSizes = {"7", "8", "9", "10", "11", "12", "14", "16", "20", "24", "36"};
+constexpr int kPrinted = 1;
 constexpr int kCancelled = 2;
 
 std::string s(const QString& text) {
@@ -83,7 +86,7 @@ TPrintGridForm::TPrintGridForm(QWidget* parent) : QDialog(parent) {
     preview->setObjectName("btnPreview");
     auto* cancel = new QPushButton("Отмена", this);
     auto* help = new QPushButton("Справка", this);
-    connect(print, &QPushButton::clicked, this, [this] { done(1); });
+    connect(print, &QPushButton::clicked, this, &TPrintGridForm::PrintClick);
     connect(cancel, &QPushButton::clicked, this, [this] { done(kCancelled); });
     connect(preview, &QPushButton::clicked, this, &TPrintGridForm::PreviewClick);
     connect(help, &QPushButton::clicked, this, [this] { show_help_topic(this, "print_table"); });
@@ -105,6 +108,7 @@ TPrintGridForm::TPrintGridForm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(form);
     layout->addLayout(buttons);
     resize(520, sizeHint().height());
+    library::ui::keep_single_line_fields(this);
 }
 
 TPrintGridForm::~TPrintGridForm() = default;
@@ -148,10 +152,32 @@ void TPrintGridForm::prepare(const storage::TableText& table, TableSelection sel
 
 bool TPrintGridForm::execute(const storage::TableText& table, TableSelection selection) {
     prepare(table, selection);
-    if (exec() == kCancelled || result() == QDialog::Rejected) {
-        return false;
+    return exec() == kPrinted;
+}
+
+// The dialog stays open until the table is printed, so a printer that fails or a printer
+// choice that is cancelled loses neither the typed heading nor the choices.
+void TPrintGridForm::PrintClick() {
+    if (!printer_) {
+        own_printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        own_printer_->setPageLayout(page_layout());
+        // The system's dialog also offers a PDF file, so no printer is needed.
+        QPrintDialog choose(own_printer_.get(), this);
+        choose.setWindowTitle(kPrintCaption);
+        if (choose.exec() != QDialog::Accepted) {
+            own_printer_.reset();
+            return;
+        }
+        printer_ = own_printer_.get();
     }
-    return print_and_save();
+    const bool printed = print_and_save();
+    if (own_printer_) {
+        printer_ = nullptr;
+        own_printer_.reset();
+    }
+    if (printed) {
+        done(kPrinted);
+    }
 }
 
 PrintOptions TPrintGridForm::options() const {
@@ -178,30 +204,28 @@ const storage::TableText& TPrintGridForm::chosen_table() const {
     return whole_table() ? *table_ : static_cast<const storage::TableText&>(*fragment_);
 }
 
-QPrinter& TPrintGridForm::printer() {
-    if (!printer_) {
-        own_printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer_ = own_printer_.get();
-    }
-    printer_->setPageOrientation(landscape_->isChecked() ? QPageLayout::Landscape
-                                                         : QPageLayout::Portrait);
-    return *printer_;
+QPageLayout TPrintGridForm::page_layout() const {
+    // No printer is set up for a preview: looking for printers is slow where there are none.
+    QPageLayout layout = printer_ ? printer_->pageLayout()
+                                  : QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                                QMarginsF(10, 10, 10, 10));
+    layout.setOrientation(landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    return layout;
 }
 
 void TPrintGridForm::PreviewClick() {
     if (!table_) {
         return;
     }
-    TPreviewForm preview(chosen_table(), options(), printer().pageLayout(), this);
+    TPreviewForm preview(chosen_table(), options(), page_layout(), this);
     if (preview.exec() == 1) {
-        done(1);
+        PrintClick();
     }
 }
 
 bool TPrintGridForm::print_and_save() {
-    QPrinter& p = printer();
     bool printed = false;
-    if (!printer_ready(p)) {
+    if (!printer_ || !printer_ready(*printer_)) {
         if (operator_) {
             operator_->show_message(kNoPrinterText, "  ОШИБКА", library::MessageIcon::stop);
         }
@@ -211,6 +235,9 @@ bool TPrintGridForm::print_and_save() {
         progress.setWindowTitle(kPrintCaption);
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(500);
+        QPrinter& p = *printer_;
+        p.setPageOrientation(landscape_->isChecked() ? QPageLayout::Landscape
+                                                     : QPageLayout::Portrait);
         printed = print_document(chosen_table(), options(), p, [&](int done, int total) {
             progress.setMaximum(total);
             progress.setValue(done);
@@ -223,6 +250,13 @@ bool TPrintGridForm::print_and_save() {
     }
     save_settings();
     return printed;
+}
+
+PrintOptions stored_print_options(const std::string& ini_path) {
+    TPrintGridForm form;
+    form.set_ini_file(ini_path);
+    form.load_settings();
+    return form.options();
 }
 
 bool print_table(QWidget* parent, const storage::TableText& table, TableSelection selection,

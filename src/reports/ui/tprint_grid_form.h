@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPageLayout>
 #include <memory>
 #include <string>
 
@@ -39,7 +40,7 @@ public:
     void set_ini_file(std::string path) { ini_path_ = std::move(path); }
     void set_landscape(bool on);
     void set_alignment(int alignment) { alignment_ = alignment; }
-    // The printer to print on; without one the system's default printer is used.
+    // The printer to print on; without one "Печать" asks for one (or a PDF file).
     void set_printer(QPrinter* printer) { printer_ = printer; }
     void set_operator(library::Operator* op) { operator_ = op; }
 
@@ -57,11 +58,13 @@ public:
     const storage::TableText& chosen_table() const;
 
     void PreviewClick();
+    void PrintClick();
+    void load_settings();
+    // The page the preview shows: the printer's, or A4 when none is chosen yet.
+    QPageLayout page_layout() const;
 
 private:
-    void load_settings();
     void save_settings() const;
-    QPrinter& printer();
 
     std::string ini_path_;
     int alignment_ = 1;
@@ -79,6 +82,10 @@ private:
     QComboBox* cell_width_ = nullptr;
     QComboBox* font_size_ = nullptr;
 };
+
+// The print choices stored in the settings file (title and widest cell), the rest as the
+// dialog starts: what a print without the dialog uses.
+PrintOptions stored_print_options(const std::string& ini_path);
 
 // The table page's "Распечатать...": the dialog over the table with the operator's
 // selection (table coordinates), the settings file, landscape and right-aligned values.

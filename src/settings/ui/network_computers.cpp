@@ -1,5 +1,6 @@
 #include "settings/ui/network_computers.h"
 
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -17,7 +18,9 @@ namespace {
 
 class NoNetworkComputers final : public NetworkComputers {
 public:
-    void start(std::function<void(const std::string&)>) override {}
+    void start(std::function<void(const std::string&)>, std::function<void()> finished) override {
+        finished();
+    }
 };
 
 #else
@@ -37,8 +40,10 @@ public:
         }
     }
 
-    void start(std::function<void(const std::string&)> found) override {
+    void start(std::function<void(const std::string&)> found,
+               std::function<void()> finished) override {
         found_ = std::move(found);
+        finished_ = std::move(finished);
         worker_ = std::jthread([this](std::stop_token stop) { run(stop); });
     }
 
@@ -46,17 +51,23 @@ private:
     void run(std::stop_token stop) {
         AvahiSimplePoll* poll = avahi_simple_poll_new();
         if (poll == nullptr) {
+            finish();
             return;
         }
         int error = 0;
         // Without AVAHI_CLIENT_NO_FAIL a missing daemon fails here at once: the list stays empty.
         AvahiClient* client = avahi_client_new(avahi_simple_poll_get(poll), AvahiClientFlags(0),
                                                nullptr, nullptr, &error);
-        if (client != nullptr) {
+        if (client == nullptr) {
+            finish();
+        } else {
             client_ = client;
             for (const char* type : kServiceTypes) {
-                (void)avahi_service_browser_new(client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, type,
-                                                nullptr, AvahiLookupFlags(0), &on_browse, this);
+                if (avahi_service_browser_new(client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, type,
+                                              nullptr, AvahiLookupFlags(0), &on_browse,
+                                              this) == nullptr) {
+                    browser_done();
+                }
             }
             while (!stop.stop_requested()) {
                 if (avahi_simple_poll_iterate(poll, kPollMs) != 0) {
@@ -73,6 +84,10 @@ private:
                           AvahiBrowserEvent event, const char* name, const char* type,
                           const char* domain, AvahiLookupResultFlags, void* self) {
         auto* me = static_cast<AvahiComputers*>(self);
+        if (event == AVAHI_BROWSER_ALL_FOR_NOW || event == AVAHI_BROWSER_FAILURE) {
+            me->browser_done();
+            return;
+        }
         if (event != AVAHI_BROWSER_NEW) {
             return;
         }
@@ -93,9 +108,24 @@ private:
         avahi_service_resolver_free(resolver);
     }
 
+    // Each browser says once that it has listed what is there now.
+    void browser_done() {
+        if (++browsers_done_ == std::size(kServiceTypes)) {
+            finish();
+        }
+    }
+    void finish() {
+        if (finished_) {
+            finished_();
+            finished_ = nullptr;
+        }
+    }
+
     std::function<void(const std::string&)> found_;
-    AvahiClient* client_ = nullptr;  // the worker's alone
-    std::set<std::string> seen_;     // the worker's alone
+    std::function<void()> finished_;  // the worker's alone after start
+    std::size_t browsers_done_ = 0;   // the worker's alone
+    AvahiClient* client_ = nullptr;   // the worker's alone
+    std::set<std::string> seen_;      // the worker's alone
     std::jthread worker_;
 };
 

@@ -8,12 +8,14 @@ namespace vetra::settings::ui {
 
 // The computers of the local network, as the station computer dialog lists them. Listing
 // runs in the background: `start` returns at once and `found` is called, on any thread,
-// once per computer name as it turns up. Where the network service is absent or fails the
-// list simply stays empty. Destroying the object stops the listing; no call comes after.
+// once per computer name as it turns up, and `finished` once when the search has nothing
+// more to say for now (at once where the network service is absent or fails). Destroying the
+// object stops the listing; no call comes after.
 class NetworkComputers {
 public:
     virtual ~NetworkComputers() = default;
-    virtual void start(std::function<void(const std::string& name)> found) = 0;
+    virtual void start(std::function<void(const std::string& name)> found,
+                       std::function<void()> finished) = 0;
 };
 
 // Hosts that announce a workstation or file service over mDNS/DNS-SD (Avahi), where the

@@ -48,6 +48,7 @@ TCompForm::TCompForm(GlobalSettings& settings, DialogServices services, QWidget*
     const auto enable_ok = [this] { btnOk->setEnabled(!Edit1->text().isEmpty()); };
     connect(Edit1, &QLineEdit::textChanged, this, enable_ok);
     enable_ok();
+    library::ui::keep_single_line_fields(this);
 }
 
 void TCompForm::accept() {

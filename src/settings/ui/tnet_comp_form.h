@@ -6,6 +6,7 @@
 
 #include "settings/ui/network_computers.h"
 
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 
@@ -27,11 +28,16 @@ public:
     // The chosen name, trimmed; empty without a selection.
     QString chosen_name() const;
     QListWidget* list() const { return ListBox1; }
+    // The search is over: "Компьютеры не найдены" when nothing turned up.
+    void search_finished();
+    // "Поиск…" while the network is asked, then empty or the message above.
+    QString search_text() const;
 
 private:
     std::unique_ptr<NetworkComputers> computers_;
     QString current_;
     QListWidget* ListBox1 = nullptr;
+    QLabel* search_label_ = nullptr;
 };
 
 }  // namespace vetra::settings::ui

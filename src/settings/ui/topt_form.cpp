@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -20,6 +21,9 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "library/ui/qt_text.h"
+#include "library/ui/screen_fit.h"
+#include "link/serial_port_list.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
@@ -62,8 +66,8 @@ QStringList numbers(int from, int to) {
 
 QStringList port_names() {
     QStringList list;
-    for (int i = 1; i <= 8; ++i) {
-        list << "COM" + QString::number(i);
+    for (const auto& name : link::serial_port_names()) {
+        list << QString::fromStdString(name);
     }
     return list;
 }
@@ -87,6 +91,16 @@ QWidget* row_of(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     return row;
 }
 
+// A page scrolls where a large font makes it taller or wider than the screen allows, so
+// the buttons below stay on the screen.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea();
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidget(page);
+    return area;
+}
+
 }  // namespace
 
 TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
@@ -100,26 +114,28 @@ TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
     auto* layout = new QVBoxLayout(this);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
-    PageControl1->addTab(build_mode_page(), "Режим");
-    PageControl1->addTab(build_gas_page(), "Газ");
-    PageControl1->addTab(build_screen_page(), "Экран");
-    PageControl1->addTab(build_totalizer_page(), "Газосумматор");
-    PageControl1->addTab(build_misc_page(), "Разное");
+    PageControl1->addTab(scrolling(build_mode_page()), "Режим");
+    PageControl1->addTab(scrolling(build_gas_page()), "Газ");
+    PageControl1->addTab(scrolling(build_screen_page()), "Экран");
+    PageControl1->addTab(scrolling(build_totalizer_page()), "Газосумматор");
+    PageControl1->addTab(scrolling(build_misc_page()), "Разное");
     maker_page_ = build_maker_page();
-    PageControl1->addTab(maker_page_, "Настройки производителя");
+    PageControl1->addTab(scrolling(maker_page_), "Настройки производителя");
     PageControl1->setTabVisible(5, false);
     if (services_.rig) {
         wits_page_ = new WitsPage(this);
-        PageControl1->addTab(wits_page_, "WITS");
+        PageControl1->addTab(scrolling(wits_page_), "WITS");
         wits_page_->fill(*services_.rig);
     }
     layout->addWidget(PageControl1, 1);
     layout->addWidget(build_buttons());
+    resize(library::ui::within_screen(this, sizeHint()));
 
     zero_timer_ = new QTimer(this);
     zero_timer_->setInterval(kZeroShiftTickMs);
     connect(zero_timer_, &QTimer::timeout, this, &TOptForm::zero_shift_tick);
     fill();
+    library::ui::keep_single_line_fields(this);
 }
 
 QWidget* TOptForm::build_mode_page() {

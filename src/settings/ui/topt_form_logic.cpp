@@ -51,6 +51,12 @@ void set_text_item(QTableWidget* grid, int row, int column, const QString& text,
     grid->setItem(row, column, item);
 }
 
+// The colour cell is only its swatch; the number it stands for is kept out of sight.
+void set_colour_cell(QTableWidgetItem* cell, std::int32_t colour) {
+    cell->setData(Qt::UserRole, colour);
+    cell->setBackground(widgets::ui::colour_of(colour));
+}
+
 // The box's number, or `old` when its text is not one.
 int int_or(const QComboBox* box, int old) {
     return int_of(box->currentText()).value_or(old);
@@ -80,7 +86,9 @@ void TOptForm::fill() {
     rbMode[mode]->setChecked(true);
     {
         const QSignalBlocker block(cbPeriod);
-        cbPeriod->setEditText(QString::number(system_.time_mode_period()));
+        // What OK would store: a period of 0 or less becomes 120 there.
+        const std::int32_t period = system_.time_mode_period();
+        cbPeriod->setEditText(QString::number(period > 0 ? period : 120));
     }
     cbDepthCount->setCurrentIndex(system_.max_depth_counter() <= 10 ? system_.max_depth_counter()
                                                                     : -1);
@@ -175,10 +183,8 @@ void TOptForm::fill_gas_grid() {
         set_text_item(sgGazes, i, 1, q(gas.code), true);
         set_text_item(sgGazes, i, 2, fixed_text(gas.start, 1), true);
         set_text_item(sgGazes, i, 3, fixed_text(gas.end, 1), true);
-        set_text_item(sgGazes, i, 4, QString::number(gas.colour), false);
-        sgGazes->item(i, 4)->setBackground(widgets::ui::colour_of(gas.colour));
-        sgGazes->item(i, 4)->setForeground(
-            widgets::ui::colour_of(gas.colour).lightness() < 128 ? Qt::white : Qt::black);
+        set_text_item(sgGazes, i, 4, QString(), false);
+        set_colour_cell(sgGazes->item(i, 4), gas.colour);
     }
 }
 
@@ -348,10 +354,9 @@ void TOptForm::gas_colour_click(int row) {
         !services_.choose_colour) {
         return;
     }
-    std::int32_t colour = int_of(cell->text()).value_or(0);
+    std::int32_t colour = cell->data(Qt::UserRole).toInt();
     if (services_.choose_colour(this, colour)) {
-        cell->setText(QString::number(colour));
-        cell->setBackground(widgets::ui::colour_of(colour));
+        set_colour_cell(cell, colour);
     }
 }
 
@@ -364,6 +369,22 @@ void TOptForm::done(int result) {
 }
 
 void TOptForm::accept() {
+    // Nothing is applied while an address on the WITS page cannot work.
+    if (wits_page_ != nullptr) {
+        if (const QString problem = wits_page_->problem(); !problem.isEmpty()) {
+            // Pages sit in scroll areas: the tab is the one holding the page.
+            for (int i = 0; i < PageControl1->count(); ++i) {
+                if (PageControl1->widget(i)->isAncestorOf(wits_page_)) {
+                    PageControl1->setCurrentIndex(i);
+                }
+            }
+            if (services_.op != nullptr) {
+                services_.op->show_message(problem.toStdString(), "Ошибка ввода параметра",
+                                           library::MessageIcon::warning);
+            }
+            return;
+        }
+    }
     finish_zero_shift();
     apply_timing();
 
@@ -459,7 +480,7 @@ void TOptForm::apply_gases() {
             library::ui::number_of(sgGazes->item(row, 3)->text()).value_or(gas.end));
         gas.work_start = gas.start;
         gas.work_end = gas.end;
-        gas.colour = int_of(sgGazes->item(row, 4)->text()).value_or(0);
+        gas.colour = sgGazes->item(row, 4)->data(Qt::UserRole).toInt();
         edited.push_back(gas);
     }
     {

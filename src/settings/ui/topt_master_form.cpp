@@ -123,6 +123,7 @@ TOptMasterForm::TOptMasterForm(GlobalSettings& settings, analysis::GazList& gase
 
     fill();
     set_page(0);
+    library::ui::keep_single_line_fields(this);
 }
 
 QWidget* TOptMasterForm::build_model_page() {

@@ -3,9 +3,11 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "link/wits_link.h"
 #include "settings/rig_settings.h"
 
 namespace vetra::settings::ui {
@@ -18,6 +20,29 @@ QString q(const std::string& text) {
 std::string text_of(const QLineEdit* edit, const std::string& old) {
     const QString text = edit->text().trimmed();
     return text.isEmpty() ? old : text.toStdString();
+}
+
+QLabel* problem_label(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setStyleSheet("color: #b00000");
+    label->setWordWrap(true);
+    label->hide();
+    return label;
+}
+
+// The address field's problem for the transport chosen in the list ("" when fine or unused).
+QString address_problem(const QComboBox* list, const QLineEdit* edit) {
+    const auto transport = static_cast<link::WitsTransport>(list->currentIndex());
+    if (transport != link::WitsTransport::tcp_client &&
+        transport != link::WitsTransport::tcp_server) {
+        return {};
+    }
+    return q(link::wits_address_problem(transport, edit->text().trimmed().toStdString()));
+}
+
+void show_problem(QLabel* label, const QString& problem) {
+    label->setText(problem);
+    label->setVisible(!problem.isEmpty());
 }
 
 }  // namespace
@@ -34,10 +59,13 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
     edOutPort = new QLineEdit(out);
     edOutMode = new QLineEdit(out);
     edOutAddress = new QLineEdit(out);
+    edOutAddress->setObjectName("edOutAddress");
+    lbOutProblem = problem_label(out);
     out_form->addRow("Куда:", cbOut);
     out_form->addRow("Порт:", edOutPort);
     out_form->addRow("Параметры порта:", edOutMode);
     out_form->addRow("Адрес:", edOutAddress);
+    out_form->addRow(lbOutProblem);
     layout->addWidget(out);
 
     auto* in = new QGroupBox("Глубина из потока WITS буровой", this);
@@ -47,12 +75,15 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
     edInPort = new QLineEdit(in);
     edInMode = new QLineEdit(in);
     edInAddress = new QLineEdit(in);
+    edInAddress->setObjectName("edInAddress");
+    lbInProblem = problem_label(in);
     cbDepthItem = new QComboBox(in);
     cbDepthItem->addItems({"Глубина забоя (0110)", "Глубина долота (0108)"});
     in_form->addRow("Откуда:", cbIn);
     in_form->addRow("Порт:", edInPort);
     in_form->addRow("Параметры порта:", edInMode);
     in_form->addRow("Адрес:", edInAddress);
+    in_form->addRow(lbInProblem);
     in_form->addRow("Глубина:", cbDepthItem);
     layout->addWidget(in);
 
@@ -69,6 +100,23 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
 
     connect(cbOut, &QComboBox::currentIndexChanged, this, &WitsPage::enable_fields);
     connect(cbIn, &QComboBox::currentIndexChanged, this, &WitsPage::enable_fields);
+    connect(edOutAddress, &QLineEdit::textChanged, this, &WitsPage::check_addresses);
+    connect(edInAddress, &QLineEdit::textChanged, this, &WitsPage::check_addresses);
+}
+
+QString WitsPage::problem() const {
+    if (const QString p = address_problem(cbOut, edOutAddress); !p.isEmpty()) {
+        return "Передача данных WITS: " + p;
+    }
+    if (const QString p = address_problem(cbIn, edInAddress); !p.isEmpty()) {
+        return "Глубина из потока WITS: " + p;
+    }
+    return {};
+}
+
+void WitsPage::check_addresses() {
+    show_problem(lbOutProblem, address_problem(cbOut, edOutAddress));
+    show_problem(lbInProblem, address_problem(cbIn, edInAddress));
 }
 
 void WitsPage::fill(const RigSettings& rig) {
@@ -113,6 +161,7 @@ void WitsPage::enable_fields() {
     edInMode->setEnabled(in == 1);
     edInAddress->setEnabled(in == 2);
     cbDepthItem->setEnabled(in != 0);
+    check_addresses();
 }
 
 }  // namespace vetra::settings::ui

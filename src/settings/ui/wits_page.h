@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace vetra::settings {
@@ -20,18 +21,24 @@ public:
 
     void fill(const RigSettings& rig);
     void apply(RigSettings& rig) const;
+    // Why the addresses as entered cannot work ("" when they can); the dialog refuses OK
+    // meanwhile, and each field says it under itself as it is typed.
+    QString problem() const;
 
 private:
     void enable_fields();
+    void check_addresses();
 
     QComboBox* cbOut = nullptr;
     QLineEdit* edOutPort = nullptr;
     QLineEdit* edOutMode = nullptr;
     QLineEdit* edOutAddress = nullptr;
+    QLabel* lbOutProblem = nullptr;
     QComboBox* cbIn = nullptr;
     QLineEdit* edInPort = nullptr;
     QLineEdit* edInMode = nullptr;
     QLineEdit* edInAddress = nullptr;
+    QLabel* lbInProblem = nullptr;
     QComboBox* cbDepthItem = nullptr;
     QLineEdit* edCompany = nullptr;
     QLineEdit* edService = nullptr;

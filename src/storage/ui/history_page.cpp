@@ -1,6 +1,8 @@
 #include "storage/ui/history_page.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -9,9 +11,12 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "library/operator.h"
 #include "storage/history.h"
+#include "storage/ui/history_entry_window.h"
 
 namespace vetra::storage::ui {
 namespace {
@@ -35,6 +40,23 @@ QRect cell_rect(int index, const QRect& page, int margin) {
                  QPoint(page.left() + c.right - 1, page.top() + c.bottom - 1));
 }
 
+// Right-aligned on the line the compact layout keeps free above the plot, after the value
+// label; shortened rather than run into it.
+void paint_date(QPainter& p, const QRect& cell, const QString& date,
+                const display::ChromatogramPlot& entry) {
+    if (date.isEmpty()) {
+        return;
+    }
+    const QFontMetrics fm = p.fontMetrics();
+    const int room = cell.width() - fm.horizontalAdvance("00000 мВ  ");
+    if (room <= 0) {
+        return;
+    }
+    p.setPen(display::ui::to_qcolor(entry.foreground));
+    const QRect line(cell.left(), cell.top(), cell.width() - 2, fm.height());
+    p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, fm.elidedText(date, Qt::ElideRight, room));
+}
+
 }  // namespace
 
 void paint_history(QPainter& p, const QRect& page, const QRect& clip, History& history,
@@ -53,7 +75,13 @@ void paint_history(QPainter& p, const QRect& page, const QRect& clip, History& h
         options.fill_peaks = true;
         display::ChromatogramPlot& entry = history.entry(i);
         entry.compact = true;
+        // The date goes on the cell's top line beside the value label: as the plot's warning
+        // box it would cover the tallest peaks and their labels at a large font.
+        std::string date;
+        std::swap(date, entry.message);
         display::ui::paint_chromatogram(p, cell, entry, how.gas_count, style, options);
+        paint_date(p, cell, QString::fromStdString(date).simplified(), entry);
+        std::swap(date, entry.message);
         p.restore();
     }
     const int selected = history.selected();
@@ -94,8 +122,19 @@ void HistoryView::mouseReleaseEvent(QMouseEvent* event) {
     (void)history_.select_at(at.x(), at.y(), width(), height(), margin());
 }
 
-void HistoryView::mouseDoubleClickEvent(QMouseEvent*) {
-    Q_EMIT printRequested();
+void HistoryView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    (void)history_.select_at(at.x(), at.y(), width(), height(), margin());
+    Q_EMIT openRequested();
+}
+
+void HistoryView::contextMenuEvent(QContextMenuEvent* event) {
+    (void)history_.select_at(event->pos().x(), event->pos().y(), width(), height(), margin());
+    QMenu menu(this);
+    menu.addAction("Открыть", this, &HistoryView::openRequested);
+    menu.addAction("Печать...", this, &HistoryView::printRequested);
+    menu.addAction("Сохранить...", this, &HistoryView::saveRequested);
+    menu.exec(event->globalPos());
 }
 
 HistoryPage::HistoryPage(History& history, library::Operator& op,
@@ -134,7 +173,9 @@ HistoryPage::HistoryPage(History& history, library::Operator& op,
 
     connect(MyButton1, &QPushButton::clicked, this, &HistoryPage::MyButton1Click);
     connect(MyButton2, &QPushButton::clicked, this, &HistoryPage::MyButton2Click);
+    connect(view_, &HistoryView::openRequested, this, &HistoryPage::open_selected);
     connect(view_, &HistoryView::printRequested, this, &HistoryPage::MyButton1Click);
+    connect(view_, &HistoryView::saveRequested, this, &HistoryPage::MyButton2Click);
     repaint_ = history_.changed.connect([this] { view_->update(); });
 }
 
@@ -164,6 +205,16 @@ void HistoryPage::MyButton2Click() {
     if (!path.isEmpty()) {
         (void)save_selected(path);
     }
+}
+
+HistoryEntryWindow* HistoryPage::open_selected() {
+    const display::ChromatogramPlot* entry = history_.selected_entry();
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    auto* window = new HistoryEntryWindow(*entry, style_, gas_count_, this);
+    window->show();
+    return window;
 }
 
 bool HistoryPage::print_selected(QPrinter& printer) {

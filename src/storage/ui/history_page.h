@@ -20,6 +20,8 @@ class History;
 
 namespace vetra::storage::ui {
 
+class HistoryEntryWindow;
+
 inline constexpr const char* kPrintQuestion = "Распечатать хроматограмму ?";
 inline constexpr const char* kPrintCaption = "  Печать";
 inline constexpr const char* kNothingSelected = "В истории нет выбранной хроматограммы";
@@ -38,8 +40,8 @@ struct HistoryPaint {
 void paint_history(QPainter& p, const QRect& page, const QRect& clip, History& history,
                    const HistoryPaint& how);
 
-// The grid of stored chromatograms (`pboxHistory`): a click selects, a double click asks
-// to print the selection.
+// The grid of stored chromatograms (`pboxHistory`): a click selects, a double click opens
+// the entry large; its menu opens, prints or saves the selection.
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
@@ -47,12 +49,15 @@ public:
     int margin() const;
 
 Q_SIGNALS:
+    void openRequested();
     void printRequested();
+    void saveRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     History& history_;
@@ -69,10 +74,13 @@ public:
                 QWidget* parent = nullptr);
     ~HistoryPage() override;
 
-    // "Печать..." and double click: the question, then the printer.
+    // "Печать..." (button and menu): the question, then the printer.
     void MyButton1Click();
     // "Сохранить...": the save dialog, then the picture.
     void MyButton2Click();
+    // Double click: the selected entry large in a window of its own; none when nothing is
+    // selected.
+    HistoryEntryWindow* open_selected();
     // Printing and saving without asking, for the buttons and the tests.
     bool print_selected(QPrinter& printer);
     bool save_selected(const QString& path);

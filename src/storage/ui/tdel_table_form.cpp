@@ -33,7 +33,11 @@ TDelTableForm::TDelTableForm(QWidget* parent) : QDialog(parent) {
 
     auto* buttons = new QHBoxLayout();
     btnErase = new QPushButton("Стереть...", this);
-    btnErase->setStyleSheet("color: red");
+    // Red only while it can be pressed: a disabled button keeps the style's grey text.
+    QPalette red = btnErase->palette();
+    red.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
+    red.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
+    btnErase->setPalette(red);
     btnErase->setEnabled(false);
     btnErase->setAutoDefault(false);
     btnCancel = new QPushButton("Отмена", this);

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "library/ui/qt_text.h"
+
 namespace vetra::storage::ui {
 
 TLogAddTextForm::TLogAddTextForm(QWidget* parent) : QDialog(parent) {
@@ -23,6 +25,7 @@ TLogAddTextForm::TLogAddTextForm(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    library::ui::keep_single_line_fields(this);
 }
 
 QString TLogAddTextForm::execute(QPoint at) {

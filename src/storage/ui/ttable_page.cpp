@@ -1,22 +1,18 @@
 #include "storage/ui/ttable_page.h"
 
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "library/operator.h"
+#include "library/utf8_path.h"
 #include "settings/ini_file.h"
+#include "storage/ui/grid_view.h"
 #include "storage/ui/results_table_model.h"
 #include "storage/ui/tdel_table_form.h"
 #include "storage/ui/tdel_table_rows_form.h"
@@ -27,86 +23,14 @@ namespace {
 constexpr const char* kEditOn = "ВКЛЮЧИТЬ режим редактирования";
 constexpr const char* kEditOff = "ОТКЛЮЧИТЬ режим редактирования";
 
-// Cells drawn plainly (background, text, selection), several times faster than the styled
-// item's text layout, so a screen repaints quickly after every append. An edited cell is
-// written only when the operator presses Enter; leaving it any other way drops the text typed.
-class GridDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const bool selected = option.state & QStyle::State_Selected;
-        if (selected) {
-            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
-        } else if (const QVariant back = index.data(Qt::BackgroundRole); back.isValid()) {
-            painter->fillRect(option.rect, back.value<QColor>());
-        }
-        painter->setFont(option.font);
-        painter->setPen(
-            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -2, 0),
-                          index.data(Qt::TextAlignmentRole).toInt() | Qt::TextSingleLine,
-                          index.data(Qt::DisplayRole).toString());
-    }
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        auto* editor = qobject_cast<QWidget*>(object);
-        if (editor != nullptr && event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
-                return true;
-            }
-        }
-        if (editor != nullptr && event->type() == QEvent::FocusOut) {
-            const QWidget* to = QApplication::focusWidget();
-            if (QApplication::activePopupWidget() == nullptr &&
-                (to == nullptr || !editor->isAncestorOf(to))) {
-                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
-            }
-            return false;
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-};
-
-int row_height(const QFont& font) {
-    return QFontMetrics(font).height() + 4;
-}
-
-// A table view that takes a row added past the screen without repainting the screen: the
-// plain view lays out and repaints everything for every new row.
-class GridView : public QTableView {
-public:
-    using QTableView::QTableView;
-
-    void setModel(QAbstractItemModel* model) override {
-        QTableView::setModel(model);
-        // The view connects this by name, so only the same form takes it apart.
-        disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
-                   SLOT(rowCountChanged(int, int)));
-        connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, &GridView::on_row_count);
-    }
-
-private:
-    void on_row_count(int old_count, int new_count) {
-        if (new_count < old_count || old_count == 0 || !isVisible()) {
-            rowCountChanged(old_count, new_count);
-            return;
-        }
-        updateGeometries();
-        const int top = rowViewportPosition(old_count);
-        if (top >= 0 && top < viewport()->height()) {
-            viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
-        }
-    }
-};
+// Depth and date stay in view when the values scroll sideways.
+constexpr int kFrozenColumns = 2;
 
 QPushButton* button(const QString& text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
+    // The style leaves a long text almost on the frame; a letter's room on each side.
+    b->setMinimumWidth(b->sizeHint().width() + 2 * b->fontMetrics().averageCharWidth());
     return b;
 }
 
@@ -132,7 +56,7 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     lblEditHint->setObjectName("lblEditHint");
     lblEditHint->setStyleSheet("color: blue");
     lblEditHint->setVisible(false);
-    mbExport = button("Экспорт в Excel", "mbExport", this);
+    mbExport = button("Экспорт в Excel...", "mbExport", this);
     mbExport->setEnabled(false);
     btnRatios = button("Отношения газов", "btnRatios", this);
     btnRatios->setCheckable(true);
@@ -155,18 +79,22 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     N8 = PopupMenu1->addAction("Очистить всю таблицу...");
     N9 = PopupMenu1->addAction("Удалить выделенные строки...");
 
-    grTextValues = new GridView(this);
+    auto* grid = new GridView(kFrozenColumns, this);
+    grTextValues = grid;
     grTextValues->setObjectName("grTextValues");
     // Uniform rows that are never measured, so a million rows cost nothing to lay out. Set
     // before the model comes: on a million existing rows each of these works row by row.
     grTextValues->verticalHeader()->setVisible(false);
     grTextValues->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grTextValues->verticalHeader()->setDefaultSectionSize(row_height(font()));
+    grTextValues->verticalHeader()->setDefaultSectionSize(GridView::row_height_for(font()));
     grTextValues->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grTextValues->horizontalHeader()->setHighlightSections(false);
     model_ = new ResultsTableModel(text_, this);
     grTextValues->setModel(model_);
     grTextValues->setItemDelegate(new GridDelegate(grTextValues));
+    // However the font comes (this page, a settings dialog, the application), the columns
+    // follow it at once; the rows follow inside the view.
+    grid->font_changed = [this] { fit_columns(); };
     grTextValues->setSelectionBehavior(QAbstractItemView::SelectRows);
     grTextValues->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grTextValues->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -206,15 +134,7 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
 TTablePage::~TTablePage() = default;
 
 void TTablePage::apply_font(const QString& family, int point_size) {
-    QFont f(family, point_size > 0 ? point_size : font().pointSize());
-    grTextValues->setFont(f);
-    QHeaderView* rows = grTextValues->verticalHeader();
-    if (rows->defaultSectionSize() != row_height(f)) {
-        // The header reports every row it resizes; the view is laid out once instead.
-        const QSignalBlocker quiet(rows);
-        rows->setDefaultSectionSize(row_height(f));
-    }
-    grTextValues->doItemsLayout();
+    grTextValues->setFont(QFont(family, point_size > 0 ? point_size : font().pointSize()));
     fit_columns();
 }
 
@@ -323,8 +243,9 @@ void TTablePage::N8Click() {
     }
     set_editing(false);
     if (!text_.table().clear()) {
-        operator_.show_message("Не удалось очистить таблицу " + text_.table().path().string(),
-                               "  ОШИБКА", library::MessageIcon::error);
+        operator_.show_message(
+            "Не удалось очистить таблицу " + library::utf8_from_path(text_.table().path()),
+            "  ОШИБКА", library::MessageIcon::error);
     }
 }
 

@@ -1,0 +1,83 @@
+#include "app/ui/workstation_status_bar.h"
+
+#include <QFontMetrics>
+#include <QLayout>
+
+#include "widgets/ui/status_lamp.h"
+
+namespace vetra::app::ui {
+namespace {
+
+QColor lamp_colour(Health health) {
+    switch (health) {
+        case Health::ok:
+            return {0x2E, 0xA0, 0x43};
+        case Health::waiting:
+            return {0xE8, 0xA3, 0x17};
+        case Health::fault:
+            return {0xD3, 0x2F, 0x2F};
+        case Health::off:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+WorkstationStatusBar::WorkstationStatusBar(const WorkstationStatus& status, QWidget* parent)
+    : QStatusBar(parent), status_(status) {
+    setObjectName("StatusBar1");
+    const QFontMetrics fm(font());
+    setFixedHeight(fm.height() + 6);
+    setSizeGripEnabled(true);
+    const char* names[kFieldCount] = {"statusChromatograph", "statusMode",    "statusAnalysis",
+                                      "statusTotalizer",     "statusStation", "statusWits",
+                                      "statusFiles"};
+    for (int i = 0; i < kFieldCount; ++i) {
+        lamps_[i] = new widgets::ui::StatusLamp(this);
+        lamps_[i]->setObjectName(names[i]);
+        // Permanent: a hint shown at the left never covers the state.
+        addPermanentWidget(lamps_[i]);
+    }
+    refresh();
+}
+
+void WorkstationStatusBar::refresh() {
+    const StatusField fields[kFieldCount] = {
+        status_.chromatograph(), status_.mode(), status_.last_analysis(), status_.totalizer(),
+        status_.station(),       status_.wits(), status_.files()};
+    bool resized = false;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const StatusField& f = fields[i];
+        health_[i] = f.health;
+        auto* lamp = lamps_[i];
+        const QSize before = lamp->isVisible() ? lamp->sizeHint() : QSize();
+        lamp->setVisible(f.health != Health::off);
+        lamp->set_state(lamp_colour(f.health), QString::fromStdString(f.text),
+                        f.health == Health::fault);
+        const QString tip = QString::fromStdString(f.detail.empty() ? f.text : f.detail);
+        if (lamp->toolTip() != tip) {
+            lamp->setToolTip(tip);
+        }
+        resized = resized || (lamp->isVisible() ? lamp->sizeHint() : QSize()) != before;
+    }
+    // At once, not at the next pass of the event loop: a picture taken now shows it whole.
+    if (resized && layout()) {
+        layout()->activate();
+    }
+}
+
+void WorkstationStatusBar::showEvent(QShowEvent* event) {
+    refresh();
+    QStatusBar::showEvent(event);
+}
+
+QString WorkstationStatusBar::text(Field field) const {
+    return health_[field] == Health::off ? QString() : lamps_[field]->text();
+}
+
+Health WorkstationStatusBar::health(Field field) const {
+    return health_[field];
+}
+
+}  // namespace vetra::app::ui

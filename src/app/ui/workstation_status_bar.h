@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QStringList>
+#include <array>
+
+#include "app/workstation_status.h"
+
+namespace vetra::widgets::ui {
+class StatusLamp;
+}
+
+namespace vetra::app::ui {
+
+// The main window's status line. The hint of the control under the mouse still appears at
+// its left, but the state stays in view beside it: the chromatograph's link, the work mode
+// with the time mode's countdown, the last analysis, the totalizer, the station, WITS and
+// any file that could not be written, each a lamp and a few words, the rest in its tooltip.
+class WorkstationStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit WorkstationStatusBar(const WorkstationStatus& status, QWidget* parent = nullptr);
+
+    // Reads the state again; the window calls it on every tick of its timer.
+    void refresh();
+
+    enum Field { chromatograph, mode, analysis, totalizer, station, wits, files, kFieldCount };
+    // What a field shows now; empty when it is hidden.
+    QString text(Field field) const;
+    Health health(Field field) const;
+
+protected:
+    // The settings are read after the bar is made: the state is read again when it shows.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    const WorkstationStatus& status_;
+    std::array<widgets::ui::StatusLamp*, kFieldCount> lamps_{};
+    std::array<Health, kFieldCount> health_{};
+};
+
+}  // namespace vetra::app::ui

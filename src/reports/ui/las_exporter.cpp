@@ -1,0 +1,88 @@
+#include "reports/ui/las_exporter.h"
+
+#include <QAbstractButton>
+#include <QProgressBar>
+
+#include "library/operator.h"
+#include "library/utf8_path.h"
+
+namespace vetra::reports::ui {
+
+LasExporter::LasExporter(LasJob job, ExportControls controls, library::Operator& op,
+                         QObject* parent)
+    : QObject(parent), job_(std::move(job)), controls_(controls), operator_(op) {}
+
+LasExporter::~LasExporter() {
+    cancelled_ = true;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void LasExporter::start() {
+    if (controls_.bar) {
+        controls_.bar->setRange(0, 0);  // busy until the depths are sorted
+    }
+    controls_.set_running(true);
+    if (controls_.cancel) {
+        connect(controls_.cancel, &QAbstractButton::clicked, this, &LasExporter::cancel);
+    }
+    worker_ = std::jthread([this] {
+        LasResult result = write_table_file_las(
+            job_.table_file, job_.gases, job_.show_ratios, job_.well,
+            library::path_from_utf8(job_.target), [this](int done, int total) {
+                done_ = done;
+                total_ = total;
+                if (!progress_posted_.exchange(true)) {
+                    QMetaObject::invokeMethod(
+                        this, [this] { show_progress(); }, Qt::QueuedConnection);
+                }
+                return !cancelled_;
+            });
+        QMetaObject::invokeMethod(
+            this, [this, result] { finish(result); }, Qt::QueuedConnection);
+    });
+}
+
+void LasExporter::show_progress() {
+    progress_posted_ = false;
+    if (controls_.bar && total_ > 0) {
+        controls_.bar->setRange(0, total_);
+        controls_.bar->setValue(done_);
+    }
+}
+
+void LasExporter::finish(LasResult result) {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    controls_.set_running(false);
+    if (controls_.cancel) {
+        disconnect(controls_.cancel, nullptr, this, nullptr);
+    }
+    if (result.ok) {
+        operator_.show_message(las_done_text(result, job_.target), "Сообщение",
+                               library::MessageIcon::information);
+    } else if (!result.cancelled) {
+        operator_.show_message(result.error, "  ОШИБКА", library::MessageIcon::error);
+    }
+    result_ = result;
+    Q_EMIT finished(result.ok);
+}
+
+LasExporter* export_las(QObject* parent, LasJob job, ExportControls controls,
+                        library::Operator& op) {
+    if (export_running(parent)) {
+        return nullptr;
+    }
+    auto* exporter = new LasExporter(std::move(job), controls, op, parent);
+    exporter->setProperty("vetra_export_running", true);
+    QObject::connect(exporter, &LasExporter::finished, exporter, [exporter] {
+        exporter->setProperty("vetra_export_running", false);
+        exporter->deleteLater();
+    });
+    exporter->start();
+    return exporter;
+}
+
+}  // namespace vetra::reports::ui

@@ -1,0 +1,229 @@
+// Every window and dialog on a 1366 x 768 laptop screen with large fonts (144 dpi): each
+// must fit, so that OK and "Отмена" can always be reached. With VETRA_SHOT_DIR set, each is
+// saved as a picture for a person to look at.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "analysis/ui/tedit_etal_form.h"
+#include "analysis/ui/tetal_start_form.h"
+#include "analysis/ui/tetal_vis_form.h"
+#include "analysis/ui/tetalon_form.h"
+#include "analysis/ui/tgaz_time_form.h"
+#include "app/ui/tvetra_main_form.h"
+#include "dialog_rig.h"
+#include "reports/ui/help_window.h"
+#include "reports/ui/tpreview_form.h"
+#include "reports/ui/tprint_grid_form.h"
+#include "sample_plot.h"
+#include "settings/rig_settings.h"
+#include "settings/ui/network_computers.h"
+#include "settings/ui/tcomp_form.h"
+#include "settings/ui/tnet_comp_form.h"
+#include "settings/ui/topt_form.h"
+#include "settings/ui/topt_master_form.h"
+#include "settings/ui/tporog_form.h"
+#include "storage/history.h"
+#include "storage/ui/history_entry_window.h"
+#include "storage/ui/tdel_table_form.h"
+#include "storage/ui/tdel_table_rows_form.h"
+#include "storage/ui/tlog_add_text_form.h"
+#include "support/memory_table.h"
+#include "widgets/ui/colour_select_form.h"
+
+using namespace vetra;
+
+namespace {
+
+class NoComputers final : public settings::ui::NetworkComputers {
+public:
+    void start(std::function<void(const std::string&)>, std::function<void()>) override {}
+};
+
+using Factory = std::function<std::unique_ptr<QWidget>(test::DialogRig&)>;
+
+template <class T, class... Args>
+std::unique_ptr<QWidget> make(Args&&... args) {
+    return std::make_unique<T>(std::forward<Args>(args)...);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Factory)
+
+class DialogsFitTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void the_screen_is_the_laptop_at_144_dpi() {
+        // Qt takes 144 dpi as a scale of 1.5: 911 x 512 device-independent pixels.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const qreal scale = screen->devicePixelRatio();
+        QCOMPARE(qRound(screen->logicalDotsPerInch() * scale), 144);
+        const QSizeF size = QSizeF(screen->geometry().size()) * scale;
+        QVERIFY(qAbs(size.width() - 1366) <= 1 && qAbs(size.height() - 768) <= 1);
+    }
+
+    void every_dialog_fits_the_screen_data() {
+        QTest::addColumn<Factory>("factory");
+        QTest::addColumn<int>("model");
+        const auto opt = [](test::DialogRig& r) {
+            static settings::RigSettings rig;  // with the page "WITS", as the window opens it
+            r.services.rig = &rig;
+            return make<settings::ui::TOptForm>(r.settings, r.system, r.totalizer, r.services);
+        };
+        QTest::newRow("work settings") << Factory(opt) << int{settings::kModelTd5};
+        QTest::newRow("work settings, model 1, totalizer, manufacturer page")
+            << Factory([opt](test::DialogRig& r) {
+                   r.settings.totalizer_use = true;  // its group is the tallest page
+                   auto w = opt(r);
+                   auto* form = static_cast<settings::ui::TOptForm*>(w.get());
+                   form->show_manufacturer_page();
+                   form->show_model_selector();
+                   return w;
+               })
+            << int{settings::kModelVelon};
+        QTest::newRow("setup wizard") << Factory([](test::DialogRig& r) {
+            return make<settings::ui::TOptMasterForm>(r.settings, r.system.gases(), r.services);
+        }) << 0;
+        QTest::newRow("threshold") << Factory([](test::DialogRig& r) {
+            return make<settings::ui::TPorogForm>(r.settings, r.services);
+        }) << 0;
+        QTest::newRow("station computer") << Factory([](test::DialogRig& r) {
+            return make<settings::ui::TCompForm>(r.settings, r.services);
+        }) << 0;
+        QTest::newRow("network computers") << Factory([](test::DialogRig&) {
+            return make<settings::ui::TNetCompForm>(std::make_unique<NoComputers>());
+        }) << 0;
+        QTest::newRow("journal line")
+            << Factory([](test::DialogRig&) { return make<storage::ui::TLogAddTextForm>(); }) << 0;
+        QTest::newRow("table clear")
+            << Factory([](test::DialogRig&) { return make<storage::ui::TDelTableForm>(); }) << 0;
+        QTest::newRow("row deletion")
+            << Factory([](test::DialogRig&) { return make<storage::ui::TDelTableRowsForm>(); })
+            << 0;
+        QTest::newRow("colour") << Factory([](test::DialogRig&) {
+            return make<widgets::ui::ColourSelectForm>(0x00FF00);
+        }) << 0;
+        QTest::newRow("gas exit times") << Factory([](test::DialogRig& r) {
+            return make<analysis::ui::TGazTimeForm>(r.system.gases(), r.system.data_lock(),
+                                                    r.system.windows_changed, [] { return 120; });
+        }) << 0;
+        QTest::newRow("table print")
+            << Factory([](test::DialogRig&) { return make<reports::ui::TPrintGridForm>(); }) << 0;
+        QTest::newRow("print preview") << Factory([](test::DialogRig&) {
+            static const test::MemoryTable table = test::MemoryTable::results(40, 13);
+            return make<reports::ui::TPreviewForm>(
+                table, reports::ui::PrintOptions{},
+                QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
+        }) << 0;
+        QTest::newRow("help") << Factory([](test::DialogRig&) {
+            return make<reports::ui::THelpForm>();
+        }) << 0;
+        QTest::newRow("history entry") << Factory([](test::DialogRig&) {
+            static const test::SamplePlot sample;
+            static storage::History history;
+            history.add(sample.plot, sample.gases, sample.results, test::SamplePlot::kRate,
+                        0xFFFFFF, {2026, 12, 8, 9, 5});
+            return make<storage::ui::HistoryEntryWindow>(
+                history.entry(0), [] { return test::SamplePlot::style(); }, [] { return 6; });
+        }) << 0;
+        QTest::newRow("calibration") << Factory([](test::DialogRig& r) {
+            return make<analysis::ui::TEtalonForm>(r.system, r.settings, r.op,
+                                                   analysis::ui::EtalonHooks{});
+        }) << 0;
+        QTest::newRow("calibration point") << Factory([](test::DialogRig& r) {
+            return make<analysis::ui::TEditEtalForm>(r.system.gases(), r.settings.settings_path,
+                                                     nullptr, [] {});
+        }) << 0;
+        QTest::newRow("calibration feed") << Factory([](test::DialogRig&) {
+            return make<analysis::ui::TEtalStartForm>("1 / 10");
+        }) << 0;
+        QTest::newRow("calibration curves") << Factory([](test::DialogRig& r) {
+            return make<analysis::ui::TEtalVisForm>(r.system.gases(),
+                                                    std::vector<analysis::EtalonPoint>{}, 0.0,
+                                                    r.settings.settings_path);
+        }) << 0;
+        QTest::newRow("main window") << Factory([](test::DialogRig& r) {
+            app::ui::MainFormOptions o;
+            o.program_dir = r.dir.dir();
+            o.demo = true;
+            o.start_timer = false;
+            o.setup_wizard = false;
+            auto window = make<app::ui::TVetraMainForm>(r.system, r.settings, r.op, o);
+            static const test::SamplePlot sample;  // for the page "История"
+            for (int i = 0; i < 7; ++i) {
+                r.system.history().add(sample.plot, sample.gases, sample.results,
+                                       test::SamplePlot::kRate, 0xFFFFFF, {2026, 12, 8, 9, i});
+            }
+            return window;
+        }) << 0;
+    }
+    void every_dialog_fits_the_screen() {
+        QFETCH(Factory, factory);
+        QFETCH(int, model);
+        test::DialogRig rig(model);
+        const std::unique_ptr<QWidget> window = factory(rig);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect room = window->screen()->availableGeometry();
+        const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+        const QString sizes = QString("%1: %2x%3 (at least %4x%5) on %6x%7")
+                                  .arg(QTest::currentDataTag())
+                                  .arg(window->frameGeometry().width())
+                                  .arg(window->frameGeometry().height())
+                                  .arg(least.width())
+                                  .arg(least.height())
+                                  .arg(room.width())
+                                  .arg(room.height());
+        const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR");
+        if (!shots.isEmpty()) {
+            const QString name =
+                QString(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-");
+            QVERIFY(window->grab().save(shots + "/dpi144-" + name + ".png"));
+            if (auto* pages = window->findChild<QTabWidget*>("PageControl1")) {
+                for (int i = 1; i < pages->count(); ++i) {
+                    pages->setCurrentIndex(i);
+                    QVERIFY(window->grab().save(shots + "/dpi144-" + name + "-" +
+                                                QString::number(i) + ".png"));
+                }
+            }
+        }
+        if (QByteArray(QTest::currentDataTag()).startsWith("calibration")) {
+            // The calibration windows are being reworked on their own; they fit when done.
+            QEXPECT_FAIL("calibration", "1230 x 900 at 144 dpi", Abort);
+            QEXPECT_FAIL("calibration curves", "its plots need 552 of 512 pixels", Abort);
+        }
+        QVERIFY2(room.contains(window->frameGeometry()), qPrintable(sizes));
+        QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
+                 qPrintable(sizes));
+    }
+};
+
+// The offscreen platform plays the laptop: one 1366 x 768 screen, fonts at 144 dpi.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,
+                      "height": 768, "logicalDpi": 144, "logicalBaseDpi": 96, "dpr": 1}]})") < 0) {
+        return 2;
+    }
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    qputenv("QT_FONT_DPI", "144");
+    QApplication app(argc, argv);
+    DialogsFitTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "dialogs_fit_test.moc"
