@@ -48,7 +48,10 @@ std::string join_fields(const std::vector<std::string>& fields) {
             out += ' ';
         }
         const std::string& f = fields[i];
-        const bool quote = f.empty() || f.find_first_of(" \t\"") != std::string::npos;
+        // A control character becomes a blank when the line is written to a settings file,
+        // so it needs the quotes a blank would, or the field splits in two on reading.
+        const bool quote =
+            f.empty() || f.find_first_of(" \t\"") != std::string::npos || has_control_characters(f);
         if (!quote) {
             out += f;
             continue;

@@ -16,6 +16,14 @@ TEST(FieldText, splits_what_it_joined) {
     EXPECT_EQ(split_fields(join_fields(fields)), fields);
 }
 
+TEST(FieldText, a_control_character_written_as_a_blank_keeps_the_field_whole) {
+    const std::vector<std::string> fields{"\xD1\x8F\x7F", "0", "10"};
+    const auto back = split_fields(single_line(join_fields(fields)));
+    ASSERT_EQ(back.size(), 3U);
+    EXPECT_EQ(back[0], "\xD1\x8F ");
+    EXPECT_EQ(split_fields(single_line(join_fields(back))), back);
+}
+
 TEST(FieldText, tolerates_extra_blanks_and_an_unclosed_quote) {
     EXPECT_EQ(split_fields("  a   b  "), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(split_fields("a \"b c"), (std::vector<std::string>{"a", "b c"}));
