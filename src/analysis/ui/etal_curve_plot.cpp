@@ -18,11 +18,22 @@ QString auto_text(double v) {
     return QString::fromStdString(library::formatAuto(v));
 }
 
+// Every how many decades a label goes, so that labels `extent` long never run together
+// on an axis `length` long that ends at `top`.
+int label_step(double top, double length, double extent) {
+    const int decades = std::max(1, static_cast<int>(std::lround(std::log10(top / kAxisBottom))));
+    const double room = length / decades;
+    return room >= extent ? 1 : static_cast<int>(std::ceil(extent / std::max(room, 1.0)));
+}
+
 }  // namespace
 
 EtalCurvePlot::EtalCurvePlot(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("EtalCurvePlot"));
-    setMinimumSize(360, 260);
+    // Room for a few labelled decades each way; smaller, the labels thin out.
+    const QFontMetrics fm = fontMetrics();
+    setMinimumSize(kMargin + 32 + 4 * fm.horizontalAdvance(QStringLiteral("0.00001  ")),
+                   kMargin + 16 + 6 * fm.height());
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
@@ -70,21 +81,36 @@ void EtalCurvePlot::paintEvent(QPaintEvent*) {
     const double xt = x_top();
     const double yt = y_top();
 
+    // Labels are counted down from the top decade, where the points are.
+    const QFontMetrics fm = fontMetrics();
+    const int text_height = fm.height();
+    const int text_width = fm.horizontalAdvance(QStringLiteral("0.00001  "));
+    const int x_step = label_step(xt, r.width(), text_width);
+    const int y_step = label_step(yt, r.height(), text_height);
     painter.setPen(QPen(Qt::gray, 1, Qt::DotLine));
-    for (double d = kAxisBottom; d <= xt * 1.0001; d *= 10) {
+    int from_top = static_cast<int>(std::lround(std::log10(xt / kAxisBottom)));
+    for (double d = kAxisBottom; d <= xt * 1.0001; d *= 10, --from_top) {
         const double x = r.left() + log_position(d, xt, r.width());
         painter.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
-        painter.drawText(QRectF(x - 40, r.bottom() + 2, 80, 16), Qt::AlignCenter, auto_text(d));
+        if (from_top % x_step == 0) {
+            // Kept inside the widget, so the last label is not cut at the edge.
+            const double left = std::min(x - text_width / 2.0, double(width() - text_width));
+            painter.drawText(QRectF(left, r.bottom() + 2, text_width, text_height), Qt::AlignCenter,
+                             auto_text(d));
+        }
     }
-    for (double d = kAxisBottom; d <= yt * 1.0001; d *= 10) {
+    from_top = static_cast<int>(std::lround(std::log10(yt / kAxisBottom)));
+    for (double d = kAxisBottom; d <= yt * 1.0001; d *= 10, --from_top) {
         const double y = r.bottom() - log_position(d, yt, r.height());
         painter.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
-        painter.drawText(QRectF(0, y - 8, r.left() - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         auto_text(d));
+        if (from_top % y_step == 0) {
+            painter.drawText(QRectF(0, y - text_height / 2.0, r.left() - 4, text_height),
+                             Qt::AlignRight | Qt::AlignVCenter, auto_text(d));
+        }
     }
     painter.setPen(Qt::green);
-    painter.drawText(QRect(r.left(), r.bottom() + 20, r.width(), 20), Qt::AlignCenter,
-                     QStringLiteral("Конц."));
+    painter.drawText(QRect(r.left(), r.bottom() + 2 + text_height, r.width(), text_height),
+                     Qt::AlignCenter, QStringLiteral("Конц."));
     painter.save();
     painter.translate(12, r.center().y());
     painter.rotate(-90);
@@ -113,8 +139,8 @@ void EtalCurvePlot::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::red);
         painter.drawEllipse(at, radius, radius);
         const QString label = auto_text(points_[static_cast<std::size_t>(i)].second);
-        const QRectF box(at.x() + radius + 2, at.y() - radius - 16,
-                         fontMetrics().horizontalAdvance(label) + 6, 16);
+        const QRectF box(at.x() + radius + 2, at.y() - radius - text_height,
+                         fm.horizontalAdvance(label) + 6, text_height);
         painter.fillRect(box, Qt::yellow);
         painter.setPen(Qt::black);
         painter.drawText(box, Qt::AlignCenter, label);

@@ -11,6 +11,7 @@
 #include "analysis/etalon_program.h"
 #include "analysis/gaz_list.h"
 #include "analysis/ui/etal_curve_plot.h"
+#include "library/ui/screen_fit.h"
 #include "settings/ini_file.h"
 #include "settings/placement.h"
 
@@ -74,13 +75,15 @@ TEtalVisForm::TEtalVisForm(const GazList& gases, std::vector<EtalonPoint> points
     layout->addWidget(grid_);
     layout->addLayout(buttons);
 
-    resize(640, 560);
+    resize(library::ui::within_screen(this, {640, 560}));
     settings::IniFile file;
     (void)file.open(settings_path_);
     const auto placed =
         settings::load_placement(file, kPlacementSection, {y(), x(), width(), height(), 0});
     if (placed.width > 0 && placed.height > 0) {
-        setGeometry(placed.left, placed.top, placed.width, placed.height);
+        // A size kept on a larger screen or at a smaller font is no larger than this screen.
+        setGeometry(QRect(QPoint(placed.left, placed.top),
+                          library::ui::within_screen(this, {placed.width, placed.height})));
     }
     show_gas(0);
 }

@@ -12,6 +12,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,6 +25,7 @@
 #include "control/vetra_system.h"
 #include "library/format_auto.h"
 #include "library/operator.h"
+#include "library/ui/screen_fit.h"
 #include "settings/global_settings.h"
 
 namespace vetra::analysis::ui {
@@ -55,6 +58,11 @@ QTableWidget* grid(QWidget* parent, const char* name) {
     g->setSelectionBehavior(QAbstractItemView::SelectRows);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
     g->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Never less than the header and two rows above a horizontal scroll bar, so a small
+    // screen shrinks the grid to something still usable, and the rest scrolls.
+    const int row = g->verticalHeader()->defaultSectionSize();
+    g->setMinimumHeight(3 * row + g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g) +
+                        2 * g->frameWidth());
     return g;
 }
 
@@ -74,12 +82,19 @@ TEtalonForm::TEtalonForm(control::VetraSystem& system, settings::GlobalSettings&
     setObjectName(QStringLiteral("TEtalonForm"));
     setWindowTitle(q(kCaption));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(build_program_panel(), 1);
+    // The operator shares the height between the program and the result; neither closes.
+    auto* panels = new QSplitter(Qt::Vertical, this);
+    panels->setObjectName(QStringLiteral("panels"));
+    panels->setChildrenCollapsible(false);
+    panels->addWidget(build_program_panel());
     result_panel_ = build_result_panel();
-    layout->addWidget(result_panel_, 1);
+    panels->addWidget(result_panel_);
+    panels->setStretchFactor(0, 1);
+    panels->setStretchFactor(1, 1);
+    layout->addWidget(panels, 1);
     bottom_panel_ = build_bottom_panel();
     layout->addWidget(bottom_panel_);
-    resize(820, 600);
+    resize(library::ui::within_screen(this, {820, 600}));
 
     settle_timer_->setSingleShot(true);
     settle_timer_->setInterval(kSettleMs);

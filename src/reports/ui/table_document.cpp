@@ -9,6 +9,8 @@
 #include <climits>
 #include <cmath>
 
+#include "library/heap_reuse.h"
+
 namespace vetra::reports::ui {
 namespace {
 
@@ -72,6 +74,8 @@ void TableDocument::lay_out(const QPaintDevice* device) {
     raw_ = QRawFont::fromFont(cell_font_);
     const QFontMetrics fm(cell_font_);
     ascent_ = fm.ascent();
+    line_height_ = fm.height();
+    round_positions_ = pixels_per_point_ >= 4;
     row_height_ = std::max(fm.height() + round_int(0.1 * unit_ + 1), 1);
 
     const int columns = std::clamp(table_.column_count(), 0, kMaxPrintColumns);
@@ -120,7 +124,9 @@ void TableDocument::lay_out(const QPaintDevice* device) {
 
     const QFontMetrics title(pixel_font(kHeadingFontSize));
     const QFontMetrics head(pixel_font(kHeadFontSize));
-    const QFontMetrics footer(pixel_font(kFooterFontSize));
+    footer_font_ = pixel_font(kFooterFontSize);
+    const QFontMetrics footer(footer_font_);
+    footer_height_ = footer.height();
     other_top_ = round_int(0.25 * unit_);
     table_top_ = other_top_ + title.height() +
                  head.height() * static_cast<int>(options_.head.size()) + round_int(0.25 * unit_);
@@ -173,9 +179,8 @@ void TableDocument::render_page(QPainter& p, int page) const {
     draw_rows(p, page_columns(page), from, to, first ? table_top_ : other_top_);
 
     p.setPen(Qt::black);
-    const QFont footer = pixel_font(kFooterFontSize);
-    p.setFont(footer);
-    const int footer_height = QFontMetrics(footer).height();
+    p.setFont(footer_font_);
+    const int footer_height = footer_height_;
     p.drawText(QRect(0, page_.height() - footer_height, page_.width() - left_, footer_height),
                Qt::AlignRight | Qt::AlignBottom, page_label(page, page_count()));
     p.restore();
@@ -225,6 +230,12 @@ void TableDocument::draw_rows(QPainter& p, const std::vector<int>& columns, int 
     Qt::Alignment data_alignment = options_.alignment == 1   ? Qt::AlignRight
                                    : options_.alignment == 2 ? Qt::AlignHCenter
                                                              : Qt::AlignLeft;
+    // The page's texts go out as one glyph run: a printer's engine writes each run with its
+    // own text object, font and colour, so one run per cell costs more than its glyphs.
+    GlyphRunText run;
+    const qsizetype cells = static_cast<qsizetype>(lines) * static_cast<qsizetype>(columns.size());
+    run.glyphs.reserve(cells * 8);
+    run.positions.reserve(cells * 8);
     for (int line = 0; line < lines; ++line) {
         const int row = line == 0 ? 0 : first + line - 1;
         const int top = y + line * row_height_;
@@ -236,24 +247,30 @@ void TableDocument::draw_rows(QPainter& p, const std::vector<int>& columns, int 
             }
             const QRect cell(edges[i], top, edges[i + 1] - edges[i], row_height_);
             if (row == 0 || c == 0) {
-                draw_cell_text(p, text, cell, Qt::AlignHCenter);
+                draw_cell_text(p, text, cell, Qt::AlignHCenter, run);
             } else {
-                draw_cell_text(p, text, cell.adjusted(inset, 0, -inset, 0), data_alignment);
+                draw_cell_text(p, text, cell.adjusted(inset, 0, -inset, 0), data_alignment, run);
             }
         }
+    }
+    if (!run.glyphs.isEmpty()) {
+        QGlyphRun glyph_run;
+        glyph_run.setRawFont(raw_);
+        glyph_run.setGlyphIndexes(run.glyphs);
+        glyph_run.setPositions(run.positions);
+        p.drawGlyphRun(QPointF(0, 0), glyph_run);
     }
 }
 
 // A cell's text from the glyph table when every character is in the font: no shaping, no
-// layout; otherwise (or when it does not fit and needs its ellipsis) the ordinary way.
+// layout; its glyphs join the page's run. Otherwise (or when it does not fit and needs its
+// ellipsis) the ordinary way, at once.
 void TableDocument::draw_cell_text(QPainter& p, const QString& text, const QRect& box,
-                                   Qt::Alignment alignment) const {
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-    glyphs.reserve(text.size());
-    positions.reserve(text.size());
+                                   Qt::Alignment alignment, GlyphRunText& run) const {
+    const qsizetype start = run.glyphs.size();
     qreal x = 0;
     bool simple = glyph_runs_ && raw_.isValid();
+    qsizetype inked = start;  // one past the last glyph that is not a space
     for (qsizetype i = 0; simple && i < text.size(); ++i) {
         const char16_t ch = text[i].unicode();
         if (ch >= 0x500 || ch < 0x20) {
@@ -273,31 +290,46 @@ void TableDocument::draw_cell_text(QPainter& p, const QString& text, const QRect
             simple = false;
             break;
         }
-        glyphs.push_back(glyphs_[ch]);
-        positions.push_back(QPointF(x, 0));
+        // The padding spaces of a cell take their room but leave no glyph: nothing shows
+        // them, and a printed page is mostly its glyphs.
+        if (ch != ' ' || run.glyphs.size() > start) {
+            run.glyphs.push_back(glyphs_[ch]);
+            run.positions.push_back(QPointF(x, 0));
+            if (ch != ' ') {
+                inked = run.glyphs.size();
+            }
+        }
         x += advances_[ch];
     }
     if (!simple || x > box.width()) {
+        run.glyphs.resize(start);
+        run.positions.resize(start);
         const QFontMetrics fm(cell_font_);
         p.drawText(box, alignment | Qt::AlignVCenter,
                    fm.elidedText(text, Qt::ElideRight, box.width()));
         return;
     }
+    run.glyphs.resize(inked);
+    run.positions.resize(inked);
     const qreal left = alignment & Qt::AlignRight     ? box.right() + 1 - x
                        : alignment & Qt::AlignHCenter ? box.left() + (box.width() - x) / 2
                                                       : box.left();
-    const qreal baseline =
-        box.top() + (box.height() - QFontMetrics(cell_font_).height()) / 2.0 + ascent_;
-    QGlyphRun run;
-    run.setRawFont(raw_);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    p.drawGlyphRun(QPointF(left, baseline), run);
+    const qreal baseline = box.top() + (box.height() - line_height_) / 2.0 + ascent_;
+    for (qsizetype i = start; i < inked; ++i) {
+        QPointF& at = run.positions[i];
+        at = QPointF(left + at.x(), baseline);
+        // On a printer a device pixel is a few hundredths of a millimetre: whole pixels look
+        // the same and write shorter numbers.
+        if (round_positions_) {
+            at = QPointF(std::round(at.x()), std::round(at.y()));
+        }
+    }
 }
 
 bool print_document(const storage::TableText& table, const PrintOptions& options, QPrinter& printer,
                     const std::function<bool(int done, int total)>& tick) {
     printer.setDocName(options.title);
+    library::keep_large_blocks_for_reuse();
     QPainter p;
     if (!p.begin(&printer)) {
         return false;

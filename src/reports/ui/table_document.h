@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
+#include <QPointF>
 #include <QRawFont>
 #include <QSize>
 #include <QString>
@@ -66,8 +68,12 @@ private:
     void lay_out(const QPaintDevice* device);
     void draw_heading(QPainter& p) const;
     void draw_rows(QPainter& p, const std::vector<int>& columns, int first, int last, int y) const;
-    void draw_cell_text(QPainter& p, const QString& text, const QRect& box,
-                        Qt::Alignment alignment) const;
+    struct GlyphRunText {
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    void draw_cell_text(QPainter& p, const QString& text, const QRect& box, Qt::Alignment alignment,
+                        GlyphRunText& run) const;
     QFont pixel_font(double point_size) const;
 
     const storage::TableText& table_;
@@ -76,6 +82,8 @@ private:
     QSize page_;
     double pixels_per_point_ = 1;
     QFont cell_font_;
+    QFont footer_font_;
+    int footer_height_ = 1;
     QRawFont raw_;
     // Glyph and advance of the characters seen so far, so a cell's text is placed without
     // shaping it again (digits, separators, Cyrillic: nothing here needs shaping).
@@ -86,6 +94,8 @@ private:
     int repeated_ = 1;
     int row_height_ = 1;
     int ascent_ = 0;
+    int line_height_ = 1;
+    bool round_positions_ = false;  // to whole device pixels, on a printer's fine ones
     int left_ = 0;
     int table_top_ = 0;   // on the first page of a group, below the heading
     int other_top_ = 0;   // on the other pages
