@@ -100,7 +100,10 @@ covering_programs() {
     local file=$1 rel folder header name src
     rel=${file#src/}
     folder=${rel%%/*}
-    header=${rel%.*}.h
+    header=${rel%.*}
+    # A platform half (name_posix.cpp) is covered through its pair's header (name.h).
+    header=${header%_posix}
+    header=${header%_win32}.h
     local -A want=()
     local headers
     headers=$(includers "$header")
