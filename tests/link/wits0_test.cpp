@@ -111,5 +111,44 @@ TEST(GasRatios, hand_worked_values_and_zero_denominators) {
     EXPECT_EQ(analysis::fluid_character_hint(none), "");
 }
 
+// The reading changes at 0.5, 17.5 and 40 % wetness, each edge on the wetter side, and at a
+// character of 0.5; codes are read as people type them.
+TEST(GasRatios, each_edge_of_the_reading_and_codes_as_typed) {
+    using Zone = analysis::FluidZone;
+    struct Row {
+        double wetness, balance, character;
+        const char* hint;
+        Zone zone;
+    };
+    const Row rows[] = {
+        {0.49, 150, 0, "сухой газ, непродуктивно", Zone::dry_gas},
+        {0.5, 150, 0, "газ", Zone::gas},
+        {10, 20, 0.5, "газ", Zone::gas},
+        {17.49, 20, 0.51, "газ с нефтью", Zone::gas},
+        {17.5, 20, 0.51, "жирный газ", Zone::gas},
+        {17.5, 10, 0, "нефть", Zone::oil},
+        {39.99, 20, 0, "нефть", Zone::oil},
+        {40, 20, 0, "остаточная нефть", Zone::residual_oil},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.wetness);
+        analysis::GasRatios r;
+        r.wetness = row.wetness;
+        r.balance = row.balance;
+        r.character = row.character;
+        EXPECT_EQ(analysis::fluid_character_hint(r), row.hint);
+        EXPECT_EQ(analysis::fluid_zone(r), row.zone);
+    }
+
+    const std::string cyrillic_es = "\xD1\x81", cyrillic_capital_es = "\xD0\xA1";
+    const auto g = analysis::light_gases({{cyrillic_es + "4I", 1},
+                                          {"C4I", 2},
+                                          {"c4", 4},
+                                          {cyrillic_capital_es + "5i", 8},
+                                          {"C5I", 16}});
+    EXPECT_EQ(g.c4, 7.0);
+    EXPECT_EQ(g.c5, 24.0);
+}
+
 }  // namespace
 }  // namespace vetra::link
