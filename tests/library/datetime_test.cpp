@@ -11,6 +11,10 @@ TEST(DayNumber, counts_days_since_the_end_of_1899) {
     EXPECT_DOUBLE_EQ(to_day_number({2011, 1, 1, 12, 0, 0, 0}), 40544.5);
     EXPECT_DOUBLE_EQ(to_day_number({2000, 1, 1, 0, 0, 0, 0}), 36526.0);
     EXPECT_DOUBLE_EQ(to_day_number({1899, 12, 29, 6, 0, 0, 0}), -1.25);
+    // Around a leap day: January and February count from the year before in the calendar sum.
+    EXPECT_DOUBLE_EQ(to_day_number({2024, 1, 31, 0, 0, 0, 0}), 45322.0);
+    EXPECT_DOUBLE_EQ(to_day_number({2024, 2, 29, 0, 0, 0, 0}), 45351.0);
+    EXPECT_DOUBLE_EQ(to_day_number({2024, 3, 1, 0, 0, 0, 0}), 45352.0);
 }
 
 TEST(DayNumber, converts_back_to_the_same_local_time) {
@@ -23,6 +27,9 @@ TEST(DayNumber, converts_back_to_the_same_local_time) {
     EXPECT_EQ(back.minute, 59);
     EXPECT_EQ(back.second, 58);
     EXPECT_EQ(back.millisecond, 250);
+
+    // A hair before midnight rounds to the next day's 00:00:00, never to 24:00:00.
+    EXPECT_EQ(format_date_time(from_day_number(45351.99999999999)), "01.03.2024 00:00:00");
 }
 
 TEST(DayNumber, rounding_to_seconds_drops_the_milliseconds) {
