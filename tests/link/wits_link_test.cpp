@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/pty_pair.h"
 
@@ -56,6 +57,26 @@ TEST(WitsOutput, listening_serves_every_receiver_and_forgets_one_that_hangs_up) 
     EXPECT_TRUE(eventually([&] { return out.receivers() == 1; }));
     out.send(kPacket);
     EXPECT_EQ(read_packet(b), kPacket);
+}
+
+// Past the most receivers an output serves, a newcomer is hung up on and gets nothing.
+TEST(WitsOutput, a_receiver_past_the_most_served_is_hung_up_on) {
+    WitsOutput out({WitsTransport::tcp_server, {}, {}, "127.0.0.1:0"});
+    ASSERT_TRUE(eventually([&] { return out.listening_port() != 0; }));
+    asio::io_context io;
+    std::vector<tcp::socket> sockets;
+    for (int i = 0; i <= WitsOutput::kMaxReceivers; ++i) {
+        sockets.emplace_back(io).connect(
+            {asio::ip::make_address("127.0.0.1"), out.listening_port()});
+    }
+    ASSERT_TRUE(eventually([&] { return out.receivers() == WitsOutput::kMaxReceivers; }));
+    EXPECT_FALSE(eventually([&] { return out.receivers() > WitsOutput::kMaxReceivers; }, 300ms));
+    out.send(kPacket);
+    EXPECT_EQ(read_packet(sockets.front()), kPacket);
+    asio::streambuf buffer;
+    boost::system::error_code error;
+    asio::read_until(sockets.back(), buffer, "!!\r\n", error);
+    EXPECT_TRUE(error) << "the receiver past the most got the packet";
 }
 
 TEST(WitsOutput, connecting_drops_packets_while_nobody_listens_and_reconnects_later) {

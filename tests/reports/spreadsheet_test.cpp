@@ -120,6 +120,18 @@ TEST(SheetBackEnd, refuses_cells_before_the_file_is_named_and_rows_out_of_order)
     EXPECT_THROW(back_end->select_sheet(1), reports::SpreadsheetError);
     back_end->set_cell_text(0, 5, "row 6");
     EXPECT_THROW(back_end->set_cell_text(0, 4, "row 5"), reports::SpreadsheetError);
+    // A sheet's last row and column take a cell; one past either is refused with a message.
+    const int last_row = 1048575, last_column = 16383;
+    EXPECT_NO_THROW(back_end->set_cell_text(last_column, last_row, "last"));
+    EXPECT_THROW(back_end->set_cell_text(last_column + 1, last_row, "x"),
+                 reports::SpreadsheetError);
+    try {
+        back_end->set_cell_text(0, last_row + 1, "x");
+        ADD_FAILURE() << "a row past the sheet's last was taken";
+    } catch (const reports::SpreadsheetError& e) {
+        EXPECT_NE(std::string(e.what()).find("не более 1048576 строк"), std::string::npos)
+            << e.what();
+    }
     back_end->close();
     // Closed before the completing store: nothing appears, nothing is left.
     EXPECT_TRUE(folder_names(dir.path()).empty());
