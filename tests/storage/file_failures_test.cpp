@@ -1,8 +1,10 @@
 // Writers that cannot write: what is lost is said once per file, and writing resumes.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -120,6 +122,27 @@ TEST(FileFailures, forked_writers_of_one_table_lose_no_row) {
     }
     EXPECT_EQ(rows_of[1], kRows);
     EXPECT_EQ(rows_of[2], kRows);
+}
+
+// A disk that fills in the middle of a line (here a file-size limit, in a child so the limit
+// stays there): the part written is not taken for the whole line.
+TEST(FileFailures, a_line_cut_short_is_a_failure) {
+    test::TempDir dir;
+    const fs::path path = dir / "05.03.2011.txt";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{10, 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::error_code error = storage::append_to_file(path, std::string(100, 'x'));
+        ::_exit(error == std::errc::no_space_on_device ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(fs::file_size(path), 10u);
 }
 
 }  // namespace
