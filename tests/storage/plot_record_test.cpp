@@ -166,6 +166,11 @@ TEST(RunFile, is_named_by_minute_holds_header_plot_and_block_and_is_replaced_wit
     rig.plot.points = {42.0};
     ASSERT_TRUE(rig.write(-96));
     EXPECT_EQ(vetra::test::read_bytes(rig.file()).substr(14), written(rig.plot) + calc.str());
+
+    // A folder where the minute's file should be: the run is lost, and that is not a success.
+    std::filesystem::remove(rig.file());
+    std::filesystem::create_directory(rig.file());
+    EXPECT_FALSE(rig.write(-100));
 }
 
 TEST(RunFile, writes_nothing_unless_all_three_conditions_hold) {
