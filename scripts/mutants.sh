@@ -46,7 +46,9 @@ git ls-files -z --cached --others --exclude-standard | tar -C "$top" --null -T -
 # (a checkout keeps no times): touch it, so the kept build sees the change.
 (cd "$scratch/src" && find . -type f -print0 | sort -z | xargs -0 sha1sum) >"$scratch/manifest.new"
 if [ -f "$scratch/manifest" ]; then
-    comm -13 "$scratch/manifest" "$scratch/manifest.new" | cut -c43- |
+    # comm needs its lines sorted as whole lines, hash first, in one collation.
+    LC_ALL=C comm -13 <(LC_ALL=C sort "$scratch/manifest") <(LC_ALL=C sort "$scratch/manifest.new") |
+        cut -c43- |
         while IFS= read -r changed; do touch "$scratch/src/$changed"; done
 fi
 mv "$scratch/manifest.new" "$scratch/manifest"
