@@ -11,10 +11,12 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ ! -f "$WINEPREFIX/system.reg" ] || ! wineserver -k0 2>/dev/null; then
   mkdir -p "$WINEPREFIX"
   # One creator of the prefix at a time when CTest runs tests side by side.
+  # The server and the services Wine starts outlive this script: they must not inherit the
+  # lock's descriptor, or they would hold the lock for good.
   (
     flock 9
-    wineserver -p </dev/null >/dev/null 2>&1 || true
-    [ -f "$WINEPREFIX/system.reg" ] || wine cmd /c exit </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+    [ -f "$WINEPREFIX/system.reg" ] || wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   ) 9>"$WINEPREFIX.lock"
 fi
 exec wine "$@"

@@ -39,15 +39,16 @@ std::wstring random_suffix() {
 
 }  // namespace
 
-// Deletion is shared so that the file can be renamed and removed while it is open.
+// Deletion is shared so that the file can be renamed and removed while it is open, writing
+// so that a library given `temporary_path` can write the file itself.
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
     const std::filesystem::path dir = target_.parent_path();
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp =
             dir / (path_from_utf8(kTemporaryPrefix).wstring() + random_suffix());
-        HANDLE file =
-            ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             handle_ = reinterpret_cast<NativeHandle>(file);
             temp_ = std::move(temp);

@@ -7,7 +7,7 @@ namespace vetra::library {
 namespace {
 
 // Days from 1970-01-01 in the proleptic Gregorian calendar.
-long long days_from_civil(long long y, unsigned m, unsigned d) {
+constexpr long long days_from_civil(long long y, unsigned m, unsigned d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -29,7 +29,8 @@ void civil_from_days(long long z, int& y, int& m, int& d) {
     y = static_cast<int>(yy + (m <= 2));
 }
 
-const long long kEpochOffset = days_from_civil(1899, 12, 30);  // negative: before 1970
+// Constant-initialised: other files compute dates while their own statics are made.
+constexpr long long kEpochOffset = days_from_civil(1899, 12, 30);  // negative: before 1970
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "library/cp1251.h"
 #include "library/field_text.h"
 #include "library/number_text.h"
+#include "library/utf8_path.h"
 
 namespace vetra::settings {
 namespace {
@@ -68,6 +69,10 @@ std::string unquote(std::string_view value) {
 }
 
 }  // namespace
+
+bool IniFile::open(const std::string& utf8_path) {
+    return open(library::path_from_utf8(utf8_path));
+}
 
 bool IniFile::open(const std::filesystem::path& path) {
     path_ = path;

@@ -23,6 +23,9 @@ public:
     // Reads the file at `path` (a missing or unreadable file gives an empty document) and
     // remembers the path for `save`. False when the file exists but cannot be read.
     bool open(const std::filesystem::path& path);
+    // The same for a path held as the program's UTF-8 text (a std::string would otherwise
+    // become a path in the ANSI code page on Windows).
+    bool open(const std::string& utf8_path);
     static IniFile from_text(std::string_view utf8_text);
 
     // Writes the document to the remembered path, atomically. False on failure, and

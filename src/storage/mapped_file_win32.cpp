@@ -155,6 +155,14 @@ bool MappedFile::still_at(const std::filesystem::path& path) const {
     if (!is_open()) {
         return false;
     }
+    // Removed by another program while open here: the name stays until the last handle goes,
+    // but rows written to the file would go with it.
+    FILE_STANDARD_INFO standard{};
+    if (::GetFileInformationByHandleEx(handle_of(file_), FileStandardInfo, &standard,
+                                       sizeof standard) &&
+        standard.DeletePending) {
+        return false;
+    }
     HANDLE named =
         ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

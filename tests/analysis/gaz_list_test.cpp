@@ -21,12 +21,12 @@ protected:
     void TearDown() override { library::set_decimal_separator('.'); }
 
     void load(const std::string& utf8) {
-        test::write_bytes(path, library::utf8_to_cp1251(utf8));
+        test::write_bytes(library::path_from_utf8(path), library::utf8_to_cp1251(utf8));
         gases.load(path);
     }
 
     test::TempDir dir;
-    std::string path = (dir / "хроматограф.ini").string();
+    std::string path = library::utf8_from_path(dir / "хроматограф.ini");
     GazList gases;
     int notifications = 0;
 };

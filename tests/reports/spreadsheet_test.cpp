@@ -75,6 +75,7 @@ TEST_F(Export, the_workbook_read_back_holds_the_display_texts_and_nothing_else_i
     ASSERT_TRUE(outcome.ok) << outcome.message;
     EXPECT_EQ(last, 41 * 7);
     EXPECT_EQ(maximum, 41 * 7);
+    VETRA_SKIP_READING_WITHOUT_UNZIP();
     EXPECT_EQ(test::read_first_sheet(path()), table.cells);
     EXPECT_EQ(folder_names(dir / "TextData"), std::vector<std::string>{"table.xlsx"});
 }
@@ -82,6 +83,7 @@ TEST_F(Export, the_workbook_read_back_holds_the_display_texts_and_nothing_else_i
 TEST_F(Export, an_empty_table_exports_its_header_row_and_a_second_export_overwrites) {
     const test::MemoryTable empty = test::MemoryTable::results(0, 13);
     ASSERT_TRUE(run(empty).ok);
+    VETRA_SKIP_READING_WITHOUT_UNZIP();
     EXPECT_EQ(test::read_first_sheet(path()), empty.cells);
 
     const test::MemoryTable full = test::MemoryTable::results(5, 3);
@@ -97,6 +99,7 @@ TEST_F(Export, a_cancelled_export_leaves_the_previous_file_whole_and_no_leftover
             [](std::int64_t position, std::int64_t max) { return position < max / 2; });
     EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(outcome.cancelled);
+    VETRA_SKIP_READING_WITHOUT_UNZIP();
     EXPECT_EQ(test::read_first_sheet(path()), first.cells);
     EXPECT_EQ(folder_names(dir / "TextData"), std::vector<std::string>{"table.xlsx"});
 }
@@ -191,6 +194,7 @@ TEST(TypedExport, numbers_dates_and_texts_keep_their_types) {
     layout.frozen_columns = text.repeated_columns();
     const auto xlsx = dir / "t.xlsx";
     ASSERT_TRUE(reports::write_table_file(text, xlsx.string(), SheetFormat::xlsx, layout).ok);
+    VETRA_SKIP_READING_WITHOUT_UNZIP();
     const auto cells = test::read_typed_cells(xlsx);
     const auto cell = [&](const char* ref) {
         const auto it = cells.find(ref);
@@ -256,6 +260,7 @@ TEST(RowFeed, a_worker_exports_rows_fed_in_blocks_from_another_thread) {
     }
     worker.join();
     ASSERT_TRUE(outcome.ok) << outcome.message;
+    VETRA_SKIP_READING_WITHOUT_UNZIP();
     EXPECT_EQ(test::read_first_sheet(path), table.cells);
 }
 

@@ -688,7 +688,7 @@ TEST(DataDirectory, both_levels_are_created) {
     s.area = "Арланская";
     s.well = "скв 15";
     const auto made = create_data_directory(s, dir.dir());
-    EXPECT_EQ(made, dir.path() / "Арланская" / "скв 15");
+    EXPECT_EQ(made, dir / "Арланская" / library::path_from_utf8("скв 15"));
     EXPECT_EQ(made, data_directory(s, dir.dir()));
     EXPECT_TRUE(std::filesystem::is_directory(made));
     // Creating it again is harmless.

@@ -214,10 +214,17 @@ TEST_F(Fixture, a_file_cut_short_by_another_process_reads_as_missing_rows_not_a_
 TEST_F(Fixture, a_table_file_replaced_or_removed_elsewhere_gets_the_next_row) {
     fill(3);
     std::filesystem::remove(path);
+    if (std::filesystem::exists(path)) {
+        GTEST_SKIP() << "a removed file keeps its name while it is open (Wine)";
+    }
     fill(1);
     EXPECT_EQ(std::filesystem::file_size(path), storage::kRowSize);
     test::write_bytes(dir / "other", std::string(2 * storage::kRowSize, '\0'));
-    std::filesystem::rename(dir / "other", path);
+    std::error_code refused;
+    std::filesystem::rename(dir / "other", path, refused);
+    if (refused) {
+        GTEST_SKIP() << "this system refuses to replace an open file (Windows)";
+    }
     fill(1);
     EXPECT_EQ(table.row_count(), 3);
     EXPECT_EQ(std::filesystem::file_size(path), 3 * storage::kRowSize);

@@ -72,6 +72,9 @@ TEST_F(TextData, a_new_file_starts_with_its_header_and_a_lost_line_keeps_it_due)
 }
 
 TEST_F(TextData, a_line_lost_on_a_full_disk_is_reported) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full on this system";
+    }
     std::filesystem::create_directories(dir / "TextData");
     std::filesystem::create_symlink("/dev/full", dir / "TextData" / "12-08-26.txt");
     EXPECT_FALSE(writer.write(results(), 1.f));
