@@ -52,10 +52,13 @@ if [ -f "$scratch/manifest" ]; then
         while IFS= read -r changed; do touch "$scratch/src/$changed"; done
 fi
 mv "$scratch/manifest.new" "$scratch/manifest"
-# A run stopped during a slip left objects built from the slipped file: rebuild that file.
+# Objects may still be built from a slipped file: the last slip of a run is restored but not
+# rebuilt, a stopped run never restores, and the copy above gives the file its old time back.
+# Every file slipped since the last setup is rebuilt.
 if [ -f "$scratch/slipped" ]; then
-    touch "$scratch/src/$(cat "$scratch/slipped")"
-    rm -f "$scratch/slipped"
+    sort -u "$scratch/slipped" | while IFS= read -r f; do
+        [ -f "$scratch/src/$f" ] && touch "$scratch/src/$f"
+    done
 fi
 cleanup() { ((keep)) || rm -rf "$scratch/src" "$scratch/original"; }
 trap cleanup EXIT
@@ -176,6 +179,7 @@ for p in "${!baseline[@]}"; do
         exit 1
     fi
 done
+rm -f "$scratch/slipped"  # the setup rebuilt them
 setup=$(($(date +%s) - setup_started))
 echo "setup: ${setup} s"
 
@@ -192,7 +196,7 @@ for entry in "${entries[@]}"; do
     target=$scratch/src/$file
     total=$((total + 1))
     cp "$target" "$scratch/original"
-    echo "$file" >"$scratch/slipped"
+    echo "$file" >>"$scratch/slipped"
     TEXT=$text REPLACEMENT=$replacement perl -0pi -e \
         's/\Q$ENV{TEXT}\E/$ENV{REPLACEMENT}/' "$target"
     read -r -a programs <<<"${covering[$file]}"
@@ -218,7 +222,6 @@ for entry in "${entries[@]}"; do
     fi
     printf '%3d %-44s %s\n      why: %s\n' "$lineno" "$file" "$verdict" "$why"
     cp "$scratch/original" "$target"
-    rm -f "$scratch/slipped"
 done
 
 counted=$((killed + survived))
