@@ -15,8 +15,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || ! wineserver -k0 2>/dev/null; then
   # lock's descriptor, or they would hold the lock for good.
   (
     flock 9
-    wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-    [ -f "$WINEPREFIX/system.reg" ] || wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+    # Also when the prefix exists: the first program started on a fresh server starts Wine's
+    # services, which would inherit the test's output and keep CTest waiting after it ends.
+    if ! wineserver -k0 2>/dev/null; then
+      wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+      wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+    fi
   ) 9>"$WINEPREFIX.lock"
 fi
 exec wine "$@"
