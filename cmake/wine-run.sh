@@ -8,18 +8,26 @@ set -e
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEPREFIX="${WINEPREFIX:-${VETRA_WINEPREFIX:-$HOME/.cache/vetra-wine}}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Runs a command that outlives this script (the Wine server, Wine's services) with nothing of
+# ours open: not the lock, and not a pipe of CTest's, which it would otherwise wait on for good.
+detached() {
+  bash -c 'for fd in /proc/$$/fd/*; do
+             fd=${fd##*/}
+             [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+           done
+           exec "$@"' detached "$@" </dev/null >/dev/null 2>&1
+}
+
 if [ ! -f "$WINEPREFIX/system.reg" ] || ! wineserver -k0 2>/dev/null; then
   mkdir -p "$WINEPREFIX"
   # One creator of the prefix at a time when CTest runs tests side by side.
-  # The server and the services Wine starts outlive this script: they must not inherit the
-  # lock's descriptor, or they would hold the lock for good.
   (
     flock 9
     # Also when the prefix exists: the first program started on a fresh server starts Wine's
     # services, which would inherit the test's output and keep CTest waiting after it ends.
     if ! wineserver -k0 2>/dev/null; then
-      wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-      wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+      detached wineserver -p || true
+      detached wine cmd /c exit
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
