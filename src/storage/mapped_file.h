@@ -59,6 +59,10 @@ private:
     void map_for(std::uint64_t size);
     // Keeps the platform's last error as the cause.
     void note_error();
+    // The exclusive lock every appender of the file takes; false (and the cause noted) when
+    // it cannot be had.
+    bool lock_appenders();
+    void unlock_appenders();
 
     library::NativeHandle file_ = library::kInvalidHandle;
     bool writable_ = false;

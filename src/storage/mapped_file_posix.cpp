@@ -234,26 +234,18 @@ void MappedFile::note_error() {
     error_ = std::error_code(errno, std::generic_category());
 }
 
-std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::size_t n) {
-    if (!writable_ || n == 0) {
-        error_ = std::make_error_code(std::errc::bad_file_descriptor);
-        return std::nullopt;
-    }
+bool MappedFile::lock_appenders() {
     while (::flock(fd(file_), LOCK_EX) != 0) {
         if (errno != EINTR) {
             note_error();
-            return std::nullopt;
+            return false;
         }
     }
-    std::optional<std::uint64_t> index;
-    const auto size = current_size();
-    if (!size) {
-        note_error();
-    } else if (write_at_end(*size / n * n, bytes, n)) {
-        index = *size / n;
-    }
+    return true;
+}
+
+void MappedFile::unlock_appenders() {
     ::flock(fd(file_), LOCK_UN);
-    return index;
 }
 
 }  // namespace vetra::storage

@@ -235,28 +235,30 @@ void MappedFile::note_error() {
     error_ = std::error_code(static_cast<int>(::GetLastError()), std::system_category());
 }
 
-// Every appender takes the lock of one byte far past any real end, so appenders in several
-// processes take turns while readers, whom a lock on the data itself would refuse, go on.
-std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::size_t n) {
-    if (!writable_ || n == 0) {
-        error_ = std::make_error_code(std::errc::bad_file_descriptor);
-        return std::nullopt;
-    }
-    OVERLAPPED lock_byte{};
-    lock_byte.OffsetHigh = MAXDWORD;
-    if (!::LockFileEx(handle_of(file_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_byte)) {
+// Every appender locks one byte far past any real end: appenders in several processes take
+// turns, while readers, whom a lock on the data itself would refuse, go on.
+namespace {
+
+OVERLAPPED appenders_byte() {
+    OVERLAPPED at{};
+    at.OffsetHigh = MAXDWORD;
+    return at;
+}
+
+}  // namespace
+
+bool MappedFile::lock_appenders() {
+    OVERLAPPED at = appenders_byte();
+    if (!::LockFileEx(handle_of(file_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
         note_error();
-        return std::nullopt;
+        return false;
     }
-    std::optional<std::uint64_t> index;
-    const auto size = current_size();
-    if (!size) {
-        note_error();
-    } else if (write_at_end(*size / n * n, bytes, n)) {
-        index = *size / n;
-    }
-    ::UnlockFileEx(handle_of(file_), 0, 1, 0, &lock_byte);
-    return index;
+    return true;
+}
+
+void MappedFile::unlock_appenders() {
+    OVERLAPPED at = appenders_byte();
+    ::UnlockFileEx(handle_of(file_), 0, 1, 0, &at);
 }
 
 }  // namespace vetra::storage
