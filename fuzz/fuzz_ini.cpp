@@ -32,7 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto keys = file.key_names(sections[s]);
         for (std::size_t k = 0; k < keys.size() && k < kNamesLooked; ++k) {
             (void)file.read_integer(sections[s], keys[k], 0);
-            (void)file.read_bool(sections[s], keys[k], false);
         }
     }
 

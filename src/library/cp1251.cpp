@@ -203,14 +203,12 @@ bool equals_ignore_case(std::string_view a, std::string_view b) {
 }
 
 std::string_view trim(std::string_view text) {
-    const auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && is_blank(text.front())) {
-        text.remove_prefix(1);
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
     }
-    while (!text.empty() && is_blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace vetra::library

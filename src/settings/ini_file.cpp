@@ -1,5 +1,7 @@
 #include "settings/ini_file.h"
 
+#include <algorithm>
+
 #include "library/atomic_file.h"
 #include "library/cp1251.h"
 #include "library/field_text.h"
@@ -15,17 +17,13 @@ using library::trim;
 std::vector<std::string> split_lines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            start = i + 1;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
+            ++start;
         }
-    }
-    if (start < text.size()) {
-        lines.emplace_back(text.substr(start));
     }
     return lines;
 }
@@ -77,6 +75,7 @@ bool IniFile::open(const std::string& utf8_path) {
 bool IniFile::open(const std::filesystem::path& path) {
     path_ = path;
     lines_.clear();
+    headers_.clear();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         return true;
@@ -86,12 +85,14 @@ bool IniFile::open(const std::filesystem::path& path) {
         return false;
     }
     lines_ = split_lines(library::cp1251_to_utf8(*bytes));
+    index_sections();
     return true;
 }
 
 IniFile IniFile::from_text(std::string_view utf8_text) {
     IniFile file;
     file.lines_ = split_lines(utf8_text);
+    file.index_sections();
     return file;
 }
 
@@ -109,18 +110,32 @@ bool IniFile::save_as(const std::filesystem::path& path, std::error_code* error)
     return library::write_file_atomically(path, bytes(), error);
 }
 
+void IniFile::index_sections(std::size_t first) {
+    while (!headers_.empty() && headers_.back().line >= first) {
+        headers_.pop_back();
+    }
+    for (std::size_t i = first; i < lines_.size(); ++i) {
+        if (const auto name = header_name(lines_[i])) {
+            headers_.push_back({i, std::string(*name), library::to_lower(*name)});
+        }
+    }
+}
+
+void IniFile::shift_sections(std::size_t from, std::ptrdiff_t by) {
+    for (auto& header : headers_) {
+        if (header.line >= from) {
+            header.line = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(header.line) + by);
+        }
+    }
+}
+
 std::optional<IniFile::Range> IniFile::find_section(std::string_view section) const {
-    const std::string_view wanted = trim(section);
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = header_name(lines_[i]);
-        if (!name || !equals_ignore_case(*name, wanted)) {
-            continue;
+    const std::string wanted = library::to_lower(trim(section));
+    for (std::size_t h = 0; h < headers_.size(); ++h) {
+        if (headers_[h].folded == wanted) {
+            const std::size_t end = h + 1 < headers_.size() ? headers_[h + 1].line : lines_.size();
+            return Range{headers_[h].line, end};
         }
-        std::size_t end = i + 1;
-        while (end < lines_.size() && !header_name(lines_[end])) {
-            ++end;
-        }
-        return Range{i, end};
     }
     return std::nullopt;
 }
@@ -175,10 +190,16 @@ void IniFile::write_string(std::string_view section, std::string_view key, std::
     if (!range) {
         lines_.push_back("[" + library::single_line(trim(section)) + "]");
         lines_.push_back(std::move(line));
+        index_sections(lines_.size() - 2);
         return;
     }
     if (const auto index = find_key(*range, key)) {
+        // A key with a control character before a "[" can come back as a header line.
+        const bool header = header_name(line).has_value();
         lines_[*index] = std::move(line);
+        if (header) {
+            index_sections(*index);
+        }
         return;
     }
     // After the section's last non-blank line, so a blank separator stays in place.
@@ -186,7 +207,13 @@ void IniFile::write_string(std::string_view section, std::string_view key, std::
     while (at > range->header + 1 && trim(lines_[at - 1]).empty()) {
         --at;
     }
+    const bool header = header_name(line).has_value();
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    if (header) {
+        index_sections(at);
+    } else {
+        shift_sections(at, 1);
+    }
 }
 
 void IniFile::write_integer(std::string_view section, std::string_view key, std::int32_t value) {
@@ -206,6 +233,7 @@ void IniFile::erase_section(std::string_view section) {
     if (range) {
         lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->header),
                      lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
+        index_sections(range->header);
     }
 }
 
@@ -216,6 +244,7 @@ void IniFile::erase_key(std::string_view section, std::string_view key) {
     }
     if (const auto index = find_key(*range, key)) {
         lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*index));
+        shift_sections(*index, -1);
     }
 }
 
@@ -225,10 +254,9 @@ bool IniFile::has_section(std::string_view section) const {
 
 std::vector<std::string> IniFile::section_names() const {
     std::vector<std::string> names;
-    for (const auto& line : lines_) {
-        if (const auto name = header_name(line)) {
-            names.emplace_back(*name);
-        }
+    names.reserve(headers_.size());
+    for (const auto& header : headers_) {
+        names.push_back(header.name);
     }
     return names;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -67,8 +68,21 @@ private:
     };
     std::optional<Range> find_section(std::string_view section) const;
     std::optional<std::size_t> find_key(const Range& range, std::string_view key) const;
+    // Re-reads the headers from line `first` on, after the lines from there changed.
+    void index_sections(std::size_t first = 0);
+    // Moves the headers at or after line `from` by `by` lines, after non-header lines
+    // were inserted or removed there.
+    void shift_sections(std::size_t from, std::ptrdiff_t by);
 
     std::vector<std::string> lines_;
+    // Where each "[section]" line is and the name it holds: a lookup walks the sections,
+    // not every line, so reading a whole settings record costs its keys, not keys x lines.
+    struct Header {
+        std::size_t line;
+        std::string name;
+        std::string folded;  // to_lower(name): a lookup folds only the name it is given
+    };
+    std::vector<Header> headers_;
     std::filesystem::path path_;
 };
 

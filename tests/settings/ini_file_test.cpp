@@ -184,6 +184,30 @@ TEST(IniFile, erase_section_removes_its_header_and_lines_only) {
     EXPECT_EQ(read_bytes(dir / "test.ini"), "[a]\r\nx=1\r\n[b]\r\nz=3\r\n");
 }
 
+TEST(IniFile, edits_above_a_section_leave_it_and_its_keys_found) {
+    TempDir dir;
+    IniFile file = open_text(dir, "[a]\r\nx=1\r\n[b]\r\ny=2\r\n[c]\r\nz=3\r\n");
+    const auto reads = [&file] {
+        return std::to_string(file.read_integer("a", "x", 0)) + file.read_string("b", "y", "-") +
+               file.read_string("c", "z", "-") + file.read_string("c", "w", "-");
+    };
+    file.write_integer("a", "new", 9);  // a line inserted above [b] and [c]
+    EXPECT_EQ(reads(), "123-");
+    file.erase_key("a", "new");
+    file.erase_key("a", "x");
+    EXPECT_EQ(reads(), "023-");
+    file.erase_section("b");
+    EXPECT_EQ(reads(), "0-3-");
+    file.write_integer("c", "w", 4);
+    EXPECT_EQ(reads(), "0-34");
+    // A key that reads as a header starts a section of its own, as on the next load.
+    file.write_integer("a", "[d]", 5);
+    EXPECT_EQ(file.section_names(), (std::vector<std::string>{"a", "d", "c"}));
+    EXPECT_EQ(file.read_integer("d", "", -1), -1);
+    EXPECT_EQ(reads(), "0-34");
+    EXPECT_EQ(IniFile::from_text(file.text()).text(), file.text());
+}
+
 // --- preservation and encoding ---------------------------------------------------------
 
 TEST(IniFile, unknown_lines_survive_a_round_trip_in_their_order) {
