@@ -147,6 +147,25 @@ private Q_SLOTS:
         QCOMPARE(rig.page->selected_rows(), std::make_pair(10, 10));
     }
 
+    // Appends to a page on screen set the scroll range without a layout: it must still end
+    // at the last row, from a table that fits the screen to one that does not.
+    void appends_keep_the_last_row_within_scrolling_reach() {
+        PageRig rig(2);
+        QVERIFY(QTest::qWaitForWindowExposed(rig.page.get()));
+        auto* grid = static_cast<storage::ui::GridView*>(rig.page->grTextValues);
+        QScrollBar* bar = grid->verticalScrollBar();
+        for (int r = 2; r < 60; ++r) {
+            rig.table.append(result_list(r), 1.f);
+        }
+        QApplication::processEvents();
+        QVERIFY(bar->isVisible());
+        const int rows = rig.model()->rowCount();
+        QCOMPARE(bar->maximum(), rows * grid->row_height() - grid->viewport()->height());
+        bar->setValue(bar->maximum());
+        const QPoint bottom(grid->frozen_width() + 2, grid->viewport()->height() - 2);
+        QCOMPARE(grid->indexAt(bottom).row(), rows - 1);
+    }
+
     void editing_writes_numbers_only_in_edit_mode() {
         PageRig rig(5);
         const QModelIndex depth = rig.model()->index(2, 0);

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <algorithm>
 
 namespace vetra::storage::ui {
@@ -111,6 +111,25 @@ void FrozenHeader::mouseDoubleClickEvent(QMouseEvent* event) {
     QHeaderView::mouseDoubleClickEvent(event);
 }
 
+QRect SteadyScrollBar::handle() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                   this);
+}
+
+void SteadyScrollBar::sliderChange(SliderChange change) {
+    if (change == SliderOrientationChange || painted_handle_.isNull() ||
+        handle() != painted_handle_) {
+        QScrollBar::sliderChange(change);
+    }
+}
+
+void SteadyScrollBar::paintEvent(QPaintEvent* event) {
+    painted_handle_ = handle();
+    QScrollBar::paintEvent(event);
+}
+
 GridView::GridView(int frozen, QWidget* parent)
     : QTableView(parent), header_(new FrozenHeader(this)), frozen_(frozen) {
     header_->set_frozen(frozen);
@@ -120,6 +139,7 @@ GridView::GridView(int frozen, QWidget* parent)
     // Pixels, not rows: scrolling by rows makes the view look up a row's position in its
     // header after every append, a walk over all rows.
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
 }
 
 int GridView::row_height_for(const QFont& font) {
@@ -149,7 +169,10 @@ void GridView::on_row_count(int old_count, int new_count) {
         rowCountChanged(old_count, new_count);
         return;
     }
-    updateGeometries();
+    // Only the vertical range grows: a full layout moves the headers and scroll bars into
+    // the places they already have and repaints them.
+    QScrollBar* bar = verticalScrollBar();
+    bar->setMaximum(std::max(0, new_count * row_height() - viewport()->height()));
     const int top = old_count * row_height() - verticalOffset();
     if (top < viewport()->height()) {
         const int from = std::max(top, 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
@@ -40,6 +41,23 @@ private:
     bool over_frozen(const QMouseEvent* event) const;
 
     int frozen_ = 0;
+};
+
+// A scroll bar that repaints when its handle moves on screen. Every append lengthens the range
+// by one row, which at a thousand rows and more moves the handle by less than a pixel; the
+// plain bar repaints its whole length every time.
+class SteadyScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect handle() const;
+
+    QRect painted_handle_;
 };
 
 // The results grid. Rows are all one height, so where a row lies is arithmetic: an append,
