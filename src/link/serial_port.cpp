@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <utility>
 #include <vector>
 
 namespace vetra::link {
@@ -121,6 +122,22 @@ std::optional<SerialMode> parse_mode(std::string_view text) {
         return std::nullopt;
     }
     return SerialMode{*baud, *parity, *data_bits, *stop_bits};
+}
+
+SerialPort::~SerialPort() {
+    close();
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, library::kInvalidHandle)), timeouts_(other.timeouts_) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, library::kInvalidHandle);
+        timeouts_ = other.timeouts_;
+    }
+    return *this;
 }
 
 }  // namespace vetra::link

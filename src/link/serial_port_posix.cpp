@@ -83,22 +83,6 @@ Wait wait_for(int fd, short events, int timeout_ms) {
 
 }  // namespace
 
-SerialPort::~SerialPort() {
-    close();
-}
-
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, library::kInvalidHandle)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, library::kInvalidHandle);
-        timeouts_ = other.timeouts_;
-    }
-    return *this;
-}
-
 bool SerialPort::open(std::string_view name) {
     close();
     const std::string path = posix_device_path(name);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <utility>
 
 #include "library/utf8_path.h"
 
@@ -64,22 +63,6 @@ int millis_until(SteadyClock::time_point deadline) {
 }
 
 }  // namespace
-
-SerialPort::~SerialPort() {
-    close();
-}
-
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, library::kInvalidHandle)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, library::kInvalidHandle);
-        timeouts_ = other.timeouts_;
-    }
-    return *this;
-}
 
 bool SerialPort::open(std::string_view name) {
     close();
