@@ -3,7 +3,6 @@
 // 1000 m at 1:500.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -191,14 +190,3 @@ void pdf_1000_m(benchmark::State& state) {
 BENCHMARK(pdf_1000_m)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

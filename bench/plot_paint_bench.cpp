@@ -1,6 +1,5 @@
 // Painting the chromatogram page: the 400 ms tick repaints it while a cycle runs.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
@@ -63,14 +62,3 @@ void paint_long_span(benchmark::State& state) {
 BENCHMARK(paint_long_span)->Arg(120)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,7 +1,6 @@
 // The totalizer chart repaints on every 400 ms tick; a full log of three days must paint in
 // the same short time at every span, the time axis 1920 pixels long.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
@@ -31,14 +30,3 @@ void paint_full_log(benchmark::State& state) {
 BENCHMARK(paint_full_log)->Arg(0)->Arg(5)->Arg(9)->Arg(11)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
