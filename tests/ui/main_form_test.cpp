@@ -470,6 +470,9 @@ private Q_SLOTS:
                                 << false;
         QTest::newRow("maximised")
             << "top=40\r\nleft=30\r\nwidth=900\r\nheight=550\r\nstate=2" << true;
+        // Left on a second monitor that is gone: back on this screen, whole.
+        QTest::newRow("off screen")
+            << "top=3000\r\nleft=-5000\r\nwidth=900\r\nheight=550\r\nstate=0" << false;
     }
     void the_window_opens_where_it_was_left() {
         QFETCH(QString, placement);
@@ -489,6 +492,11 @@ private Q_SLOTS:
                                     .arg(w.form->height())
                                     .arg(screen.width())
                                     .arg(screen.height())));
+            return;
+        }
+        if (QString(QTest::currentDataTag()) == "off screen") {
+            QVERIFY(screen.contains(w.form->geometry().topLeft()));
+            QVERIFY(w.form->height() <= 550);
             return;
         }
         if (!maximised) {

@@ -82,8 +82,9 @@ TEtalVisForm::TEtalVisForm(const GazList& gases, std::vector<EtalonPoint> points
         settings::load_placement(file, kPlacementSection, {y(), x(), width(), height(), 0});
     if (placed.width > 0 && placed.height > 0) {
         // A size kept on a larger screen or at a smaller font is no larger than this screen.
-        setGeometry(QRect(QPoint(placed.left, placed.top),
-                          library::ui::within_screen(this, {placed.width, placed.height})));
+        setGeometry(library::ui::on_screen(
+            this, QRect(QPoint(placed.left, placed.top),
+                        library::ui::within_screen(this, {placed.width, placed.height}))));
     }
     show_gas(0);
 }

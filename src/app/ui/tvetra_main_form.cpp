@@ -36,6 +36,7 @@
 #include "library/number_text.h"
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
+#include "library/ui/screen_fit.h"
 #include "link/tsumm_thread.h"
 #include "reports/ui/help_window.h"
 #include "settings/global_settings.h"
@@ -410,7 +411,9 @@ void TVetraMainForm::load_placement() {
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
     table_page_->load_settings(file);
     gas_log_page_->load_settings(file);
-    restored_ = p.width > 200 && p.height > 150 ? QRect(p.left, p.top, p.width, p.height) : first;
+    restored_ = p.width > 200 && p.height > 150
+                    ? library::ui::on_screen(this, QRect(p.left, p.top, p.width, p.height))
+                    : first;
     setGeometry(restored_);
     if (p.state == 2) {
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -3,18 +3,53 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace vetra::library::ui {
 
-QSize within_screen(const QWidget* window, QSize wanted) {
+namespace {
+
+const QScreen* screen_of(const QWidget* window) {
     const QScreen* screen = window != nullptr ? window->screen() : nullptr;
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
+    return screen != nullptr ? screen : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+QSize within_screen(const QWidget* window, QSize wanted) {
+    const QScreen* screen = screen_of(window);
     if (screen == nullptr) {
         return wanted;
     }
     return wanted.boundedTo(screen->availableGeometry().size() * 0.9);
+}
+
+QRect on_screen(const QWidget* window, QRect wanted) {
+    constexpr int kGrip = 100;  // pixels of the title bar enough to take hold of it
+    const QRect title(wanted.left(), wanted.top(), wanted.width(), 24);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersected(title).width() >=
+            std::min(kGrip, title.width())) {
+            return wanted;
+        }
+    }
+    const QScreen* best = screen_of(window);
+    int best_area = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = screen->availableGeometry().intersected(wanted);
+        if (shown.width() * shown.height() > best_area) {
+            best_area = shown.width() * shown.height();
+            best = screen;
+        }
+    }
+    if (best == nullptr) {
+        return wanted;
+    }
+    const QRect area = best->availableGeometry();
+    QRect placed(wanted.topLeft(), wanted.size().boundedTo(area.size()));
+    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
+    return placed;
 }
 
 }  // namespace vetra::library::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QSize>
 
 class QWidget;
@@ -9,5 +10,11 @@ namespace vetra::library::ui {
 // `wanted`, but no larger than nine tenths of the screen the window opens on, so that a
 // window sized for a normal font still shows its buttons on a small screen at a large one.
 QSize within_screen(const QWidget* window, QSize wanted);
+
+// A stored window rectangle as it was, when the strip along its top (where the title bar is
+// dragged) shows on some screen; otherwise moved, and if need be shrunk, onto the screen that
+// shows most of it or onto the window's own: a placement kept with a second monitor that is
+// gone must not open the window where nobody can reach it.
+QRect on_screen(const QWidget* window, QRect wanted);
 
 }  // namespace vetra::library::ui
