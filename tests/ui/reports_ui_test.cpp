@@ -318,6 +318,32 @@ private Q_SLOTS:
         QVERIFY(op.messages.front().text.find("table.xlsx") != std::string::npos);
     }
 
+    // "Отмена" stops the export: the page comes back, nothing is said, the old file stays.
+    void a_cancelled_export_restores_the_page_and_keeps_the_old_file() {
+        test::TempDir dir;
+        const auto path = dir / "table.xlsx";
+        test::write_bytes(path, "the old workbook");
+        QWidget page;
+        auto* bar = new QProgressBar(&page);
+        auto* button = new QPushButton("Экспорт в Excel", &page);
+        auto* cancel = new QPushButton("Отмена", &page);
+        cancel->hide();
+        page.show();
+        test::RecordingOperator op;
+        const auto table = test::MemoryTable::results(20000, 13);
+        auto* exporter =
+            reports::ui::export_table(&page, table, {bar, button, cancel}, path.string(), op);
+        QVERIFY(cancel->isVisible());
+        QSignalSpy done(exporter, &reports::ui::TableExporter::finished);
+        cancel->click();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(done.front().front().toBool(), false);
+        QVERIFY(!bar->isVisible() && !cancel->isVisible());
+        QVERIFY(button->isVisible());
+        QVERIFY(op.messages.empty() && op.questions.empty());
+        QCOMPARE(test::read_bytes(path), std::string("the old workbook"));
+    }
+
     // The LAS export runs beside the window: the page's bar while it runs, then a message
     // naming the file and the rows left out for want of a depth; none with a depth: an error.
     void a_las_export_runs_beside_the_window_and_counts_the_rows_left_out() {

@@ -1,6 +1,5 @@
 #include "reports/ui/las_exporter.h"
 
-#include <QAbstractButton>
 #include <QProgressBar>
 
 #include "library/operator.h"
@@ -23,20 +22,14 @@ void LasExporter::start() {
     if (controls_.bar) {
         controls_.bar->setRange(0, 0);  // busy until the depths are sorted
     }
-    controls_.set_running(true);
-    if (controls_.cancel) {
-        connect(controls_.cancel, &QAbstractButton::clicked, this, &LasExporter::cancel);
-    }
+    controls_.begin(this, [this] { cancel(); });
     worker_ = std::jthread([this] {
         LasResult result = write_table_file_las(
             job_.table_file, job_.gases, job_.show_ratios, job_.well,
             library::path_from_utf8(job_.target), [this](int done, int total) {
                 done_ = done;
                 total_ = total;
-                if (!progress_posted_.exchange(true)) {
-                    QMetaObject::invokeMethod(
-                        this, [this] { show_progress(); }, Qt::QueuedConnection);
-                }
+                progress_.post(this, [this] { show_progress(); });
                 return !cancelled_;
             });
         QMetaObject::invokeMethod(
@@ -45,7 +38,6 @@ void LasExporter::start() {
 }
 
 void LasExporter::show_progress() {
-    progress_posted_ = false;
     if (controls_.bar && total_ > 0) {
         controls_.bar->setRange(0, total_);
         controls_.bar->setValue(done_);
@@ -56,10 +48,7 @@ void LasExporter::finish(LasResult result) {
     if (worker_.joinable()) {
         worker_.join();
     }
-    controls_.set_running(false);
-    if (controls_.cancel) {
-        disconnect(controls_.cancel, nullptr, this, nullptr);
-    }
+    controls_.end(this);
     if (result.ok) {
         operator_.show_message(las_done_text(result, job_.target), "Сообщение",
                                library::MessageIcon::information);
@@ -75,14 +64,7 @@ LasExporter* export_las(QObject* parent, LasJob job, ExportControls controls,
     if (export_running(parent)) {
         return nullptr;
     }
-    auto* exporter = new LasExporter(std::move(job), controls, op, parent);
-    exporter->setProperty("vetra_export_running", true);
-    QObject::connect(exporter, &LasExporter::finished, exporter, [exporter] {
-        exporter->setProperty("vetra_export_running", false);
-        exporter->deleteLater();
-    });
-    exporter->start();
-    return exporter;
+    return run_export(new LasExporter(std::move(job), controls, op, parent));
 }
 
 }  // namespace vetra::reports::ui

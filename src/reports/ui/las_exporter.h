@@ -53,7 +53,7 @@ private:
     library::Operator& operator_;
     std::atomic<int> done_{0};
     std::atomic<int> total_{0};
-    std::atomic<bool> progress_posted_{false};
+    ProgressPost progress_;
     std::atomic<bool> cancelled_{false};
     LasResult result_;
     std::jthread worker_;

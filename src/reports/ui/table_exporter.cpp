@@ -37,6 +37,20 @@ void ExportControls::set_running(bool running) const {
     }
 }
 
+void ExportControls::begin(QObject* exporter, std::function<void()> on_cancel) const {
+    set_running(true);
+    if (cancel) {
+        QObject::connect(cancel, &QAbstractButton::clicked, exporter, std::move(on_cancel));
+    }
+}
+
+void ExportControls::end(QObject* exporter) const {
+    set_running(false);
+    if (cancel) {
+        QObject::disconnect(cancel, nullptr, exporter, nullptr);
+    }
+}
+
 TableExporter::TableExporter(const storage::TableText& table, ExportControls controls,
                              std::string path, library::Operator& op, DocumentOpener opener,
                              SheetLayout layout, QObject* parent)
@@ -66,10 +80,7 @@ void TableExporter::start() {
         controls_.bar->setRange(0, static_cast<int>(maximum / scale_));
         controls_.bar->setValue(0);
     }
-    controls_.set_running(true);
-    if (controls_.cancel) {
-        connect(controls_.cancel, &QAbstractButton::clicked, this, &TableExporter::cancel);
-    }
+    controls_.begin(this, [this] { cancel(); });
 
     feed_ = std::make_unique<RowFeed>(rows_, columns_);
     back_end_ = make_file_back_end(SheetFormat::xlsx);
@@ -83,11 +94,7 @@ void TableExporter::start() {
             *feed_, *back_end_, path_,
             [this](std::int64_t position, std::int64_t) {
                 position_ = position;
-                // One repaint request in flight at a time, however fast the rows go.
-                if (!progress_posted_.exchange(true)) {
-                    QMetaObject::invokeMethod(
-                        this, [this] { show_progress(position_); }, Qt::QueuedConnection);
-                }
+                progress_.post(this, [this] { show_progress(position_); });
                 return !feed_->cancelled();
             },
             layout_);
@@ -133,7 +140,6 @@ void TableExporter::feed() {
 }
 
 void TableExporter::show_progress(std::int64_t position) {
-    progress_posted_ = false;
     if (controls_.bar && !finished_) {
         controls_.bar->setValue(static_cast<int>(position / scale_));
     }
@@ -145,10 +151,7 @@ void TableExporter::finish(ExportOutcome outcome) {
     if (worker_.joinable()) {
         worker_.join();
     }
-    controls_.set_running(false);
-    if (controls_.cancel) {
-        disconnect(controls_.cancel, nullptr, this, nullptr);
-    }
+    controls_.end(this);
     // A table that shrank under the export says so rather than "cancelled".
     if (!outcome.ok && !outcome_.message.empty()) {
         outcome.message = outcome_.message;
@@ -218,15 +221,8 @@ TableExporter* export_table(QWidget* parent, const storage::TableText& table,
     if (export_running(parent)) {
         return nullptr;
     }
-    auto* exporter =
-        new TableExporter(table, controls, path, op, std::move(opener), layout, parent);
-    exporter->setProperty("vetra_export_running", true);
-    QObject::connect(exporter, &TableExporter::finished, exporter, [exporter] {
-        exporter->setProperty("vetra_export_running", false);
-        exporter->deleteLater();
-    });
-    exporter->start();
-    return exporter;
+    return run_export(
+        new TableExporter(table, controls, path, op, std::move(opener), layout, parent));
 }
 
 }  // namespace vetra::reports::ui

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,6 +33,30 @@ struct ExportControls {
 
     // Bar and "Отмена" shown and the button hidden while an export runs; the reverse after.
     void set_running(bool running) const;
+    // Running, with "Отмена" calling `on_cancel` of `exporter` until `end`.
+    void begin(QObject* exporter, std::function<void()> on_cancel) const;
+    void end(QObject* exporter) const;
+};
+
+// Progress from a worker shown on the window's thread: one request in flight at a time,
+// however fast the worker goes.
+class ProgressPost {
+public:
+    template <class Show>
+    void post(QObject* to, Show show) {
+        if (!posted_.exchange(true)) {
+            QMetaObject::invokeMethod(
+                to,
+                [this, show] {
+                    posted_ = false;
+                    show();
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
+private:
+    std::atomic<bool> posted_{false};
 };
 
 // One export of the table to "TextData/table.xlsx". The workbook is written and compressed
@@ -75,7 +100,7 @@ private:
     int columns_ = 0;
     std::int64_t scale_ = 1;  // the bar counts in steps of this many cells
     std::atomic<std::int64_t> position_{0};
-    std::atomic<bool> progress_posted_{false};
+    ProgressPost progress_;
     bool finished_ = false;
     ExportOutcome outcome_;
     std::jthread worker_;
@@ -95,5 +120,18 @@ TableExporter* export_table(QWidget* parent, const storage::TableText& table,
 
 // True while an export child of `parent` (spreadsheet or LAS) runs.
 bool export_running(QObject* parent);
+
+// Starts `exporter`, a child of `parent`, as that parent's running export; it deletes itself
+// when it has finished.
+template <class Exporter>
+Exporter* run_export(Exporter* exporter) {
+    exporter->setProperty("vetra_export_running", true);
+    QObject::connect(exporter, &Exporter::finished, exporter, [exporter] {
+        exporter->setProperty("vetra_export_running", false);
+        exporter->deleteLater();
+    });
+    exporter->start();
+    return exporter;
+}
 
 }  // namespace vetra::reports::ui
