@@ -61,6 +61,15 @@ struct PageRig {
     std::unique_ptr<storage::ui::TTablePage> page;
 };
 
+// Counts the paint events a widget gets.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 }  // namespace
 
 class TablePageTest : public QObject {
@@ -164,6 +173,31 @@ private Q_SLOTS:
         bar->setValue(bar->maximum());
         const QPoint bottom(grid->frozen_width() + 2, grid->viewport()->height() - 2);
         QCOMPARE(grid->indexAt(bottom).row(), rows - 1);
+    }
+
+    // The scroll bar repaints only when it looks different: its handle moved on screen, or the
+    // view left the end of the table (a style may grey the arrow there).
+    void appends_repaint_the_scroll_bar_only_when_it_changes() {
+        PageRig rig(3000);
+        QVERIFY(QTest::qWaitForWindowExposed(rig.page.get()));
+        QScrollBar* bar = rig.page->grTextValues->verticalScrollBar();
+        PaintCounter counter;
+        bar->installEventFilter(&counter);
+        const auto append_and_count = [&] {
+            QApplication::processEvents();
+            counter.paints = 0;
+            rig.table.append(result_list(1), 1.f);
+            QApplication::processEvents();
+            return counter.paints;
+        };
+        // A row moves the handle of a 3000-row bar by a sixth of a pixel or so.
+        int paints = 0;
+        for (int i = 0; i < 12; ++i) {
+            paints += append_and_count();
+        }
+        QVERIFY2(paints <= 4, qPrintable(QString::number(paints)));
+        bar->setValue(bar->maximum());
+        QVERIFY(append_and_count() > 0);
     }
 
     void editing_writes_numbers_only_in_edit_mode() {

@@ -111,22 +111,22 @@ void FrozenHeader::mouseDoubleClickEvent(QMouseEvent* event) {
     QHeaderView::mouseDoubleClickEvent(event);
 }
 
-QRect SteadyScrollBar::handle() const {
+SteadyScrollBar::Look SteadyScrollBar::look() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                   this);
+    return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                    this),
+            value() == minimum(), value() == maximum()};
 }
 
 void SteadyScrollBar::sliderChange(SliderChange change) {
-    if (change == SliderOrientationChange || painted_handle_.isNull() ||
-        handle() != painted_handle_) {
+    if (change == SliderOrientationChange || !painted_ || look() != *painted_) {
         QScrollBar::sliderChange(change);
     }
 }
 
 void SteadyScrollBar::paintEvent(QPaintEvent* event) {
-    painted_handle_ = handle();
+    painted_ = look();
     QScrollBar::paintEvent(event);
 }
 

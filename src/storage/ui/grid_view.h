@@ -5,6 +5,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
+#include <optional>
 
 namespace vetra::storage::ui {
 
@@ -43,9 +44,10 @@ private:
     int frozen_ = 0;
 };
 
-// A scroll bar that repaints when its handle moves on screen. Every append lengthens the range
-// by one row, which at a thousand rows and more moves the handle by less than a pixel; the
-// plain bar repaints its whole length every time.
+// A scroll bar that repaints when its look changes: the handle moves on screen, or the value
+// reaches or leaves an end (a style may grey the arrow there). Every append lengthens the
+// range by one row, which at a thousand rows and more moves the handle by less than a pixel;
+// the plain bar repaints its whole length every time.
 class SteadyScrollBar : public QScrollBar {
 public:
     using QScrollBar::QScrollBar;
@@ -55,9 +57,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect handle() const;
+    struct Look {
+        QRect handle;
+        bool at_start = false;
+        bool at_end = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const;
 
-    QRect painted_handle_;
+    std::optional<Look> painted_;
 };
 
 // The results grid. Rows are all one height, so where a row lies is arithmetic: an append,
