@@ -116,7 +116,7 @@ void IniFile::index_sections(std::size_t first) {
     }
     for (std::size_t i = first; i < lines_.size(); ++i) {
         if (const auto name = header_name(lines_[i])) {
-            headers_.push_back({i, std::string(*name), library::to_lower(*name)});
+            headers_.push_back({i, library::to_lower(*name)});
         }
     }
 }
@@ -256,7 +256,7 @@ std::vector<std::string> IniFile::section_names() const {
     std::vector<std::string> names;
     names.reserve(headers_.size());
     for (const auto& header : headers_) {
-        names.push_back(header.name);
+        names.emplace_back(*header_name(lines_[header.line]));
     }
     return names;
 }

@@ -75,12 +75,11 @@ private:
     void shift_sections(std::size_t from, std::ptrdiff_t by);
 
     std::vector<std::string> lines_;
-    // Where each "[section]" line is and the name it holds: a lookup walks the sections,
-    // not every line, so reading a whole settings record costs its keys, not keys x lines.
+    // Where each "[section]" line is and its name folded: a lookup walks the sections, not
+    // every line, and folds only the name it is given.
     struct Header {
         std::size_t line;
-        std::string name;
-        std::string folded;  // to_lower(name): a lookup folds only the name it is given
+        std::string folded;
     };
     std::vector<Header> headers_;
     std::filesystem::path path_;
