@@ -96,6 +96,9 @@ void Workstation::start_up() {
         });
     journal_recoveries_ = files().spell_ended.connect(
         [this](const std::string& file) { status_.file_recovered(file); });
+    // Saves made during the session (a mode switch, a dialog's OK) say when they fail too.
+    settings_.set_reporter(&files());
+    rig_.set_reporter(&files());
     event_log_.add("Запуск программы");
 
     const auto points = static_cast<std::size_t>(

@@ -1,7 +1,10 @@
 #include "library/atomic_file.h"
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+
+#include "library/utf8_path.h"
 
 namespace vetra::library {
 
@@ -13,6 +16,25 @@ bool write_file_atomically(const std::filesystem::path& target, std::string_view
         *error = writer.error();
     }
     return ok;
+}
+
+int remove_stale_temporaries(const std::filesystem::path& dir) {
+    constexpr auto kYoung = std::chrono::minutes(1);
+    const auto now = std::filesystem::file_time_type::clock::now();
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code file_ec;
+        if (!is_temporary_name(utf8_from_path(it->path().filename())) ||
+            !it->is_regular_file(file_ec)) {
+            continue;
+        }
+        const auto written = std::filesystem::last_write_time(it->path(), file_ec);
+        if (!file_ec && now - written >= kYoung && remove_unless_held(it->path())) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 bool is_temporary_name(std::string_view name) {

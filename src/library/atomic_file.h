@@ -63,9 +63,12 @@ private:
 
 // Removes the temporary files in `dir` that a writer which no longer runs left behind (a
 // crash, a kill, a power cut): a temporary file is locked while its writer lives, so one that
-// can be locked is stale. Also takes the longer names older versions used. Returns how many
-// were removed.
+// can be locked is stale. One written within the last minute is left alone, since its writer
+// may not have locked it yet. Also takes the longer names older versions used. Returns how
+// many were removed.
 int remove_stale_temporaries(const std::filesystem::path& dir);
+// Removes one temporary file unless its writer still holds it; whether it did.
+bool remove_unless_held(const std::filesystem::path& temporary);
 // Whether a file name is one the atomic writer gives its temporary files, today's or older.
 bool is_temporary_name(std::string_view name);
 

@@ -155,28 +155,19 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
     return true;
 }
 
-int remove_stale_temporaries(const std::filesystem::path& dir) {
-    int removed = 0;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!is_temporary_name(it->path().filename().string())) {
-            continue;
-        }
-        const int file = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (file < 0) {
-            continue;
-        }
-        struct stat open_file {};
-        struct stat named {};
-        // Still the same file once locked: its writer may have renamed it into place meanwhile.
-        if (::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &open_file) == 0 &&
-            S_ISREG(open_file.st_mode) && ::lstat(it->path().c_str(), &named) == 0 &&
-            named.st_dev == open_file.st_dev && named.st_ino == open_file.st_ino &&
-            ::unlink(it->path().c_str()) == 0) {
-            ++removed;
-        }
-        ::close(file);
+bool remove_unless_held(const std::filesystem::path& temporary) {
+    const int file = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (file < 0) {
+        return false;
     }
+    struct stat open_file {};
+    struct stat named {};
+    // Still the same file once locked: its writer may have renamed it into place meanwhile.
+    const bool removed = ::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &open_file) == 0 &&
+                         S_ISREG(open_file.st_mode) && ::lstat(temporary.c_str(), &named) == 0 &&
+                         named.st_dev == open_file.st_dev && named.st_ino == open_file.st_ino &&
+                         ::unlink(temporary.c_str()) == 0;
+    ::close(file);
     return removed;
 }
 

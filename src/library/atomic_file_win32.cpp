@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "library/utf8_path.h"
 
@@ -46,7 +47,7 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp =
             dir / (path_from_utf8(kTemporaryPrefix).wstring() + random_suffix());
-        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE,
+        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -94,23 +95,28 @@ bool AtomicFileWriter::commit() {
     if (!ok()) {
         return false;
     }
-    const bool flushed = ::FlushFileBuffers(handle_of(handle_)) != 0;
-    const DWORD cause = flushed ? 0 : ::GetLastError();
-    ::CloseHandle(handle_of(handle_));
-    handle_ = kInvalidHandle;
-    if (!flushed) {
-        ::SetLastError(cause);
+    if (!::FlushFileBuffers(handle_of(handle_))) {
         fail_with_last_error();
         return false;
     }
-    // Refused while someone holds the target open without sharing deletion (and, for the
-    // results table, while it is mapped): the caller closes its own mapping first.
-    if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Renamed through the handle still open, so the start-up clean-up of another instance
+    // never finds it closed and takes it for stale. Refused while someone holds the target
+    // open without sharing deletion (and, for the results table, while it is mapped).
+    const std::wstring name = std::filesystem::absolute(target_).wstring();
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    if (!::SetFileInformationByHandle(handle_of(handle_), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
         fail_with_last_error();
         return false;
     }
     temp_.clear();
+    ::CloseHandle(handle_of(handle_));
+    handle_ = kInvalidHandle;
     return true;
 }
 
@@ -151,24 +157,16 @@ bool AtomicFileWriter::append_from(const std::filesystem::path& source, std::uin
     return true;
 }
 
-// A live writer holds its temporary file open, so one that opens with no sharing at all is
-// stale; it goes when that handle closes.
-int remove_stale_temporaries(const std::filesystem::path& dir) {
-    int removed = 0;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!is_temporary_name(utf8_from_path(it->path().filename())) || !it->is_regular_file(ec)) {
-            continue;
-        }
-        HANDLE file =
-            ::CreateFileW(it->path().c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(file);
-            ++removed;
-        }
+// A live writer holds its temporary file open until it has been renamed, so one that opens
+// with no sharing at all is stale; it goes when that handle closes.
+bool remove_unless_held(const std::filesystem::path& temporary) {
+    HANDLE file = ::CreateFileW(temporary.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
     }
-    return removed;
+    ::CloseHandle(file);
+    return true;
 }
 
 }  // namespace vetra::library

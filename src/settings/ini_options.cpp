@@ -173,12 +173,16 @@ bool IniOptions::save(std::string_view path) {
     }
     path_ = std::string(trimmed);
     IniFile file;
-    if (!file.open(library::path_from_utf8(path_))) {
-        // An unreadable file is not replaced by one that lacks its other sections.
-        return false;
+    std::error_code error = std::make_error_code(std::errc::io_error);
+    bool ok = file.open(library::path_from_utf8(path_));
+    if (ok) {
+        save(file);
+        ok = file.save(&error);
     }
-    save(file);
-    return file.save();
+    if (reporter_ != nullptr) {
+        reporter_->report(path_, ok, error);
+    }
+    return ok;
 }
 
 void IniOptions::load(const IniFile& file) {

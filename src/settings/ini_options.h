@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "library/file_reporter.h"
 #include "settings/ini_file.h"
 
 namespace vetra::settings {
@@ -70,12 +71,15 @@ public:
 
     // The path is trimmed; an empty path does nothing.
     void load(std::string_view path);
-    // Keeps every other section and key of the file; false when the file cannot be written.
+    // Keeps every other section and key of the file; false when the file cannot be written
+    // (nor read, since a file that cannot be read is not replaced by one that lacks its other
+    // sections). Told to the reporter, when there is one.
     bool save(std::string_view path);
     void load(const IniFile& file);
     void save(IniFile& file);
 
     const std::string& file_path() const { return path_; }
+    void set_reporter(library::FileReporter* reporter) { reporter_ = reporter; }
 
 protected:
     virtual void register_bindings(BindingList& list) = 0;
@@ -86,6 +90,7 @@ protected:
 
 private:
     std::string path_;
+    library::FileReporter* reporter_ = nullptr;
 };
 
 }  // namespace vetra::settings

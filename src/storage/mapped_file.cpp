@@ -7,8 +7,24 @@ std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::s
         error_ = std::make_error_code(std::errc::bad_file_descriptor);
         return std::nullopt;
     }
-    if (!lock_appenders()) {
-        return std::nullopt;
+    // A remover renames its copy over the file while holding this lock, so a waiter may wake
+    // up holding a file that is no longer at the name. Each replace costs one round.
+    constexpr int kRounds = 16;
+    for (int round = 0;; ++round) {
+        if (!lock_appenders()) {
+            return std::nullopt;
+        }
+        if (still_at(path_)) {
+            break;
+        }
+        unlock_appenders();
+        const std::filesystem::path path = path_;
+        if (round == kRounds || !open(path, true) || !writable_) {
+            if (!error_) {
+                error_ = std::make_error_code(std::errc::device_or_resource_busy);
+            }
+            return std::nullopt;
+        }
     }
     std::optional<std::uint64_t> index;
     const auto size = current_size();

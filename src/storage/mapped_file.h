@@ -35,6 +35,8 @@ public:
     bool is_open() const { return file_ != library::kInvalidHandle; }
     bool writable() const { return writable_; }
     bool mapped() const { return map_ != nullptr; }
+    // Counts the opens, so a caller sees that an append had to open the file anew.
+    std::uint64_t opens() const { return opens_; }
 
     // Whether `path` still names the open file (another program may have replaced or
     // removed it).
@@ -44,14 +46,24 @@ public:
     // Reads or overwrites bytes that lie inside the file; false when they do not (any more).
     [[nodiscard]] bool read(std::uint64_t offset, void* out, std::size_t n) const;
     [[nodiscard]] bool write(std::uint64_t offset, const void* bytes, std::size_t n);
-    // Writes at `offset`, first cutting the file to that size when it is longer, so what is
-    // written always starts exactly there.
+    // Writes at `offset`, which lies at most n bytes before the end: a torn record there is
+    // overwritten in place, never cut first, since Windows cannot shorten a file that another
+    // program has mapped.
     [[nodiscard]] bool write_at_end(std::uint64_t offset, const void* bytes, std::size_t n);
-    // Appends one record of n bytes at the last whole-record boundary, cutting off a torn
-    // record left there, all under an exclusive advisory lock that every appender takes, so
-    // processes appending to one file never overwrite each other. The record's index, or
-    // nothing (the file then still ends at a record boundary).
+    // Appends one record of n bytes at the last whole-record boundary, over a torn record
+    // left there, all under an exclusive advisory lock that every appender takes, so
+    // processes appending to one file never overwrite each other. Once locked, a file that
+    // another program has replaced at its name meanwhile is opened again there, so no record
+    // goes to a file that is gone. The record's index, or nothing; the rows before it are
+    // whole either way.
     [[nodiscard]] std::optional<std::uint64_t> append_record(const void* bytes, std::size_t n);
+    // The exclusive lock every appender takes, for a program that replaces the file: held
+    // from its last look at the size through the rename, so no append falls between them.
+    // False (and the cause noted) when it cannot be had.
+    bool lock_appenders();
+    void unlock_appenders();
+    // Reads go through the file from now on: Windows replaces no mapped file.
+    void release_mapping();
     // Why the last open or write failed.
     std::error_code error() const { return error_; }
 
@@ -59,11 +71,9 @@ private:
     void map_for(std::uint64_t size);
     // Keeps the platform's last error as the cause.
     void note_error();
-    // The exclusive lock every appender of the file takes; false (and the cause noted) when
-    // it cannot be had.
-    bool lock_appenders();
-    void unlock_appenders();
 
+    std::filesystem::path path_;
+    std::uint64_t opens_ = 0;
     library::NativeHandle file_ = library::kInvalidHandle;
     bool writable_ = false;
     void* map_ = nullptr;

@@ -116,6 +116,8 @@ MappedFile::~MappedFile() {
 
 bool MappedFile::open(const std::filesystem::path& path, bool create) {
     close();
+    path_ = path;
+    ++opens_;
     const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
     file_ = ::open(path.c_str(), O_RDWR | flags, 0644);
     writable_ = file_ >= 0;
@@ -139,11 +141,7 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
 }
 
 void MappedFile::close() {
-    if (map_ != nullptr) {
-        ::munmap(map_, capacity_);
-        map_ = nullptr;
-        capacity_ = 0;
-    }
+    release_mapping();
     if (file_ >= 0) {
         ::close(fd(file_));
         file_ = library::kInvalidHandle;
@@ -216,7 +214,7 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
         return false;
     }
     const auto size = current_size();
-    if (!size || (*size > offset && ::ftruncate(fd(file_), static_cast<off_t>(offset)) != 0)) {
+    if (!size || (*size > offset + n && ::ftruncate(fd(file_), static_cast<off_t>(offset)) != 0)) {
         note_error();
         return false;
     }
@@ -230,11 +228,23 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     return true;
 }
 
+void MappedFile::release_mapping() {
+    if (map_ != nullptr) {
+        ::munmap(map_, capacity_);
+        map_ = nullptr;
+        capacity_ = 0;
+    }
+}
+
 void MappedFile::note_error() {
     error_ = std::error_code(errno, std::generic_category());
 }
 
 bool MappedFile::lock_appenders() {
+    if (file_ < 0) {
+        error_ = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
     while (::flock(fd(file_), LOCK_EX) != 0) {
         if (errno != EINTR) {
             note_error();

@@ -77,6 +77,8 @@ MappedFile::~MappedFile() {
 
 bool MappedFile::open(const std::filesystem::path& path, bool create) {
     close();
+    path_ = path;
+    ++opens_;
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE file =
         ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr,
@@ -212,7 +214,7 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
         note_error();
         return false;
     }
-    if (*size > offset) {
+    if (*size > offset + n) {
         map_for(0);  // a mapped file cannot be cut
         if (!cut_to(handle_of(file_), offset)) {
             note_error();
@@ -222,13 +224,19 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     }
     if (!write_at(handle_of(file_), offset, bytes, n)) {
         note_error();
-        // Leave no torn row behind.
+        // Leave no torn row behind. Refused while another program maps the file; the next
+        // append overwrites it then.
+        map_for(0);
         (void)cut_to(handle_of(file_), offset);
-        map_for(offset);
+        map_for(current_size().value_or(offset));
         return false;
     }
     map_for(offset + n);
     return true;
+}
+
+void MappedFile::release_mapping() {
+    map_for(0);
 }
 
 void MappedFile::note_error() {
@@ -248,6 +256,10 @@ OVERLAPPED appenders_byte() {
 }  // namespace
 
 bool MappedFile::lock_appenders() {
+    if (!is_open()) {
+        error_ = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
     OVERLAPPED at = appenders_byte();
     if (!::LockFileEx(handle_of(file_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
         note_error();

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <system_error>
 
 #include "library/cp1251.h"
@@ -245,10 +246,16 @@ bool ResultsTable::append(const std::vector<analysis::GazResult>& results, float
     unsigned char bytes[kRowSize];
     encode_row(row, bytes);
 
-    // Always at a row boundary: a torn row left by a crash is cut off, never built upon.
+    // Always at a row boundary: a torn row left by a crash is overwritten, never built upon.
+    const std::uint64_t opens = file_.opens();
     const auto index = file_.append_record(bytes, kRowSize);
+    reopened = reopened || file_.opens() != opens;
     report(path_, index.has_value(), file_.error());
     if (!index || *index >= INT_MAX) {
+        if (reopened) {
+            count_rows();
+            changed(TableChange::reset, 0);
+        }
         return false;
     }
     const auto at_rows = static_cast<int>(*index);
@@ -337,30 +344,38 @@ std::unique_ptr<RowRemoval> ResultsTable::begin_removal(int first, int last) {
 }
 
 bool ResultsTable::finish_removal(RowRemoval& removal) {
-    const auto size = file_.current_size();
-    const int rows_now = size ? static_cast<int>(*size / kRowSize) : -1;
-    // Rows appended while the copy ran follow the rows kept.
-    bool ok = removal.copied_ && removal.table_ == path_ && rows_now >= removal.rows_ &&
-              removal.copy_rows(removal.rows_, rows_now);
-    // Windows replaces no file that is mapped.
-    file_.close();
-    ok = ok && removal.writer_.commit();
-    if (!ok) {
-        removal.writer_.fail();
-    }
-    file_.open(path_, true);
-    count_rows();
-    changed(TableChange::reset, 0);
-    return ok;
+    const bool ok = removal.copied_ && removal.table_ == path_ && file_.writable();
+    return replace_file(ok, removal.writer_, [&] {
+        const auto size = file_.current_size();
+        const int rows_now = size ? static_cast<int>(*size / kRowSize) : -1;
+        // Rows appended while the copy ran follow the rows kept.
+        return rows_now >= removal.rows_ && removal.copy_rows(removal.rows_, rows_now) &&
+               removal.writer_.commit();
+    });
 }
 
 bool ResultsTable::clear() {
-    if (!file_.writable()) {
-        return false;
-    }
     library::AtomicFileWriter empty(path_);
-    file_.close();  // Windows replaces no file that is mapped
-    const bool ok = empty.commit();
+    return replace_file(file_.writable(), empty, [&] { return empty.commit(); });
+}
+
+// Appenders wait from the last look at the size through the rename (they open the new file
+// when they get the lock), so no row goes to the file being replaced.
+bool ResultsTable::replace_file(bool ok, library::AtomicFileWriter& writer,
+                                const std::function<bool()>& write_and_rename) {
+    const bool locked = ok && file_.lock_appenders();
+    // Another program may have replaced the file since the rows were read.
+    ok = locked && file_.still_at(path_);
+    if (ok) {
+        file_.release_mapping();  // Windows replaces no mapped file
+        ok = write_and_rename();
+    }
+    if (!ok) {
+        writer.fail();
+    }
+    if (locked) {
+        file_.unlock_appenders();
+    }
     file_.open(path_, true);
     count_rows();
     changed(TableChange::reset, 0);

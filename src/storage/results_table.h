@@ -4,6 +4,7 @@
 #include <boost/signals2/signal.hpp>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,6 +113,8 @@ private:
     void load_columns();
     void write_columns();
     void report(const std::filesystem::path& file, bool ok, std::error_code error = {});
+    bool replace_file(bool ok, library::AtomicFileWriter& writer,
+                      const std::function<bool()>& write_and_rename);
 
     const library::Clock& clock_;
     library::FileReporter* reporter_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,10 +48,23 @@ std::error_code append_to_file(const std::filesystem::path& path, std::string_vi
     if (fd < 0) {
         return cause();
     }
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    std::error_code error = n < 0 ? cause() : std::error_code();
-    if (n >= 0 && n != static_cast<ssize_t>(bytes.size())) {
+    // Locked so that the size read is where this line goes, even with a second program on
+    // the same folder; a line cut short is cut off again, so the next one starts a line.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0;
+    std::error_code error = sized ? std::error_code() : cause();
+    ssize_t n = -1;
+    while (!error && (n = ::write(fd, bytes.data(), bytes.size())) < 0 && errno == EINTR) {
+    }
+    if (!error && n < 0) {
+        error = cause();
+    } else if (!error && n != static_cast<ssize_t>(bytes.size())) {
         error = std::make_error_code(std::errc::no_space_on_device);
+    }
+    if (error && sized) {
+        (void)::ftruncate(fd, st.st_size);
     }
     if (::close(fd) != 0 && !error) {
         error = cause();

@@ -43,19 +43,36 @@ std::error_code append_to_file(const std::filesystem::path& path, std::string_vi
     const auto cause = [] {
         return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
     };
-    // FILE_APPEND_DATA alone: every write goes to the end, as O_APPEND does.
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+    // Locked so that the size read is where this line goes, even with a second program on
+    // the same folder; a line cut short is cut off again, so the next one starts a line.
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return cause();
     }
-    DWORD written = 0;
+    // One byte far past any real end: writers take turns, readers are never refused.
+    OVERLAPPED turn{};
+    turn.OffsetHigh = MAXDWORD;
+    const bool locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
+    LARGE_INTEGER size{};
     std::error_code error;
-    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    if (!locked || !::GetFileSizeEx(file, &size) ||
+        !::SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) {
         error = cause();
-    } else if (written != bytes.size()) {
+    }
+    DWORD written = 0;
+    if (!error &&
+        !::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = cause();
+    } else if (!error && written != bytes.size()) {
         error = std::make_error_code(std::errc::no_space_on_device);
+    }
+    if (error && locked && ::SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) {
+        (void)::SetEndOfFile(file);
+    }
+    if (locked) {
+        ::UnlockFileEx(file, 0, 1, 0, &turn);
     }
     if (!::CloseHandle(file) && !error) {
         error = cause();

@@ -38,6 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Equally far: a tie discards the smallest.
                       Reduction{{90, 100, 110}, 105}, Reduction{{100, 101, 102, 150, 99}, 101},
                       Reduction{{5, 1, 9, 3}, 4},
+                      // Six, the most with only one pair discarded.
+                      Reduction{{1, 10, 11, 12, 20, 90}, 13.25},
                       // Seven: two largest and two smallest go.
                       Reduction{{1, 2, 50, 51, 52, 90, 99}, 51},
                       // Equal extremes: only one of each is discarded.

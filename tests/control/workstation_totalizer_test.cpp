@@ -11,6 +11,7 @@
 #include "library/clock.h"
 #include "link/tsumm_thread.h"
 #include "settings/global_settings.h"
+#include "settings/ini_file.h"
 #include "storage/totalizer_file.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
@@ -72,6 +73,26 @@ TEST(WorkstationTotalizer, saves_the_log_in_the_background_at_close_and_loads_it
     Station again(dir);
     EXPECT_EQ(again.system.link().totalizer_log().size(), 157u);
     EXPECT_EQ(again.system.link().channel_count(), 1);
+}
+
+// Every owner writes its own section into the one settings write at close: a section left
+// out would come back at the next start as it was before the session.
+TEST(WorkstationClose, every_owners_section_reaches_the_settings_file) {
+    test::TempDir dir;
+    Station s(dir);
+    s.system.set_work_mode(2);
+    s.settings.samples_per_second = 37;
+    s.workstation.rig_settings().wits_in_depth_item = 108;
+    std::string error;
+    ASSERT_TRUE(s.workstation.shut_down(error, [](settings::IniFile& file) {
+        file.write_string("окно", "место", "1,2,3,4");
+    })) << error;
+    settings::IniFile file;
+    ASSERT_TRUE(file.open(s.settings.settings_path));
+    EXPECT_EQ(file.read_string("VetraSystem", "work_mode", ""), "02000000");
+    EXPECT_EQ(file.read_integer("время", "посылок_в_секунду", 0), 37);
+    EXPECT_EQ(file.read_integer("wits", "in_depth_item", 0), 108);
+    EXPECT_EQ(file.read_string("окно", "место", ""), "1,2,3,4");
 }
 
 }  // namespace

@@ -312,6 +312,11 @@ TEST(ConsoleCrashSafety, a_kill_after_each_settings_rename_at_close_loses_no_key
         SCOPED_TRACE("killed after settings rename " + std::to_string(n));
         const fs::path dir = sandbox / ("run" + std::to_string(n));
         fs::copy(pristine, dir, fs::copy_options::recursive);
+        // Left a while ago: the clean-up spares one just made, its writer may be starting.
+        for (const fs::path& left : {dir / ".хроматограф.ini.tmp-Ab12Cd", dir / ".vetra-tmp-Zz9Yy8",
+                                     dir / data_dir / ".vetra-tmp-Qq1Ww2"}) {
+            fs::last_write_time(left, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+        }
         ConsoleRun run(sandbox, {"--cycles", "0", "--dir", dir.string()},
                        {std::string("LD_PRELOAD=") + VETRA_RENAME_SHIM_PATH,
                         "VETRA_KILL_AFTER_INI_RENAME=" + std::to_string(n)});

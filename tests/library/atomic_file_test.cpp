@@ -161,7 +161,16 @@ TEST(AtomicFile, a_long_cyrillic_name_is_written_and_a_failure_says_why) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / "data.tim"));
 }
 
-// Only temporary files whose writer is gone are removed: one being written stays.
+// Files of the folder as a clean-up a while later sees them.
+void age_files(const std::filesystem::path& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::filesystem::last_write_time(
+            entry.path(), std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
+    }
+}
+
+// Only temporary files whose writer is gone are removed: one being written stays, and so
+// does one just made, whose writer may not have locked it yet.
 TEST(AtomicFile, start_up_removes_stale_temporaries_and_keeps_a_live_one) {
     test::TempDir dir;
     test::write_bytes(dir / ".хроматограф.ini.tmp-Ab12Cd", "old style");
@@ -170,6 +179,8 @@ TEST(AtomicFile, start_up_removes_stale_temporaries_and_keeps_a_live_one) {
     test::write_bytes(dir / "data.tim", "table");
     AtomicFileWriter live(dir / "vetra2.history");
     ASSERT_TRUE(live.write("being written"));
+    EXPECT_EQ(remove_stale_temporaries(dir.path()), 0);
+    age_files(dir.path());
 
     EXPECT_EQ(remove_stale_temporaries(dir.path()), 2);
     EXPECT_TRUE(std::filesystem::exists(live.temporary_path()));
@@ -188,6 +199,7 @@ TEST(AtomicFile, start_up_removes_stale_temporaries_and_keeps_a_live_one) {
     ASSERT_GT(child, 0);
     int status = 0;
     ::waitpid(child, &status, 0);
+    age_files(dir.path());
     EXPECT_EQ(remove_stale_temporaries(dir.path()), 1);
     EXPECT_EQ(remove_stale_temporaries(dir.path()), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "calibr.ini"));

@@ -11,6 +11,7 @@
 
 #include "library/clock.h"
 #include "library/file_reporter.h"
+#include "settings/global_settings.h"
 #include "storage/event_log.h"
 #include "storage/results_table.h"
 #include "storage/text_data_writer.h"
@@ -125,14 +126,17 @@ TEST(FileFailures, forked_writers_of_one_table_lose_no_row) {
 }
 
 // A disk that fills in the middle of a line (here a file-size limit, in a child so the limit
-// stays there): the part written is not taken for the whole line.
-TEST(FileFailures, a_line_cut_short_is_a_failure) {
+// stays there): the part written is not taken for the whole line, and is cut off again so the
+// next line starts where a line should.
+TEST(FileFailures, a_line_cut_short_is_a_failure_and_leaves_no_part_behind) {
     test::TempDir dir;
     const fs::path path = dir / "05.03.2011.txt";
+    test::write_bytes(path, "заголовок\r\n");
+    const auto before = fs::file_size(path);
     const pid_t child = ::fork();
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{10, 10};
+        const rlimit limit{before + 10, before + 10};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const std::error_code error = storage::append_to_file(path, std::string(100, 'x'));
         ::_exit(error == std::errc::no_space_on_device ? 0 : 1);
@@ -142,7 +146,87 @@ TEST(FileFailures, a_line_cut_short_is_a_failure) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(fs::file_size(path), 10u);
+    EXPECT_EQ(fs::file_size(path), before);
+    EXPECT_FALSE(storage::append_to_file(path, "строка\r\n"));
+    EXPECT_EQ(test::read_bytes(path), "заголовок\r\nстрока\r\n");
+}
+
+// A second program on the directory deletes rows while this one appends: the remover holds
+// the appenders off from its last look at the size through the rename, and an appender that
+// wakes up holding the replaced file appends to the new one.
+TEST(FileFailures, rows_appended_while_another_process_deletes_rows_are_all_kept) {
+    test::TempDir dir;
+    const fs::path path = dir / "data.tim";
+    constexpr int kSeed = 200;
+    constexpr int kAppends = 400;
+    constexpr int kDeletes = 120;
+    {
+        library::ManualClock clock;
+        storage::ResultsTable table(clock);
+        ASSERT_TRUE(table.open(path));
+        for (int r = 0; r < kSeed; ++r) {
+            ASSERT_TRUE(table.append(results(0), 0));
+        }
+    }
+    const pid_t appender = ::fork();
+    if (appender == 0) {
+        library::ManualClock clock;
+        storage::ResultsTable table(clock);
+        bool ok = table.open(path);
+        for (int r = 0; r < kAppends && ok; ++r) {
+            ok = table.append(results(1), 1);
+            ::usleep(300);
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    ASSERT_GT(appender, 0);
+    {
+        library::ManualClock clock;
+        storage::ResultsTable table(clock);
+        ASSERT_TRUE(table.open(path));
+        for (int d = 0; d < kDeletes; ++d) {
+            table.check();
+            EXPECT_TRUE(table.delete_rows(0, 0, false)) << "delete " << d;
+            ::usleep(900);
+        }
+    }
+    int status = -1;
+    ::waitpid(appender, &status, 0);
+    EXPECT_EQ(status, 0);
+    library::ManualClock clock;
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(path, true));
+    ASSERT_EQ(table.row_count(), kSeed + kAppends - kDeletes);
+    int appended = 0;
+    for (int r = 0; r < table.row_count(); ++r) {
+        appended += table.row(r)->depth == 1.0f;
+    }
+    EXPECT_EQ(appended, kAppends);
+}
+
+// A save during the session (a mode switch, a dialog's OK) on a full disk is told to the
+// reporter like every other write, and so reaches the status line and the journal.
+TEST(FileFailures, a_settings_save_that_fails_is_reported) {
+    test::TempDir dir;
+    const std::string path = (dir / "хроматограф.ini").string();
+    test::write_bytes(path, "[VetraSystem]\r\nwork_mode=00000000\r\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        settings::GlobalSettings settings;
+        library::FileReporter files;
+        settings.set_reporter(&files);
+        settings.settings_path = path;
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool saved = settings.save();
+        ::_exit(!saved && files.failing(path) && files.spells() == 1 ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::read_bytes(path), "[VetraSystem]\r\nwork_mode=00000000\r\n");
 }
 
 }  // namespace

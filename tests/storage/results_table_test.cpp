@@ -183,10 +183,18 @@ TEST_F(Fixture, a_torn_row_at_the_end_is_ignored_and_never_shifts_the_next) {
     }
     ASSERT_TRUE(table.open(path));
     EXPECT_EQ(table.row_count(), 3);
+    // A second instance has the file mapped, and Windows shortens no mapped file: the torn
+    // row is overwritten in place.
+    ResultsTable other{clock};
+    ASSERT_TRUE(other.open(path));
     fill(1);
     EXPECT_EQ(std::filesystem::file_size(path), 4 * storage::kRowSize);
     EXPECT_EQ(first_values(), std::vector<float>({0, 1, 2, 0}));
     EXPECT_EQ(table.row(3)->flag, 0);
+    ASSERT_TRUE(other.append(result_list(6, 9), 9));
+    other.check();
+    EXPECT_EQ(other.row_count(), 5);
+    EXPECT_EQ(other.row(4)->depth, 9.0f);
 }
 
 TEST_F(Fixture, a_file_cut_short_by_another_process_reads_as_missing_rows_not_a_crash) {
@@ -249,6 +257,20 @@ TEST(ResultsTableOpen, a_table_that_cannot_be_opened_is_empty_and_skips_appends)
     EXPECT_EQ(table.row_count(), 0);
     EXPECT_FALSE(table.row(0));
     EXPECT_FALSE(table.open(dir / "missing" / "data.tim"));
+}
+
+TEST_F(Fixture, fields_from_the_depth_to_the_32nd_value_are_edited_and_none_past_them) {
+    fill(2);
+    EXPECT_TRUE(table.set_field(1, -1, 5));
+    EXPECT_TRUE(table.set_field(1, 31, 7));
+    EXPECT_FALSE(table.set_field(1, 32, 8));
+    EXPECT_FALSE(table.set_field(1, -2, 8));
+    EXPECT_FALSE(table.set_field(2, 0, 8));
+    EXPECT_FALSE(table.set_field(-1, 0, 8));
+    EXPECT_EQ(table.row(1)->depth, 5.0f);
+    EXPECT_EQ(table.row(1)->values[31], 7.0f);
+    EXPECT_EQ(table.row(0)->depth, 0.0f);  // the next row's bytes are not touched
+    EXPECT_EQ(std::filesystem::file_size(path), 2 * storage::kRowSize);
 }
 
 struct EditCase {

@@ -426,7 +426,9 @@ void TVetraMainForm::save_placement() {
         return;
     }
     write_placement(file);
-    (void)file.save();
+    std::error_code error;
+    const bool saved = file.save(&error);
+    workstation_.files().report(system_.settings_path(), saved, error);
 }
 
 void TVetraMainForm::write_placement(settings::IniFile& file) {
