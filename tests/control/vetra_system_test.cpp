@@ -364,10 +364,10 @@ TEST_F(VetraSystemTest, an_unknown_mode_is_kept_and_starts_nothing) {
     }
     EXPECT_EQ(started, 0);
 
+    // From the station such a number is refused.
     say({RemoteSource::kMode, 0.0f, -1, -2});
     tick();
-    EXPECT_EQ(system.work_mode(), -2);
-    EXPECT_EQ(system.status_text(), "Неизвестный режим -2");
+    EXPECT_EQ(system.work_mode(), 7);
     EXPECT_EQ(started, 0);
 }
 
@@ -575,29 +575,88 @@ TEST_F(VetraSystemTest, depth_for_log_is_rounded_down_to_centimetres) {
 }
 
 TEST_F(VetraSystemTest, remote_messages_set_the_period_and_the_mode) {
-    say({RemoteSource::kOther, 0.0f, 90});
+    say({RemoteSource::kOther, 0.0f, 190});
     say({RemoteSource::kOther, 0.0f, -1});
     tick();
-    EXPECT_EQ(system.time_mode_period(), 90);
+    EXPECT_EQ(system.time_mode_period(), 190);
 
     say({RemoteSource::kMode, 0.0f, -1, kByTime});
     tick();
     EXPECT_EQ(system.work_mode(), kByTime);
     EXPECT_EQ(mode_changes, 1);
 
-    say({RemoteSource::kMode, 0.0f, 30, kByTotalizer});  // no totalizer source
+    say({RemoteSource::kMode, 0.0f, 130, kByTotalizer});  // no totalizer source
     tick();
     EXPECT_EQ(system.work_mode(), kManual);
-    EXPECT_EQ(system.time_mode_period(), 30);
+    EXPECT_EQ(system.time_mode_period(), 130);
 }
 
 TEST_F(VetraSystemTest, two_messages_are_read_per_tick) {
-    say({RemoteSource::kOther, 0.0f, 10});
-    say({RemoteSource::kOther, 0.0f, 20});
-    say({RemoteSource::kOther, 0.0f, 30});
+    say({RemoteSource::kOther, 0.0f, 210});
+    say({RemoteSource::kOther, 0.0f, 220});
+    say({RemoteSource::kOther, 0.0f, 230});
     tick();
-    EXPECT_EQ(system.time_mode_period(), 20);
+    EXPECT_EQ(system.time_mode_period(), 220);
     EXPECT_EQ(remote->size(), 1u);
+}
+
+// A station's mode or period the controller cannot use is refused, keeps what was set and
+// says so once in the journal's words; the cycle here is 120 s long.
+TEST_F(VetraSystemTest, remote_modes_outside_the_five_and_periods_below_a_cycle_are_refused) {
+    struct Case {
+        int operation;
+        std::int32_t period;
+        std::int32_t mode;
+        std::int32_t mode_after;
+        std::int32_t period_after;
+    };
+    constexpr std::int32_t kLetter = RemoteSource::kBadValue;
+    const std::array<Case, 16> cases{{{RemoteSource::kMode, -1, kManual, kManual, 300},
+                                      {RemoteSource::kMode, -1, kByTime, kByTime, 300},
+                                      {RemoteSource::kMode, -1, kContinuous, kContinuous, 300},
+                                      {RemoteSource::kMode, -1, kByDepthMark, kByDepthMark, 300},
+                                      {RemoteSource::kMode, -1, kByTotalizer, kByTotalizer, 300},
+                                      {RemoteSource::kMode, -1, -1, kByDepthMark, 300},
+                                      {RemoteSource::kMode, -1, 5, kByDepthMark, 300},
+                                      {RemoteSource::kMode, -1, 7, kByDepthMark, 300},
+                                      {RemoteSource::kMode, -1, kLetter, kByDepthMark, 300},
+                                      {RemoteSource::kOther, 0, 0, kByDepthMark, 300},
+                                      {RemoteSource::kOther, -5, 0, kByDepthMark, 300},
+                                      {RemoteSource::kOther, 119, 0, kByDepthMark, 300},
+                                      {RemoteSource::kOther, kLetter, 0, kByDepthMark, 300},
+                                      {RemoteSource::kMode, 119, kByTime, kByTime, 300},
+                                      {RemoteSource::kOther, 120, 0, kByDepthMark, 120},
+                                      {RemoteSource::kMode, 600, kByTime, kByTime, 600}}};
+    settings.remote_control = true;
+    settings.porog_from_station = true;  // mode 4 stays 4
+    std::vector<std::string> refused;
+    system.remote_refused.connect([&](const std::string& line) { refused.push_back(line); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.operation << " " << c.period << " " << c.mode);
+        system.set_work_mode(kByDepthMark);
+        system.set_time_mode_period(300);
+        refused.clear();
+        say({c.operation, 0.0f, c.period, c.mode, "operation=x"});
+        tick();
+        EXPECT_EQ(system.work_mode(), c.mode_after);
+        EXPECT_EQ(system.time_mode_period(), c.period_after);
+        const bool refuse = (c.operation == RemoteSource::kMode && c.mode_after != c.mode) ||
+                            (c.period != -1 && c.period_after != c.period);
+        ASSERT_EQ(refused.size(), refuse ? 1u : 0u);
+        if (refuse) {
+            EXPECT_TRUE(refused[0].starts_with("Отклонено сообщение станции \"operation=x\": "))
+                << refused[0];
+        }
+    }
+    EXPECT_EQ(started, 0);
+
+    say({RemoteSource::kMode, 0.0f, 60, 7, "operation=mode; value=7; time_period=60"});
+    tick();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0],
+              "Отклонено сообщение станции \"operation=mode; value=7; time_period=60\": интервал "
+              "должен быть целым числом секунд не меньше длительности цикла (120 с), интервал не "
+              "изменён; режим должен быть целым числом от 0 до 4, режим не изменён");
 }
 
 // --- start errors -----------------------------------------------------------------------
