@@ -369,7 +369,7 @@ void VetraSystem::remote_poll() {
     const int operation = remote_ ? remote_->poll() : RemoteSource::kNone;
     std::string refusal;
     if (operation != RemoteSource::kNone) {
-        (void)take_remote_period(refusal);
+        take_remote_period(refusal);
         if (remote_->depth() > 1.0f) {
             depth_ = remote_->depth();
             depth_time_ = clock_.now_whole_seconds();
@@ -406,10 +406,10 @@ void VetraSystem::remote_poll() {
 
 // A period shorter than a cycle would make the time mode a continuous one, which the station
 // can ask for by its number; 0 and negatives are what a broken sender leaves.
-bool VetraSystem::take_remote_period(std::string& refusal) {
+void VetraSystem::take_remote_period(std::string& refusal) {
     const std::int32_t period = remote_->time_period();
     if (period == -1) {
-        return false;
+        return;
     }
     const std::int32_t shortest = std::max<std::int32_t>(settings_.cycle_length(), 1);
     if (period == RemoteSource::kBadValue || period < shortest) {
@@ -418,10 +418,9 @@ bool VetraSystem::take_remote_period(std::string& refusal) {
                        "интервал должен быть целым числом секунд не меньше "
                        "длительности цикла (") +
                    std::to_string(shortest) + " с), интервал не изменён";
-        return false;
+        return;
     }
     time_mode_period_ = period;
-    return true;
 }
 
 // Stored, a number outside the modes would stop every automatic start without a word.

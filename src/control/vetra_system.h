@@ -157,7 +157,7 @@ private:
     void warmup_start();
     void give_port_params();
     void remote_poll();
-    bool take_remote_period(std::string& refusal);
+    void take_remote_period(std::string& refusal);
     bool take_remote_mode(std::string& refusal);
     void seconds_count();
     void start_depth_series();
