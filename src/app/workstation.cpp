@@ -165,7 +165,8 @@ void Workstation::restart_wits() {
     if (rig_.wits_in != 0) {
         wits_in_ = std::make_unique<link::WitsInput>(
             link::WitsEndpoint{static_cast<link::WitsTransport>(rig_.wits_in), rig_.wits_in_port,
-                               rig_.wits_in_mode, rig_.wits_in_address},
+                               rig_.wits_in_mode, rig_.wits_in_address,
+                               std::chrono::seconds(rig_.wits_in_idle_limit)},
             static_cast<link::WitsDepthItem>(rig_.wits_in_depth_item));
         system_.rig_depth = [this] { return wits_in_->depth(); };
     }

@@ -66,6 +66,8 @@ WorkstationStatus::WorkstationStatus(control::VetraSystem& system, storage::Even
         enter(status == analysis::kStatusCannotOpen ? State::cannot_open : State::no_answer);
     }));
     connections_.emplace_back(system_.connection_lost.connect([this] { enter(State::lost); }));
+    connections_.emplace_back(
+        system_.remote_refused.connect([this](const std::string& line) { journal_.add(line); }));
     connections_.emplace_back(system_.cycle_started.connect([this] {
         // The chromatograph answered the program frame.
         if (state_ != State::receiving) {

@@ -367,10 +367,9 @@ void VetraSystem::remote_poll() {
         return;
     }
     const int operation = remote_ ? remote_->poll() : RemoteSource::kNone;
+    std::string refusal;
     if (operation != RemoteSource::kNone) {
-        if (remote_->time_period() != -1) {
-            time_mode_period_ = remote_->time_period();
-        }
+        take_remote_period(refusal);
         if (remote_->depth() > 1.0f) {
             depth_ = remote_->depth();
             depth_time_ = clock_.now_whole_seconds();
@@ -393,11 +392,46 @@ void VetraSystem::remote_poll() {
             }
             break;
         case RemoteSource::kMode:
-            set_work_mode(remote_->mode_value());
+            if (take_remote_mode(refusal)) {
+                set_work_mode(remote_->mode_value());
+            }
             break;
         default:
             break;
     }
+    if (!refusal.empty()) {
+        remote_refused("Отклонено сообщение станции \"" + remote_->text() + "\": " + refusal);
+    }
+}
+
+// A period shorter than a cycle would make the time mode a continuous one, which the station
+// can ask for by its number; 0 and negatives are what a broken sender leaves.
+void VetraSystem::take_remote_period(std::string& refusal) {
+    const std::int32_t period = remote_->time_period();
+    if (period == -1) {
+        return;
+    }
+    const std::int32_t shortest = std::max<std::int32_t>(settings_.cycle_length(), 1);
+    if (period == RemoteSource::kBadValue || period < shortest) {
+        refusal += (refusal.empty() ? "" : "; ") +
+                   std::string(
+                       "интервал должен быть целым числом секунд не меньше "
+                       "длительности цикла (") +
+                   std::to_string(shortest) + " с), интервал не изменён";
+        return;
+    }
+    time_mode_period_ = period;
+}
+
+// Stored, a number outside the modes would stop every automatic start without a word.
+bool VetraSystem::take_remote_mode(std::string& refusal) {
+    const std::int32_t mode = remote_->mode_value();
+    if (mode >= kManual && mode <= kByTotalizer) {
+        return true;
+    }
+    refusal += (refusal.empty() ? "" : "; ") +
+               std::string("режим должен быть целым числом от 0 до 4, режим не изменён");
+    return false;
 }
 
 void VetraSystem::seconds_count() {

@@ -141,6 +141,9 @@ public:
     // listen.
     boost::signals2::signal<void(int)> start_failed;
     boost::signals2::signal<void()> connection_lost;
+    // A remote-control message with a mode or period the controller refused, as the journal
+    // line that says so; the mode and period stay as they were.
+    boost::signals2::signal<void(const std::string&)> remote_refused;
 
     static constexpr std::int32_t kMaxDepthCounter = 10;
 
@@ -154,6 +157,8 @@ private:
     void warmup_start();
     void give_port_params();
     void remote_poll();
+    void take_remote_period(std::string& refusal);
+    bool take_remote_mode(std::string& refusal);
     void seconds_count();
     void start_depth_series();
     bool calculating() const;

@@ -38,6 +38,25 @@ std::optional<std::string> value_of(const std::vector<std::string_view>& lines,
     return std::nullopt;
 }
 
+// What the journal shows of a message: a station's message is a few short lines.
+std::string message_text(const std::vector<std::string_view>& lines) {
+    std::string text;
+    for (const auto line : lines) {
+        const auto trimmed = library::trim(line);
+        if (!trimmed.empty()) {
+            text += (text.empty() ? "" : "; ") + std::string(trimmed);
+        }
+    }
+    if (text.size() > RemoteMessage::kTextLimit) {
+        std::size_t cut = RemoteMessage::kTextLimit;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+            --cut;  // not inside a character
+        }
+        text = text.substr(0, cut) + "…";
+    }
+    return text;
+}
+
 }  // namespace
 
 RemoteMessage parse_remote_message(std::string_view bytes) {
@@ -48,9 +67,11 @@ RemoteMessage parse_remote_message(std::string_view bytes) {
     const auto lines = split_lines(text);
 
     RemoteMessage m;
+    m.text = message_text(lines);
     const std::string operation = library::to_lower(value_of(lines, "operation").value_or(""));
     if (const auto period = value_of(lines, "time_period")) {
-        m.time_period = library::parse_int(*period).value_or(-1);
+        const auto value = library::parse_int(*period);
+        m.time_period = value && *value >= 0 ? *value : RemoteSource::kBadValue;
     }
     if (const auto depth = value_of(lines, "depth")) {
         const double d = library::parse_number(*depth).value_or(0.0);
@@ -63,7 +84,7 @@ RemoteMessage parse_remote_message(std::string_view bytes) {
     } else if (operation == "mode") {
         m.operation = RemoteSource::kMode;
         const auto value = value_of(lines, "value");
-        m.mode_value = value ? library::parse_int(*value).value_or(2) : 2;
+        m.mode_value = value ? library::parse_int(*value).value_or(RemoteSource::kBadValue) : 2;
     }
     return m;
 }
@@ -78,6 +99,7 @@ int RemoteControl::poll() {
     const RemoteMessage m = parse_remote_message(*message);
     depth_ = m.depth;
     time_period_ = m.time_period;
+    text_ = m.text;
     if (m.operation == kMode) {
         mode_value_ = m.mode_value;
     }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "link/serial_port.h"
+#include "link/tcp_keepalive.h"
 
 namespace vetra::link {
 
@@ -79,10 +80,18 @@ std::string wits_status_text(const WitsLinkStatus& status, bool output) {
         case WitsLinkState::listening:
             return head + "слушает порт " + status.where +
                    (status.receivers > 0 ? ", приёмников: " + std::to_string(status.receivers)
-                                         : ", приёмников нет");
+                                         : ", приёмников нет") +
+                   (status.dropped > 0
+                        ? ", отключено не принимавших данные: " + std::to_string(status.dropped)
+                        : "");
         case WitsLinkState::connected:
             return head +
                    (serial ? "порт " + status.where + " открыт" : "подключено к " + status.where);
+        case WitsLinkState::silent:
+            return head + (serial ? "нет данных из порта " : "нет данных от ") + status.where +
+                   ", связь открывается заново";
+        case WitsLinkState::stalled:
+            return head + "приёмник " + status.where + " не принимает данные, отключён";
     }
     return head;
 }
@@ -175,8 +184,9 @@ void connect_within_limit(asio::io_context& io, tcp::socket& socket, const HostP
 
 // One receiver's socket and what still has to reach it.
 struct Receiver {
-    explicit Receiver(tcp::socket s) : socket(std::move(s)) {}
+    explicit Receiver(tcp::socket s) : socket(std::move(s)), write_timer(socket.get_executor()) {}
     tcp::socket socket;
+    asio::steady_timer write_timer;
     std::string pending;
     std::string writing;
     std::array<char, 256> discard{};
@@ -311,6 +321,7 @@ struct WitsOutput::Impl {
     void add_receiver(tcp::socket socket) {
         boost::system::error_code ignored;
         socket.set_option(tcp::no_delay(true), ignored);
+        (void)enable_keepalive(socket);
         receivers.push_back(std::make_shared<Receiver>(std::move(socket)));
         watch(receivers.back());
         count_receivers();
@@ -328,17 +339,24 @@ struct WitsOutput::Impl {
                                   });
     }
 
-    void drop(Receiver& r) {
+    // `stalled`: it stopped taking data, which the state tells until the next try.
+    void drop(Receiver& r, bool stalled = false) {
         if (r.closed) {
             return;
         }
         r.closed = true;
         boost::system::error_code ignored;
         r.socket.close(ignored);
+        r.write_timer.cancel();
         std::erase_if(receivers, [](const auto& each) { return each->closed; });
         count_receivers();
+        if (stalled) {
+            const std::lock_guard lock(owner.status_mutex_);
+            ++owner.status_.dropped;
+        }
         if (endpoint.transport == WitsTransport::tcp_client && receivers.empty()) {
-            set_status(WitsLinkState::no_receiver, endpoint.address);
+            set_status(stalled ? WitsLinkState::stalled : WitsLinkState::no_receiver,
+                       endpoint.address);
             retry_later();
         }
     }
@@ -367,9 +385,19 @@ struct WitsOutput::Impl {
             return;
         }
         r->writing.swap(r->pending);
+        // A receiver that is connected but no longer reads would hold this write for ever.
+        r->write_timer.expires_after(endpoint.write_limit);
+        r->write_timer.async_wait([this, r](const boost::system::error_code& e) {
+            // A late expiry may meet a write that has just started anew.
+            if (!e && !r->writing.empty() &&
+                r->write_timer.expiry() <= asio::steady_timer::clock_type::now()) {
+                drop(*r, true);
+            }
+        });
         asio::async_write(r->socket, asio::buffer(r->writing),
                           [this, r](const boost::system::error_code& e, std::size_t) {
                               r->writing.clear();
+                              r->write_timer.cancel();
                               if (e) {
                                   drop(*r);
                               } else {
@@ -424,6 +452,7 @@ struct WitsInput::Impl {
           parser_handler([&owner](const WitsItem& item) { owner.take(item); }),
           parser(parser_handler),
           retry(loop.io),
+          idle(loop.io),
           socket(loop.io) {}
 
     void start() {
@@ -447,17 +476,22 @@ struct WitsInput::Impl {
     void read_serial(const std::stop_token& stop) {
         SerialPort port;
         std::array<std::uint8_t, 256> buffer{};
+        auto last_byte = std::chrono::steady_clock::now();
+        const auto pause = [&stop] {
+            for (int i = 0; i < 20 && !stop.stop_requested(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        };
         while (!stop.stop_requested()) {
             if (!port.is_open()) {
                 if (!port.open(endpoint.port_name) || !port.apply_mode(endpoint.mode) ||
                     !port.set_timeouts(0, 0, 100)) {
                     port.close();
                     owner.set_status(WitsLinkState::port_unavailable, endpoint.port_name);
-                    for (int i = 0; i < 20 && !stop.stop_requested(); ++i) {
-                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                    }
+                    pause();
                 } else {
                     owner.set_status(WitsLinkState::connected, endpoint.port_name);
+                    last_byte = std::chrono::steady_clock::now();
                 }
                 continue;
             }
@@ -467,12 +501,23 @@ struct WitsInput::Impl {
                 owner.set_status(WitsLinkState::port_unavailable, endpoint.port_name);
                 continue;
             }
+            const auto now = std::chrono::steady_clock::now();
+            if (got.count > 0) {
+                last_byte = now;
+            } else if (endpoint.idle_limit.count() > 0 && now - last_byte >= endpoint.idle_limit) {
+                // A converter that lost its rig side keeps the port open and says nothing.
+                port.close();
+                owner.set_status(WitsLinkState::silent, endpoint.port_name);
+                pause();
+                continue;
+            }
             parser.feed(std::span<const std::uint8_t>(buffer.data(), got.count));
         }
     }
 
-    void retry_later() {
-        owner.set_status(WitsLinkState::no_receiver, endpoint.address);
+    void retry_later(WitsLinkState state = WitsLinkState::no_receiver) {
+        idle.cancel();
+        owner.set_status(state, endpoint.address);
         boost::system::error_code ignored;
         socket.close(ignored);
         retry.expires_after(kRetryPause);
@@ -494,6 +539,8 @@ struct WitsInput::Impl {
         socket = tcp::socket(loop.io);
         connect_within_limit(loop.io, socket, *target, [this](bool connected) {
             if (connected) {
+                (void)enable_keepalive(socket);
+                timed_out = false;
                 owner.set_status(WitsLinkState::connected, endpoint.address);
                 read();
             } else {
@@ -502,17 +549,35 @@ struct WitsInput::Impl {
         });
     }
 
+    // A peer that lost power sends no FIN: without a limit the read would wait for ever.
+    void watch_idle() {
+        if (endpoint.idle_limit.count() <= 0) {
+            return;
+        }
+        idle.expires_after(endpoint.idle_limit);
+        idle.async_wait([this](const boost::system::error_code& e) {
+            // A late expiry may meet a read that has just been given bytes.
+            if (e || idle.expiry() > asio::steady_timer::clock_type::now()) {
+                return;
+            }
+            timed_out = true;
+            boost::system::error_code ignored;
+            socket.close(ignored);  // the read ends with an error and the retry follows
+        });
+    }
+
     void read() {
-        socket.async_read_some(asio::buffer(buffer),
-                               [this](const boost::system::error_code& e, std::size_t n) {
-                                   if (e) {
-                                       retry_later();
-                                       return;
-                                   }
-                                   parser.feed(std::span<const std::uint8_t>(
-                                       reinterpret_cast<const std::uint8_t*>(buffer.data()), n));
-                                   read();
-                               });
+        watch_idle();
+        socket.async_read_some(
+            asio::buffer(buffer), [this](const boost::system::error_code& e, std::size_t n) {
+                if (e) {
+                    retry_later(timed_out ? WitsLinkState::silent : WitsLinkState::no_receiver);
+                    return;
+                }
+                parser.feed(std::span<const std::uint8_t>(
+                    reinterpret_cast<const std::uint8_t*>(buffer.data()), n));
+                read();
+            });
     }
 
     WitsInput& owner;
@@ -521,6 +586,8 @@ struct WitsInput::Impl {
     WitsParser parser;
     Loop loop;
     asio::steady_timer retry;
+    asio::steady_timer idle;
+    bool timed_out = false;  // the idle limit closed the socket, not the peer
     tcp::socket socket;
     std::array<char, 512> buffer{};
     std::jthread serial_thread;

@@ -16,11 +16,21 @@ namespace vetra::link {
 // Where the rig's WITS level 0 stream goes to or comes from.
 enum class WitsTransport : std::int32_t { off = 0, serial = 1, tcp_client = 2, tcp_server = 3 };
 
+// A rig's server sends depth at least every few seconds; a connection silent this long has
+// lost its peer (power, cable) even when the system has not noticed.
+inline constexpr std::chrono::seconds kDefaultIdleLimit{30};
+// A receiver that takes no bytes for this long while a packet waits has stopped reading.
+inline constexpr std::chrono::seconds kWriteLimit{5};
+
 struct WitsEndpoint {
     WitsTransport transport = WitsTransport::off;
     std::string port_name = "COM2";   // serial
     std::string mode = "9600,n,8,1";  // serial
     std::string address;              // "host:port" to connect to, or the port to listen on
+    // Input: no byte for this long closes the line and opens it again; 0 never.
+    std::chrono::milliseconds idle_limit = kDefaultIdleLimit;
+    // Output: a write to a receiver that does not complete within this drops the receiver.
+    std::chrono::milliseconds write_limit = kWriteLimit;
 };
 
 // What a WITS link is doing now, for the status area and `vetra-console --verbose`.
@@ -31,6 +41,8 @@ enum class WitsLinkState : std::int32_t {
     no_receiver,       // trying to connect (tried again every two seconds)
     listening,         // waiting for receivers on a TCP port
     connected,         // the serial port is open, or connected to the peer (or receivers)
+    silent,            // input: nothing arrived within the idle limit; closed, opened again soon
+    stalled,           // output: the receiver stopped taking data; dropped, connected again soon
 };
 
 struct WitsLinkStatus {
@@ -38,6 +50,7 @@ struct WitsLinkStatus {
     WitsTransport transport = WitsTransport::off;
     std::string where;  // port name, "host:port", the port listened on, or the bad address
     int receivers = 0;  // listening: receivers connected now
+    int dropped = 0;    // output: receivers dropped so far because they stopped taking data
 
     bool operator==(const WitsLinkStatus&) const = default;
 };
@@ -54,7 +67,9 @@ std::string wits_address_problem(WitsTransport transport, const std::string& add
 // Sends WITS packets on a thread of its own, so a receiver that is slow, gone or never there
 // costs the caller nothing. A port or connection that fails is tried again every two
 // seconds without a word; packets that find no receiver are dropped, and a receiver that
-// falls behind by more than a bounded amount loses packets rather than growing a queue.
+// falls behind by more than a bounded amount loses packets rather than growing a queue. A
+// receiver that takes nothing within the write limit is dropped (and counted), so it cannot
+// hold the others up.
 class WitsOutput {
 public:
     explicit WitsOutput(WitsEndpoint endpoint);
@@ -85,7 +100,8 @@ private:
 };
 
 // Reads the rig's WITS level 0 stream (serial, or a TCP connection it keeps trying) on a
-// thread of its own and keeps the last depth of the chosen item.
+// thread of its own and keeps the last depth of the chosen item. A line silent for the idle
+// limit is closed, said so in the state, and opened again after the usual pause.
 class WitsInput {
 public:
     WitsInput(WitsEndpoint endpoint, WitsDepthItem item);

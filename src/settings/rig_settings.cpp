@@ -12,6 +12,7 @@ void RigSettings::register_bindings(BindingList& l) {
     l.add_text(&wits_in_mode, "wits", "in_mode");
     l.add_text(&wits_in_address, "wits", "in_address");
     l.add_integer(&wits_in_depth_item, "wits", "in_depth_item");
+    l.add_integer(&wits_in_idle_limit, "wits", "in_idle_limit");
     l.add_bool(&show_ratios, "ratios", "show");
     l.add_text(&las_company, "las", "company");
     l.add_text(&las_service, "las", "service");
@@ -31,6 +32,9 @@ void RigSettings::normalize() {
     }
     if (wits_in_depth_item != 110 && wits_in_depth_item != 108) {
         wits_in_depth_item = 110;
+    }
+    if (wits_in_idle_limit < 0 || wits_in_idle_limit > kMaxIdleLimit) {
+        wits_in_idle_limit = kDefaultIdleLimit;
     }
 }
 

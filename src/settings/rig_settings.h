@@ -24,6 +24,11 @@ public:
     std::string wits_in_address;
     // 110 hole depth, 108 bit depth.
     std::int32_t wits_in_depth_item = 110;
+    // Seconds without a byte from the rig after which the input is closed and opened again;
+    // 0 never.
+    std::int32_t wits_in_idle_limit = kDefaultIdleLimit;
+    static constexpr std::int32_t kDefaultIdleLimit = 30;
+    static constexpr std::int32_t kMaxIdleLimit = 3600;
 
     bool show_ratios = false;
     // Well header of LAS files that the settings do not hold already.

@@ -170,6 +170,7 @@ public:
     float depth() const override { return 1234.5f; }
     std::int32_t time_period() const override { return -1; }
     std::int32_t mode_value() const override { return 0; }
+    std::string text() const override { return "operation=start"; }
 
 private:
     int pending_ = kStart;

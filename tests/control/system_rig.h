@@ -32,6 +32,7 @@ struct RemoteMessage {
     float depth = 0.0f;
     std::int32_t time_period = -1;
     std::int32_t mode = 0;
+    std::string text = {};
 };
 
 // The station's side of the remote-control mailslot: one queued message per poll.
@@ -51,6 +52,7 @@ public:
     float depth() const override { return current_.depth; }
     std::int32_t time_period() const override { return current_.time_period; }
     std::int32_t mode_value() const override { return current_.mode; }
+    std::string text() const override { return current_.text; }
 
 private:
     std::shared_ptr<std::deque<RemoteMessage>> queue_;

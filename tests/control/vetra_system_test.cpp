@@ -364,10 +364,10 @@ TEST_F(VetraSystemTest, an_unknown_mode_is_kept_and_starts_nothing) {
     }
     EXPECT_EQ(started, 0);
 
+    // From the station such a number is refused.
     say({RemoteSource::kMode, 0.0f, -1, -2});
     tick();
-    EXPECT_EQ(system.work_mode(), -2);
-    EXPECT_EQ(system.status_text(), "Неизвестный режим -2");
+    EXPECT_EQ(system.work_mode(), 7);
     EXPECT_EQ(started, 0);
 }
 
@@ -575,28 +575,28 @@ TEST_F(VetraSystemTest, depth_for_log_is_rounded_down_to_centimetres) {
 }
 
 TEST_F(VetraSystemTest, remote_messages_set_the_period_and_the_mode) {
-    say({RemoteSource::kOther, 0.0f, 90});
+    say({RemoteSource::kOther, 0.0f, 190});
     say({RemoteSource::kOther, 0.0f, -1});
     tick();
-    EXPECT_EQ(system.time_mode_period(), 90);
+    EXPECT_EQ(system.time_mode_period(), 190);
 
     say({RemoteSource::kMode, 0.0f, -1, kByTime});
     tick();
     EXPECT_EQ(system.work_mode(), kByTime);
     EXPECT_EQ(mode_changes, 1);
 
-    say({RemoteSource::kMode, 0.0f, 30, kByTotalizer});  // no totalizer source
+    say({RemoteSource::kMode, 0.0f, 130, kByTotalizer});  // no totalizer source
     tick();
     EXPECT_EQ(system.work_mode(), kManual);
-    EXPECT_EQ(system.time_mode_period(), 30);
+    EXPECT_EQ(system.time_mode_period(), 130);
 }
 
 TEST_F(VetraSystemTest, two_messages_are_read_per_tick) {
-    say({RemoteSource::kOther, 0.0f, 10});
-    say({RemoteSource::kOther, 0.0f, 20});
-    say({RemoteSource::kOther, 0.0f, 30});
+    say({RemoteSource::kOther, 0.0f, 210});
+    say({RemoteSource::kOther, 0.0f, 220});
+    say({RemoteSource::kOther, 0.0f, 230});
     tick();
-    EXPECT_EQ(system.time_mode_period(), 20);
+    EXPECT_EQ(system.time_mode_period(), 220);
     EXPECT_EQ(remote->size(), 1u);
 }
 

@@ -140,6 +140,15 @@ TEST_F(WorkstationStatusTest, time_mode_counts_down_and_the_other_fields_say_the
                                    library::file_recovered_text("vetra2.history")}));
 }
 
+TEST_F(WorkstationStatusTest, a_refused_remote_value_is_journalled) {
+    settings.remote_control = true;
+    say({RemoteSource::kMode, 0.0f, -1, 7, "operation=mode; value=7"});
+    status_tick();
+    EXPECT_EQ(journal_texts(), std::vector<std::string>{
+                                   "Отклонено сообщение станции \"operation=mode; value=7\": режим "
+                                   "должен быть целым числом от 0 до 4, режим не изменён"});
+}
+
 TEST(ConsoleReport, a_result_list_reads_as_a_table_without_equals_signs) {
     const auto gas = [](std::string name, double c) {
         analysis::GazResult r;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "library/cp1251.h"
 #include "library/number_text.h"
 #include "link/mailslot.h"
 #include "support/temp_dir.h"
@@ -17,6 +18,9 @@ namespace {
 using namespace std::string_literals;
 
 // --- decoding -----------------------------------------------------------------------------
+
+// A value that is there but unusable, which the controller refuses.
+constexpr std::int32_t kBad = RemoteSource::kBadValue;
 
 struct MessageCase {
     const char* title;
@@ -53,13 +57,18 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"mode_without_value", "operation=mode", 2, 0.0f, -1, 2},
         MessageCase{"mode_with_value", "operation=Mode\r\nvalue=4\r\ntime_period=15", 2, 0.0f, 15,
                     4},
-        MessageCase{"mode_with_bad_value", "operation=mode\r\nvalue=4,5", 2, 0.0f, -1, 2},
-        MessageCase{"mode_with_empty_value", "operation=mode\r\nvalue=", 2, 0.0f, -1, 2},
+        MessageCase{"mode_with_bad_value", "operation=mode\r\nvalue=4,5", 2, 0.0f, -1, kBad},
+        MessageCase{"mode_with_empty_value", "operation=mode\r\nvalue=", 2, 0.0f, -1, kBad},
+        MessageCase{"mode_with_a_letter", "operation=mode\r\nvalue=x", 2, 0.0f, -1, kBad},
+        MessageCase{"mode_out_of_range_as_sent", "operation=mode\r\nvalue=7", 2, 0.0f, -1, 7},
         MessageCase{"only_depth_zero", "depth=0", 3, 0.0f, -1, 0},
-        MessageCase{"time_period_not_a_number", "time_period=abc", 3, 0.0f, -1, 0},
+        MessageCase{"time_period_not_a_number", "time_period=abc", 3, 0.0f, kBad, 0},
+        MessageCase{"time_period_negative", "time_period=-5", 3, 0.0f, kBad, 0},
+        MessageCase{"time_period_minus_one_sent", "time_period=-1", 3, 0.0f, kBad, 0},
+        MessageCase{"time_period_zero", "time_period=0", 3, 0.0f, 0, 0},
         MessageCase{"time_period_number", "time_period=60", 3, 0.0f, 60, 0},
-        MessageCase{"time_period_beyond_32_bits", "time_period=2147483648", 3, 0.0f, -1, 0},
-        MessageCase{"time_period_fraction", "time_period=1.5", 3, 0.0f, -1, 0},
+        MessageCase{"time_period_beyond_32_bits", "time_period=2147483648", 3, 0.0f, kBad, 0},
+        MessageCase{"time_period_fraction", "time_period=1.5", 3, 0.0f, kBad, 0},
         MessageCase{"depth_not_a_number", "depth=12m\r\ntime_period=7", 3, 0.0f, 7, 0},
         MessageCase{"depth_with_two_separators", "depth=1,234.5", 3, 0.0f, -1, 0},
         MessageCase{"negative_depth", "depth=-3,25", 3, -3.25f, -1, 0},
@@ -77,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "depth=1\r\ndepth=2\r\noperation=start\r\n"
                     "operation=mode",
                     1, 1.0f, -1, 0},
-        MessageCase{"value_after_the_first_equals", "time_period=6=0\r\ndepth=3", 3, 3.0f, -1, 0},
+        MessageCase{"value_after_the_first_equals", "time_period=6=0\r\ndepth=3", 3, 3.0f, kBad, 0},
         MessageCase{"lines_without_equals_are_ignored", "hello\r\noperation\r\ndepth=4", 3, 4.0f,
                     -1, 0},
         MessageCase{"text_ends_at_the_first_zero_byte",
@@ -111,6 +120,15 @@ TEST(RemoteMessageDepth, both_separators_are_read_whatever_the_system_uses) {
         EXPECT_FLOAT_EQ(parse_remote_message("depth=1234.5").depth, 1234.5f);
     }
     library::set_decimal_separator(saved);
+}
+
+// The journal names a refused message by its lines; a long one is cut at a character.
+TEST(RemoteMessageText, joins_the_lines_and_cuts_a_long_message) {
+    EXPECT_EQ(parse_remote_message("operation=mode\r\n\r\n value=7 \nrest\0hidden"s).text,
+              "operation=mode; value=7; rest");
+    const std::string cyrillic(200, '\xc0');  // cp1251 "А", two bytes in UTF-8
+    const std::string text = parse_remote_message("depth=" + cyrillic).text;
+    EXPECT_EQ(text, "depth=" + library::cp1251_to_utf8(std::string(77, '\xc0')) + "…");
 }
 
 // --- polling the mailslot -----------------------------------------------------------------
@@ -186,8 +204,9 @@ TEST_F(RemoteControlTest, every_message_sets_depth_and_period_but_only_mode_sets
     EXPECT_EQ(remote.mode_value(), 4);
 
     EXPECT_EQ(remote.poll(), RemoteSource::kStart);
-    EXPECT_EQ(remote.time_period(), -1);
+    EXPECT_EQ(remote.time_period(), RemoteSource::kBadValue);  // refused by the controller
     EXPECT_EQ(remote.mode_value(), 4);
+    EXPECT_EQ(remote.text(), "operation=start; time_period=abc");
     EXPECT_EQ(remote.poll(), RemoteSource::kNone);
 }
 

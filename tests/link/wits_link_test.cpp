@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -14,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/tcp_keepalive.h"
 #include "support/pty_pair.h"
 
 namespace vetra::link {
@@ -41,6 +44,47 @@ std::string read_packet(tcp::socket& s) {
 }
 
 const std::string kPacket = "&&\r\n0140 1.5\r\n!!\r\n";
+
+// Accepts one connection within `limit` (a link that never comes back fails, not hangs).
+bool accept_within(tcp::acceptor& acceptor, tcp::socket& socket, std::chrono::milliseconds limit) {
+    acceptor.non_blocking(true);
+    boost::system::error_code e;
+    return eventually(
+        [&] {
+            acceptor.accept(socket, e);
+            return !e;
+        },
+        limit);
+}
+
+// Bytes waiting on `s` now, read without blocking.
+std::size_t drain(tcp::socket& s) {
+    s.non_blocking(true);
+    std::array<char, 65536> buffer{};
+    std::size_t total = 0;
+    boost::system::error_code e;
+    while (const std::size_t n = s.read_some(asio::buffer(buffer), e)) {
+        total += n;
+    }
+    return total;
+}
+
+// Large packets until `done`, reading `reader` meanwhile; a receiver that reads nothing fills
+// its socket buffers within a second or so and its write then stalls.
+bool flood_until(WitsOutput& out, tcp::socket* reader, const std::function<bool()>& done,
+                 std::size_t* read = nullptr) {
+    const std::string big = "&&\r\n0140 " + std::string(16 * 1024, '1') + "\r\n!!\r\n";
+    return eventually(
+        [&] {
+            out.send(big);
+            const std::size_t n = reader != nullptr ? drain(*reader) : 0;
+            if (read != nullptr) {
+                *read += n;
+            }
+            return done();
+        },
+        8s);
+}
 
 TEST(WitsOutput, listening_serves_every_receiver_and_forgets_one_that_hangs_up) {
     WitsOutput out({WitsTransport::tcp_server, {}, {}, "127.0.0.1:0"});
@@ -96,6 +140,57 @@ TEST(WitsOutput, connecting_drops_packets_while_nobody_listens_and_reconnects_la
     EXPECT_EQ(read_packet(s), kPacket);
 }
 
+// A receiver that is connected but reads nothing must not pass for connected, nor hold up
+// the one that reads.
+TEST(WitsOutput, a_receiver_that_stops_reading_is_dropped_and_the_others_keep_receiving) {
+    WitsOutput out({WitsTransport::tcp_server, {}, {}, "127.0.0.1:0", kDefaultIdleLimit, 1s});
+    ASSERT_TRUE(eventually([&] { return out.listening_port() != 0; }));
+    asio::io_context io;
+    tcp::socket reader(io), stuck(io);
+    stuck.open(tcp::v4());
+    stuck.set_option(asio::socket_base::receive_buffer_size(4096));
+    reader.connect({asio::ip::make_address("127.0.0.1"), out.listening_port()});
+    stuck.connect({asio::ip::make_address("127.0.0.1"), out.listening_port()});
+    ASSERT_TRUE(eventually([&] { return out.receivers() == 2; }));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(flood_until(out, &reader, [&] { return out.receivers() == 1; }));
+    // Its buffers fill at once; then only the write limit passes.
+    EXPECT_GT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(out.status().dropped, 1);
+    EXPECT_EQ(wits_status_text(out.status(), true),
+              "WITS передача: слушает порт " + std::to_string(out.listening_port()) +
+                  ", приёмников: 1, отключено не принимавших данные: 1");
+
+    std::size_t after = 0;
+    EXPECT_TRUE(flood_until(
+        out, &reader, [&] { return after > 1024 * 1024; }, &after))
+        << "the reader gets nothing after the other one was dropped";
+    EXPECT_EQ(out.receivers(), 1);
+    EXPECT_EQ(out.status().dropped, 1);
+}
+
+TEST(WitsOutput, a_connection_whose_receiver_stops_reading_says_so_and_connects_again) {
+    asio::io_context io;
+    tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+    acceptor.set_option(asio::socket_base::receive_buffer_size(4096));  // taken by each accepted
+    const std::string address = "127.0.0.1:" + std::to_string(acceptor.local_endpoint().port());
+    WitsOutput out({WitsTransport::tcp_client, {}, {}, address, kDefaultIdleLimit, 1s});
+    tcp::socket stuck(io);
+    ASSERT_TRUE(accept_within(acceptor, stuck, 5s));
+    ASSERT_TRUE(eventually([&] { return out.status().state == WitsLinkState::connected; }));
+    ASSERT_TRUE(
+        flood_until(out, nullptr, [&] { return out.status().state == WitsLinkState::stalled; }));
+    EXPECT_EQ(out.receivers(), 0);
+    EXPECT_EQ(wits_status_text(out.status(), true),
+              "WITS передача: приёмник " + address + " не принимает данные, отключён");
+    tcp::socket again(io);
+    ASSERT_TRUE(accept_within(acceptor, again, 5s));
+    EXPECT_TRUE(eventually([&] { return out.status().state == WitsLinkState::connected; }));
+    out.send(kPacket);
+    again.non_blocking(false);
+    EXPECT_EQ(read_packet(again), kPacket);
+}
+
 TEST(WitsOutput, a_serial_receiver_gets_the_packet_bytes) {
     test::PtyPair pty;
     WitsOutput out({WitsTransport::serial, pty.slave_path(), "9600,n,8,1", {}});
@@ -120,6 +215,59 @@ TEST(WitsInput, the_chosen_depth_item_is_good_for_ten_seconds) {
     EXPECT_DOUBLE_EQ(*in.depth(), 1987.5);
     EXPECT_TRUE(in.depth(std::chrono::steady_clock::now() + 9s));
     EXPECT_FALSE(in.depth(std::chrono::steady_clock::now() + 10s));
+}
+
+// A rig's server that lost power sends no FIN: only the idle limit ends the connection.
+TEST(WitsInput, a_server_gone_silent_is_dropped_after_the_idle_limit_and_connected_again) {
+    asio::io_context io;
+    tcp::acceptor rig(io, {asio::ip::make_address("127.0.0.1"), 0});
+    const std::string address = "127.0.0.1:" + std::to_string(rig.local_endpoint().port());
+    WitsInput in({WitsTransport::tcp_client, {}, {}, address, 1s}, WitsDepthItem::hole);
+    tcp::socket first(io), second(io);
+    ASSERT_TRUE(accept_within(rig, first, 5s));
+    WitsInput patient({WitsTransport::tcp_client, {}, {}, address, 0s}, WitsDepthItem::hole);
+    ASSERT_TRUE(accept_within(rig, second, 5s));
+    asio::write(first, asio::buffer(std::string("&&\r\n0110 2000\r\n!!\r\n")));
+    asio::write(second, asio::buffer(std::string("&&\r\n0110 2000\r\n!!\r\n")));
+    ASSERT_TRUE(eventually([&] { return in.depth() && patient.depth(); }));
+    std::this_thread::sleep_for(500ms);  // half the limit: still connected
+    EXPECT_EQ(in.status().state, WitsLinkState::connected);
+
+    ASSERT_TRUE(eventually([&] { return in.status().state == WitsLinkState::silent; }, 2s));
+    EXPECT_EQ(wits_status_text(in.status(), false),
+              "WITS глубина: нет данных от " + address + ", связь открывается заново");
+    EXPECT_EQ(patient.status().state, WitsLinkState::connected) << "0 is no limit";
+    tcp::socket again(io);
+    ASSERT_TRUE(accept_within(rig, again, 5s)) << "never connected again";
+    EXPECT_TRUE(eventually([&] { return in.status().state == WitsLinkState::connected; }));
+    // The link closed the silent connection itself.
+    first.non_blocking(false);
+    std::array<char, 8> byte{};
+    boost::system::error_code e;
+    first.read_some(asio::buffer(byte), e);
+    EXPECT_EQ(e, asio::error::eof);
+}
+
+TEST(WitsInput, a_silent_serial_line_is_said_so_and_opened_again) {
+    test::PtyPair pty;
+    WitsInput in({WitsTransport::serial, pty.slave_path(), "9600,n,8,1", {}, 1s},
+                 WitsDepthItem::hole);
+    ASSERT_TRUE(eventually([&] { return in.status().state == WitsLinkState::connected; }));
+    ASSERT_TRUE(eventually([&] { return in.status().state == WitsLinkState::silent; }, 2s));
+    EXPECT_EQ(
+        wits_status_text(in.status(), false),
+        "WITS глубина: нет данных из порта " + pty.slave_path() + ", связь открывается заново");
+    EXPECT_TRUE(eventually([&] { return in.status().state == WitsLinkState::connected; }));
+}
+
+TEST(WitsLinks, keep_alive_probes_start_after_twenty_seconds) {
+    asio::io_context io;
+    tcp::socket socket(io);
+    socket.open(tcp::v4());
+    ASSERT_TRUE(enable_keepalive(socket));
+    asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPIDLE> idle;
+    socket.get_option(idle);
+    EXPECT_EQ(idle.value(), 20);
 }
 
 TEST(WitsInput, a_serial_stream_sets_the_hole_depth_and_stops_promptly) {

@@ -14,6 +14,7 @@
 #include "library/cp1251.h"
 #include "library/number_text.h"
 #include "settings/ini_list.h"
+#include "settings/rig_settings.h"
 #include "support/temp_dir.h"
 
 namespace vetra::settings {
@@ -709,6 +710,25 @@ TEST(DataDirectory, a_creation_failure_is_ignored) {
 
     const std::string missing_program_dir = (dir / "no" / "such").string() + "/";
     EXPECT_NO_THROW(create_data_directory(s, missing_program_dir));
+}
+
+// The WITS input's idle limit: 0 (no limit) to an hour; anything else is the default.
+TEST(RigSettings, the_wits_idle_limit_keeps_zero_to_an_hour_and_falls_back_to_thirty) {
+    TempDir dir;
+    const std::array<std::pair<const char*, std::int32_t>, 7> cases{
+        {{"", 30},
+         {"in_idle_limit=0\r\n", 0},
+         {"in_idle_limit=1\r\n", 1},
+         {"in_idle_limit=3600\r\n", 3600},
+         {"in_idle_limit=3601\r\n", 30},
+         {"in_idle_limit=-1\r\n", 30},
+         {"in_idle_limit=x\r\n", 30}}};
+    for (const auto& [line, kept] : cases) {
+        write_ini(dir, std::string("[wits]\r\n") + line);
+        RigSettings rig;
+        rig.load(ini_path(dir).string());
+        EXPECT_EQ(rig.wits_in_idle_limit, kept) << line;
+    }
 }
 
 }  // namespace

@@ -203,6 +203,38 @@ private Q_SLOTS:
         QCOMPARE(wits.wits_out_address, std::string("127.0.0.1:5005"));
     }
 
+    void ok_checks_the_wits_idle_limit_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("kept");  // -1: refused
+        QTest::newRow("0, no limit") << "0" << 0;
+        QTest::newRow("an hour") << "3600" << 3600;
+        QTest::newRow("past an hour") << "3601" << -1;
+        QTest::newRow("negative") << "-1" << -1;
+        QTest::newRow("a letter") << "x" << -1;
+    }
+    void ok_checks_the_wits_idle_limit() {
+        QFETCH(QString, typed);
+        QFETCH(int, kept);
+        test::DialogRig rig;
+        settings::RigSettings wits;
+        wits.wits_in = 2;
+        wits.wits_in_address = "10.0.0.5:5005";
+        wits.wits_in_idle_limit = 45;
+        rig.services.rig = &wits;
+        TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        QCOMPARE(child<QLineEdit>(form, "edInIdle")->text(), QString("45"));
+        child<QLineEdit>(form, "edInIdle")->setText(typed);
+        form.accept();
+        QCOMPARE(form.result(), int(kept < 0 ? QDialog::Rejected : QDialog::Accepted));
+        QCOMPARE(wits.wits_in_idle_limit, kept < 0 ? 45 : kept);
+        QCOMPARE(rig.op.messages.size(), std::size_t{kept < 0 ? 1u : 0u});
+        if (kept < 0) {
+            QCOMPARE(rig.op.messages[0].text,
+                     std::string("Глубина из потока WITS: Ожидание данных: целое число секунд от "
+                                 "0 до 3600 (0 — без ограничения)"));
+        }
+    }
+
     void gas_grid_edits_reach_the_list() {
         test::DialogRig rig;
         rig.services.choose_colour = [](QWidget*, std::int32_t& colour) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "link/wits_link.h"
 #include "settings/rig_settings.h"
@@ -38,6 +39,24 @@ QString address_problem(const QComboBox* list, const QLineEdit* edit) {
         return {};
     }
     return q(link::wits_address_problem(transport, edit->text().trimmed().toStdString()));
+}
+
+// The idle limit as typed, when it is a whole number of seconds the input can use.
+std::optional<std::int32_t> idle_limit_of(const QLineEdit* edit) {
+    bool ok = false;
+    const int value = edit->text().trimmed().toInt(&ok);
+    if (!ok || value < 0 || value > RigSettings::kMaxIdleLimit) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+QString idle_limit_problem(const QComboBox* list, const QLineEdit* edit) {
+    if (list->currentIndex() == 0 || idle_limit_of(edit)) {
+        return {};
+    }
+    return QString("Ожидание данных: целое число секунд от 0 до %1 (0 — без ограничения)")
+        .arg(RigSettings::kMaxIdleLimit);
 }
 
 void show_problem(QLabel* label, const QString& problem) {
@@ -77,6 +96,12 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
     edInAddress = new QLineEdit(in);
     edInAddress->setObjectName("edInAddress");
     lbInProblem = problem_label(in);
+    edInIdle = new QLineEdit(in);
+    edInIdle->setObjectName("edInIdle");
+    edInIdle->setToolTip(
+        "Если от буровой так долго не приходит ни байта, связь открывается "
+        "заново; 0 — ждать без ограничения");
+    lbIdleProblem = problem_label(in);
     cbDepthItem = new QComboBox(in);
     cbDepthItem->addItems({"Глубина забоя (0110)", "Глубина долота (0108)"});
     in_form->addRow("Откуда:", cbIn);
@@ -84,6 +109,8 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
     in_form->addRow("Параметры порта:", edInMode);
     in_form->addRow("Адрес:", edInAddress);
     in_form->addRow(lbInProblem);
+    in_form->addRow("Ожидание данных, с:", edInIdle);
+    in_form->addRow(lbIdleProblem);
     in_form->addRow("Глубина:", cbDepthItem);
     layout->addWidget(in);
 
@@ -102,6 +129,7 @@ WitsPage::WitsPage(QWidget* parent) : QWidget(parent) {
     connect(cbIn, &QComboBox::currentIndexChanged, this, &WitsPage::enable_fields);
     connect(edOutAddress, &QLineEdit::textChanged, this, &WitsPage::check_addresses);
     connect(edInAddress, &QLineEdit::textChanged, this, &WitsPage::check_addresses);
+    connect(edInIdle, &QLineEdit::textChanged, this, &WitsPage::check_addresses);
 }
 
 QString WitsPage::problem() const {
@@ -111,12 +139,16 @@ QString WitsPage::problem() const {
     if (const QString p = address_problem(cbIn, edInAddress); !p.isEmpty()) {
         return "Глубина из потока WITS: " + p;
     }
+    if (const QString p = idle_limit_problem(cbIn, edInIdle); !p.isEmpty()) {
+        return "Глубина из потока WITS: " + p;
+    }
     return {};
 }
 
 void WitsPage::check_addresses() {
     show_problem(lbOutProblem, address_problem(cbOut, edOutAddress));
     show_problem(lbInProblem, address_problem(cbIn, edInAddress));
+    show_problem(lbIdleProblem, idle_limit_problem(cbIn, edInIdle));
 }
 
 void WitsPage::fill(const RigSettings& rig) {
@@ -128,6 +160,7 @@ void WitsPage::fill(const RigSettings& rig) {
     edInPort->setText(q(rig.wits_in_port));
     edInMode->setText(q(rig.wits_in_mode));
     edInAddress->setText(q(rig.wits_in_address));
+    edInIdle->setText(QString::number(rig.wits_in_idle_limit));
     cbDepthItem->setCurrentIndex(rig.wits_in_depth_item == 108 ? 1 : 0);
     edCompany->setText(q(rig.las_company));
     edService->setText(q(rig.las_service));
@@ -144,6 +177,7 @@ void WitsPage::apply(RigSettings& rig) const {
     rig.wits_in_port = text_of(edInPort, rig.wits_in_port);
     rig.wits_in_mode = text_of(edInMode, rig.wits_in_mode);
     rig.wits_in_address = edInAddress->text().trimmed().toStdString();
+    rig.wits_in_idle_limit = idle_limit_of(edInIdle).value_or(rig.wits_in_idle_limit);
     rig.wits_in_depth_item = cbDepthItem->currentIndex() == 1 ? 108 : 110;
     rig.las_company = edCompany->text().trimmed().toStdString();
     rig.las_service = edService->text().trimmed().toStdString();
@@ -160,6 +194,7 @@ void WitsPage::enable_fields() {
     edInPort->setEnabled(in == 1);
     edInMode->setEnabled(in == 1);
     edInAddress->setEnabled(in == 2);
+    edInIdle->setEnabled(in != 0);
     cbDepthItem->setEnabled(in != 0);
     check_addresses();
 }

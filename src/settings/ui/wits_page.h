@@ -39,6 +39,8 @@ private:
     QLineEdit* edInMode = nullptr;
     QLineEdit* edInAddress = nullptr;
     QLabel* lbInProblem = nullptr;
+    QLineEdit* edInIdle = nullptr;
+    QLabel* lbIdleProblem = nullptr;
     QComboBox* cbDepthItem = nullptr;
     QLineEdit* edCompany = nullptr;
     QLineEdit* edService = nullptr;
