@@ -50,8 +50,8 @@ ColumnKind kind_of(const ColumnEntry& c) {
     if (c.name == kTotalName) {
         return ColumnKind::total;
     }
-    const std::string& key = c.key.empty() ? c.name : c.key;
-    return key.ends_with("_отн") ? ColumnKind::relative : ColumnKind::absolute;
+    return c.key.ends_with("_отн") || c.name.ends_with("_отн") ? ColumnKind::relative
+                                                               : ColumnKind::absolute;
 }
 
 }  // namespace
