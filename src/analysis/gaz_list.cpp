@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "library/field_text.h"
+#include "library/format_auto.h"
 #include "library/number_text.h"
 
 namespace vetra::analysis {
@@ -106,6 +107,48 @@ void GazList::after_load(const settings::IniFile&) {
         gases_ = default_gases();
     }
     changed();
+}
+
+bool windows_overlap(const GazOption& a, const GazOption& b) {
+    return a.start < a.end && b.start < b.end && a.start < b.end && b.start < a.end;
+}
+
+std::optional<WindowOverlap> find_window_overlap(const std::vector<GazOption>& gases) {
+    for (std::size_t i = 0; i < gases.size(); ++i) {
+        for (std::size_t k = i + 1; k < gases.size(); ++k) {
+            if (windows_overlap(gases[i], gases[k])) {
+                return WindowOverlap{static_cast<int>(i), static_cast<int>(k)};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> new_window_overlap(const std::vector<GazOption>& gases, int index, float start,
+                                      float end) {
+    if (index < 0 || index >= static_cast<int>(gases.size())) {
+        return std::nullopt;
+    }
+    const GazOption& present = gases[static_cast<std::size_t>(index)];
+    GazOption moved = present;
+    moved.start = start;
+    moved.end = end;
+    for (int k = 0; k < static_cast<int>(gases.size()); ++k) {
+        const GazOption& other = gases[static_cast<std::size_t>(k)];
+        if (k != index && windows_overlap(moved, other) && !windows_overlap(present, other)) {
+            return k;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string window_overlap_message(const GazOption& a, const GazOption& b) {
+    const auto window = [](const GazOption& g) {
+        return g.name + " (" + library::formatAuto(g.start) + " - " + library::formatAuto(g.end) +
+               " с)";
+    };
+    return "Время выхода газа " + window(a) + " пересекается со временем выхода газа " + window(b) +
+           ". Пик одного газа вошёл бы в расчёт другого.";
 }
 
 const std::vector<std::pair<std::string, std::string>>& known_gases() {

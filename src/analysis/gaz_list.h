@@ -2,6 +2,7 @@
 
 #include <boost/signals2/signal.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,6 +50,7 @@ public:
     // Both throw std::out_of_range outside 0 .. count - 1.
     const GazOption& gas(int index) const { return gases_.at(static_cast<std::size_t>(index)); }
     GazOption& gas(int index) { return gases_.at(static_cast<std::size_t>(index)); }
+    const std::vector<GazOption>& gases() const { return gases_; }
 
     // New gases are blank: no name or code, windows, spare values and colour all 0.
     void resize(int count);
@@ -75,6 +77,25 @@ protected:
 private:
     std::vector<GazOption> gases_;
 };
+
+// Two gases whose configured windows share more than an edge: one gas's peak would be
+// counted into the other, and the result order would follow whichever window ends first.
+struct WindowOverlap {
+    int first = 0;  // the earlier of the two in the list
+    int second = 0;
+};
+
+// Windows that only touch (15 .. 17 and 17 .. 20) do not overlap; nor does an empty window.
+bool windows_overlap(const GazOption& a, const GazOption& b);
+// The first overlapping pair in list order.
+std::optional<WindowOverlap> find_window_overlap(const std::vector<GazOption>& gases);
+// The first other gas that the window start .. end for gas `index` would overlap and whose
+// window the gas's present one does not overlap already, so a list loaded with an overlap can
+// still be moved apart step by step; nothing for an index outside the list.
+std::optional<int> new_window_overlap(const std::vector<GazOption>& gases, int index, float start,
+                                      float end);
+// What the operator is told, naming both gases and their windows.
+std::string window_overlap_message(const GazOption& a, const GazOption& b);
 
 // The gases the setup wizard offers, as (code, name).
 const std::vector<std::pair<std::string, std::string>>& known_gases();

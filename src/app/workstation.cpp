@@ -1,5 +1,6 @@
 #include "app/workstation.h"
 
+#include "analysis/gaz_list.h"
 #include "control/vetra_system.h"
 #include "display/chromatogram_plot.h"
 #include "library/atomic_file.h"
@@ -100,6 +101,7 @@ void Workstation::start_up() {
     settings_.set_reporter(&files());
     rig_.set_reporter(&files());
     event_log_.add("Запуск программы");
+    report_window_overlap();
 
     const auto points = static_cast<std::size_t>(
         display::screen_points(settings_.samples_per_second, settings_.screen_seconds));
@@ -129,6 +131,19 @@ void Workstation::start_up() {
     system_.fetch_station_value = [this](const std::string& name) {
         return station_client_.fetch_station_value(settings_.reg_computer_name, name);
     };
+}
+
+// A settings file edited by hand may hold windows the dialogs refuse. The list is kept as
+// stored (the calibration pairs with it by position), and the operator is told which two
+// gases to set apart, in the journal too.
+void Workstation::report_window_overlap() {
+    const analysis::GazList& gases = system_.gases();
+    if (const auto overlap = analysis::find_window_overlap(gases.gases())) {
+        const std::string text =
+            analysis::window_overlap_message(gases.gas(overlap->first), gases.gas(overlap->second));
+        event_log_.add(text);
+        operator_.show_message(text, "  Внимание!", library::MessageIcon::warning);
+    }
 }
 
 void Workstation::start_devices() {

@@ -104,6 +104,7 @@ public:
     WorkstationStatus& status() { return status_; }
 
 private:
+    void report_window_overlap();
     void send_wits_total_gas(double percent);
     void take_log_save_result();
     void report_log_save(std::error_code error);

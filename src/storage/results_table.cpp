@@ -103,6 +103,46 @@ std::vector<ColumnEntry> decode_columns(std::string_view bytes) {
     return columns;
 }
 
+namespace {
+
+// Columns and records are known by their key; one without a key, by its name.
+const std::string& identity(const std::string& key, const std::string& name) {
+    return key.empty() ? name : key;
+}
+
+}  // namespace
+
+RowLayout place_results(const std::vector<ColumnEntry>& columns,
+                        const std::vector<analysis::GazResult>& results) {
+    RowLayout layout;
+    layout.columns = columns;
+    if (layout.columns.size() > static_cast<std::size_t>(kMaxValues)) {
+        layout.columns.resize(kMaxValues);
+    }
+    // A key twice in one list (two gases of one name) takes a second column, not the first.
+    std::vector<bool> taken(layout.columns.size(), false);
+    for (const analysis::GazResult& r : results) {
+        const std::string& id = identity(r.key, r.name);
+        int field = -1;
+        for (std::size_t c = 0; c < layout.columns.size() && field < 0; ++c) {
+            const ColumnEntry& column = layout.columns[c];
+            if (!taken[c] && identity(column.key, column.name) == id) {
+                field = static_cast<int>(c);
+            }
+        }
+        if (field < 0 && layout.columns.size() < static_cast<std::size_t>(kMaxValues)) {
+            field = static_cast<int>(layout.columns.size());
+            layout.columns.push_back({r.name, r.name, "%", r.key});
+            taken.push_back(false);
+        }
+        if (field >= 0) {
+            taken[static_cast<std::size_t>(field)] = true;
+        }
+        layout.fields.push_back(field);
+    }
+    return layout;
+}
+
 std::uint32_t time_stamp(const library::LocalTime& t) {
     const std::int64_t y = t.year;
     std::int64_t days = y * 365 - 719050 + (y - 1968) / 4;
@@ -193,6 +233,25 @@ void ResultsTable::load_columns() {
     }
 }
 
+// Another instance appending to the same table may have given a new gas its column; the
+// file is what describes the rows, so its list is taken before the next row is placed. A
+// missing or unreadable file keeps the list in memory, which is then written again.
+void ResultsTable::adopt_column_file() {
+    const auto bytes = library::read_whole_file(path_.parent_path() / kColumnFileName);
+    if (!bytes || *bytes == columns_written_) {
+        return;
+    }
+    auto columns = decode_columns(*bytes);
+    if (columns.empty()) {
+        return;
+    }
+    columns_written_ = encode_columns(columns);
+    if (columns != columns_) {
+        columns_ = std::move(columns);
+        ++columns_version_;
+    }
+}
+
 void ResultsTable::write_columns() {
     const std::string bytes = encode_columns(columns_);
     const std::filesystem::path path = path_.parent_path() / kColumnFileName;
@@ -234,14 +293,20 @@ bool ResultsTable::append(const std::vector<analysis::GazResult>& results, float
         }
         return false;
     }
-    std::vector<ColumnEntry> columns;
+    const std::uint64_t version_before = columns_version_;
+    adopt_column_file();
+    // No stored row can be relabelled in an empty table, so it starts a column list afresh.
+    const auto size = file_.current_size();
+    const bool empty = size && *size < kRowSize;
+    RowLayout layout = place_results(empty ? std::vector<ColumnEntry>{} : columns_, results);
     TableRow row;
     row.stamp = time_stamp(clock_.local_now());
     row.depth = depth;
-    for (std::size_t i = 0; i < results.size() && i < kMaxValues; ++i) {
-        const analysis::GazResult& r = results[i];
-        columns.push_back({r.name, r.name, "%", r.key});
-        row.values[i] = static_cast<float>(r.concentration);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (const int field = layout.fields[i]; field >= 0) {
+            row.values[static_cast<std::size_t>(field)] =
+                static_cast<float>(results[i].concentration);
+        }
     }
     unsigned char bytes[kRowSize];
     encode_row(row, bytes);
@@ -261,11 +326,11 @@ bool ResultsTable::append(const std::vector<analysis::GazResult>& results, float
     const auto at_rows = static_cast<int>(*index);
     const bool known_rows = at_rows == rows_ && !reopened;
     rows_ = at_rows + 1;
-    const bool new_columns = columns != columns_;
-    if (new_columns) {
-        columns_ = std::move(columns);
+    if (layout.columns != columns_) {
+        columns_ = std::move(layout.columns);
         ++columns_version_;
     }
+    const bool new_columns = columns_version_ != version_before;
     write_columns();
     if (!known_rows) {
         changed(TableChange::reset, 0);  // another process changed the file meanwhile

@@ -49,6 +49,17 @@ std::string encode_columns(const std::vector<ColumnEntry>& columns);
 // At most 32 entries; reading stops at the end of the bytes, an entry cut short is dropped.
 std::vector<ColumnEntry> decode_columns(std::string_view bytes);
 
+// Where the records of one result list go in a row. Each record keeps the column its key
+// already has, so a gas list reordered, grown or shortened never moves what a stored row
+// means: a new key gets a new column at the end while there is room (32), and a column
+// whose gas is gone stays, with 0 in the rows that follow.
+struct RowLayout {
+    std::vector<ColumnEntry> columns;  // the column list once this row is stored
+    std::vector<int> fields;           // per record, its value index; -1: no room left
+};
+RowLayout place_results(const std::vector<ColumnEntry>& columns,
+                        const std::vector<analysis::GazResult>& results);
+
 // The row's time stamp: seconds of a calendar that counts every fourth year as a leap year,
 // one day ahead of the Unix count. Years before 1969 or after 2105 do not fit.
 std::uint32_t time_stamp(const library::LocalTime& t);
@@ -80,9 +91,10 @@ public:
     bool is_open() const { return file_.is_open(); }
     const std::filesystem::path& path() const { return path_; }
 
-    // The listener on the calculator's results: at most 32 values are stored. Other
-    // processes may append to the same file at the same time. False when the row could not
-    // be written; the next append tries again.
+    // The listener on the calculator's results: each value goes into the column of its key
+    // (`place_results`; an empty table starts a new column list). Other processes may append
+    // to the same file at the same time. False when the row could not be written; the next
+    // append tries again.
     bool append(const std::vector<analysis::GazResult>& results, float depth);
     // Told how every write of "data.tim" and "inpgti.nbl" went (not for a read-only table).
     void set_reporter(library::FileReporter* reporter) { reporter_ = reporter; }
@@ -111,6 +123,7 @@ public:
 private:
     void count_rows();
     void load_columns();
+    void adopt_column_file();
     void write_columns();
     void report(const std::filesystem::path& file, bool ok, std::error_code error = {});
     bool replace_file(bool ok, library::AtomicFileWriter& writer,

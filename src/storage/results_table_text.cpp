@@ -40,32 +40,43 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+enum class ColumnKind { absolute, total, relative };
+
+// By name and key rather than by place: a gas added after the table began has its columns
+// after the relative ones, and is still an absolute value followed by a relative one.
+ColumnKind kind_of(const ColumnEntry& c) {
+    if (c.name == kTotalName) {
+        return ColumnKind::total;
+    }
+    return c.key.ends_with("_отн") || c.name.ends_with("_отн") ? ColumnKind::relative
+                                                               : ColumnKind::absolute;
+}
+
+}  // namespace
+
 std::vector<ValueColumn> value_columns(const std::vector<ColumnEntry>& columns, bool reverse) {
     const int count = static_cast<int>(columns.size());
     std::vector<ValueColumn> out;
     out.reserve(columns.size());
-    if (!reverse) {
-        // Absolute values up to the total, then the total, then the relative values.
-        const auto total = std::find_if(columns.begin(), columns.end(),
-                                        [](const ColumnEntry& c) { return c.name == kTotalName; });
-        const int split = static_cast<int>(total - columns.begin());
+    const auto add = [&](ColumnKind kind, Rgb colour, int decimals) {
         for (int i = 0; i < count; ++i) {
-            if (i < split) {
-                out.push_back({i, kAbsoluteColour, 5});
-            } else {
-                out.push_back({i, kTotalColour, i == split ? 5 : 1});
+            if (kind_of(columns[static_cast<std::size_t>(i)]) == kind) {
+                out.push_back({i, colour, decimals});
             }
         }
-        return out;
-    }
-    // The total and the relative values first, then the absolute values.
-    const int split = count > 0 ? (count - 1) / 2 : 0;
-    for (int i = split; i < count; ++i) {
-        out.push_back(i == split ? ValueColumn{i, kTotalColour, 5}
-                                 : ValueColumn{i, kAbsoluteColour, 1});
-    }
-    for (int i = 0; i < split; ++i) {
-        out.push_back({i, kTotalColour, 5});
+    };
+    if (!reverse) {
+        // The absolute values, the total, then the relative values.
+        add(ColumnKind::absolute, kAbsoluteColour, 5);
+        add(ColumnKind::total, kTotalColour, 5);
+        add(ColumnKind::relative, kTotalColour, 1);
+    } else {
+        // The total and the relative values first, then the absolute values.
+        add(ColumnKind::total, kTotalColour, 5);
+        add(ColumnKind::relative, kAbsoluteColour, 1);
+        add(ColumnKind::absolute, kTotalColour, 5);
     }
     return out;
 }

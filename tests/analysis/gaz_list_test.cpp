@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "library/cp1251.h"
 #include "library/number_text.h"
@@ -156,6 +157,45 @@ TEST(GazList, set_window_moves_both_windows_and_reset_restores_the_configured_on
     gases.setWindow(-1, 1, 2);
     EXPECT_EQ(gases.count(), 6);
     expect_gas(gases.gas(5), "гексан", "C6", 70, 75, 0);
+}
+
+TEST(GazWindows, an_overlap_is_more_than_a_shared_edge_and_is_found_in_list_order) {
+    std::vector<GazOption> gases = GazList::default_gases();
+    EXPECT_FALSE(find_window_overlap(gases));
+    gases[1].start = 15;  // touches methane's end: one boundary sample, not a peak
+    EXPECT_FALSE(find_window_overlap(gases));
+    gases[5].start = gases[5].end = 12;  // an empty window takes no samples
+    EXPECT_FALSE(find_window_overlap(gases));
+    gases[0].end = 33;  // methane over ethane and propane
+    const auto overlap = find_window_overlap(gases);
+    ASSERT_TRUE(overlap);
+    EXPECT_EQ(overlap->first, 0);
+    EXPECT_EQ(overlap->second, 1);
+    gases[0].end = 15;
+    gases[4].start = 39.5f;  // pentane into propane's end, listed after it
+    ASSERT_TRUE(find_window_overlap(gases));
+    EXPECT_EQ(find_window_overlap(gases)->first, 2);
+    EXPECT_EQ(find_window_overlap(gases)->second, 4);
+
+    library::set_decimal_separator(',');
+    EXPECT_EQ(window_overlap_message(gases[2], gases[4]),
+              "Время выхода газа пропан (34 - 40 с) пересекается со временем выхода газа "
+              "пентан (39,5 - 65 с). Пик одного газа вошёл бы в расчёт другого.");
+    library::set_decimal_separator('.');
+}
+
+TEST(GazWindows, a_move_is_refused_only_into_a_window_it_did_not_overlap_already) {
+    std::vector<GazOption> gases = GazList::default_gases();
+    EXPECT_EQ(new_window_overlap(gases, 0, 10, 18), 1);  // into ethane
+    EXPECT_EQ(new_window_overlap(gases, 1, 12, 18), 0);  // into methane
+    EXPECT_FALSE(new_window_overlap(gases, 1, 15, 33));  // up to both edges
+    EXPECT_FALSE(new_window_overlap(gases, 6, 0, 100));  // no such gas
+    // Loaded overlapping methane and ethane: methane may shrink step by step, not grow
+    // into propane.
+    gases[0].end = 33;
+    EXPECT_FALSE(new_window_overlap(gases, 0, 10, 32));
+    EXPECT_EQ(new_window_overlap(gases, 0, 10, 35), 2);
+    EXPECT_FALSE(new_window_overlap(gases, 1, 17, 21));
 }
 
 TEST(KnownGases, give_the_code_of_a_known_name_only) {

@@ -394,5 +394,28 @@ TEST(ConsoleStartup, an_unknown_option_or_mode_is_refused) {
     EXPECT_FALSE(fs::exists(program_dir));
 }
 
+// A file edited by hand with overlapping windows loads as stored; the operator and the
+// journal are told which two gases to set apart.
+TEST(ConsoleStartup, overlapping_gas_windows_in_the_file_are_kept_and_reported) {
+    test::TempDir sandbox;
+    const fs::path program_dir = sandbox / "program";
+    ASSERT_EQ(run_console(sandbox, {"--cycles", "0", "--dir", program_dir.string()}).status, 0);
+    std::string edited = settings_text(program_dir);
+    const std::string methane = "item1=\"метан C1 10 ";
+    const auto at = edited.find(methane + "15 ");
+    ASSERT_NE(at, std::string::npos) << edited;
+    edited.replace(at, methane.size() + 3, methane + "33 ");
+    write_settings(program_dir, edited);
+
+    const Outcome r = run_console(sandbox, {"--cycles", "0", "--dir", program_dir.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string said =
+        "Время выхода газа метан (10 - 33 с) пересекается со временем "
+        "выхода газа этан (17 - 20 с)";
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+    EXPECT_NE(journal_text(program_dir).find(said), std::string::npos);
+    EXPECT_NE(settings_text(program_dir).find(methane + "33 "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vetra::e2e

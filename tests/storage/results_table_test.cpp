@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -360,6 +361,127 @@ TEST_F(Fixture, the_grid_shows_header_depth_time_and_values_in_either_order) {
     // An edit goes to the value shown, whatever the order.
     EXPECT_EQ(text.set_cell(1, 3, "7"), storage::EditResult::written);
     EXPECT_EQ(table.row(1)->values[7], 7.f);
+}
+
+namespace {
+
+// The result list the calculator makes for (gas, concentration) pairs, in the order given.
+std::vector<analysis::GazResult> gas_results(
+    const std::vector<std::pair<std::string, double>>& gases) {
+    std::vector<analysis::GazResult> list;
+    double total = 0;
+    for (const auto& [name, c] : gases) {
+        list.push_back({0, name, "", name + "_абс", "", "", c, 0, 0, false});
+        total += c;
+    }
+    list.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", total, 0, 0, true});
+    for (const auto& [name, c] : gases) {
+        list.push_back({0, name + "_отн", "", name + "_отн", "", "", c / total * 100, 0, 0, true});
+    }
+    return list;
+}
+
+// Every value cell of every row, by its header: what the screen, print and exports show.
+std::vector<std::map<std::string, double>> shown(const ResultsTableText& text) {
+    std::vector<std::map<std::string, double>> rows;
+    for (int r = 1; r <= text.data_rows(); ++r) {
+        auto& row = rows.emplace_back();
+        for (int c = 2; c < text.column_count(); ++c) {
+            row[text.header_text(c)] = text.cell(r, c).value;
+        }
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST_F(Fixture, editing_the_gas_list_between_appends_never_relabels_a_stored_row) {
+    using Gases = std::vector<std::pair<std::string, double>>;
+    const std::vector<Gases> cycles{
+        {{"метан", 1.7}, {"этан", 0.3}},
+        {{"этан", 0.4}, {"метан", 1.6}},                    // reordered
+        {{"метан", 1.5}, {"этан", 0.5}, {"пропан", 0.25}},  // a gas added
+        {{"метан", 1.75}, {"пропан", 0.25}},                // ethane removed
+    };
+    std::vector<std::map<std::string, double>> expected;
+    for (const Gases& gases : cycles) {
+        ASSERT_TRUE(table.append(gas_results(gases), 0.f));
+        // A gas the row does not have shows 0 under its header.
+        auto& row = expected.emplace_back();
+        for (const char* name : {"метан", "этан", "пропан"}) {
+            row[std::string(name) + ",%"] = 0;
+            row[std::string(name) + "_отн,%"] = 0;
+        }
+        double total = 0;
+        for (const auto& [name, c] : gases) {
+            total += c;
+        }
+        row["сумм_газ,%"] = total;
+        for (const auto& [name, c] : gases) {
+            row[name + ",%"] = c;
+            row[name + "_отн,%"] = c / total * 100;
+        }
+    }
+    const auto near = [](const auto& got, const auto& want) {
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t r = 0; r < want.size(); ++r) {
+            ASSERT_EQ(got[r].size(), want[r].size()) << "row " << r;
+            for (const auto& [header, value] : want[r]) {
+                ASSERT_TRUE(got[r].count(header)) << header;
+                EXPECT_NEAR(got[r].at(header), value, 1e-4) << "row " << r << " " << header;
+            }
+        }
+    };
+    near(shown(text), expected);
+    // The new gas's columns come last in the file and are shown with their kind.
+    std::vector<std::string> headers;
+    for (int c = 2; c < text.column_count(); ++c) {
+        headers.push_back(text.header_text(c));
+    }
+    EXPECT_EQ(headers, std::vector<std::string>({"метан,%", "этан,%", "пропан,%", "сумм_газ,%",
+                                                 "метан_отн,%", "этан_отн,%", "пропан_отн,%"}));
+    EXPECT_EQ(table.columns()[5].key, "пропан_абс");
+    EXPECT_EQ(text.value_column(4)->decimals, 5);
+    // "inpgti.nbl" describes every column, so a table opened afresh reads the same.
+    EXPECT_EQ(storage::decode_columns(test::read_bytes(dir / "inpgti.nbl")), table.columns());
+    ResultsTable again(clock);
+    ASSERT_TRUE(again.open(path, true));
+    ResultsTableText again_text(again);
+    near(shown(again_text), expected);
+
+    // Another instance adding a gas to the same table: its column survives this one's row.
+    ResultsTable other(clock);
+    ASSERT_TRUE(other.open(path));
+    ASSERT_TRUE(other.append(gas_results({{"метан", 1}, {"бутан", 0.5}}), 0.f));
+    ASSERT_TRUE(table.append(gas_results({{"метан", 2}}), 0.f));
+    ASSERT_EQ(table.row_count(), 6);
+    const auto rows = shown(text);
+    EXPECT_NEAR(rows[4].at("бутан,%"), 0.5, 1e-6);
+    EXPECT_NEAR(rows[5].at("метан,%"), 2, 1e-6);
+    EXPECT_NEAR(rows[5].at("бутан,%"), 0, 1e-6);
+
+    // An empty table has no row to relabel: it starts its columns afresh.
+    ASSERT_TRUE(table.clear());
+    ASSERT_TRUE(table.append(gas_results({{"пропан", 0.5}}), 0.f));
+    ASSERT_EQ(table.columns().size(), 3u);
+    EXPECT_EQ(table.columns()[0].key, "пропан_абс");
+}
+
+TEST(ColumnPlacement, keys_keep_their_columns_until_all_32_are_taken) {
+    std::vector<storage::ColumnEntry> full;
+    for (int i = 0; i < storage::kMaxValues; ++i) {
+        full.push_back({"g" + std::to_string(i), "", "%", "g" + std::to_string(i) + "_абс"});
+    }
+    auto results = gas_results({{"g5", 1}, {"new", 2}, {"g5", 3}});
+    auto layout = storage::place_results(full, results);
+    EXPECT_EQ(layout.columns, full);  // no room: the new key is not stored
+    EXPECT_EQ(layout.fields[0], 5);
+    EXPECT_EQ(layout.fields[1], -1);
+    EXPECT_EQ(layout.fields[2], -1);  // a second g5 finds no second column
+    full.resize(6);
+    layout = storage::place_results(full, results);
+    EXPECT_EQ(layout.fields, std::vector<int>({5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(layout.columns[7].key, "g5_абс");
 }
 
 TEST(ColumnFile, hostile_bytes_give_at_most_32_whole_entries) {

@@ -93,6 +93,7 @@ private Q_SLOTS:
 
     void moving_the_handles_sets_both_windows_of_the_gas() {
         Rig rig;
+        rig.gases.setWindow(0, 5, 10);  // methane out of the way: 12 .. 18 would overlap it
         rig.form.show();
         rig.select(1);  // этан, 17 .. 20
         rig.form.Range()->setFocus(Qt::TabFocusReason);
@@ -106,8 +107,42 @@ private Q_SLOTS:
         QCOMPARE(gas.work_end, 18.0f);
         QCOMPARE(rig.changes, 7);  // once per change
         QCOMPARE(rig.form.lbRange()->text(), QStringLiteral("12 - 18"));
-        QCOMPARE(rig.gases.gas(0).start, 10.0f);  // the others stay
+        QCOMPARE(rig.gases.gas(0).start, 5.0f);  // the others stay
         QCOMPARE(rig.gases.gas(2).end, 40.0f);
+    }
+
+    // One gas's peak would be counted into the other; a loaded overlap may still be undone.
+    void a_move_into_another_gas_window_is_refused_and_names_both() {
+        Rig rig;
+        rig.form.show();
+        rig.select(0);  // метан, 10 .. 15; этан 17 .. 20
+        rig.form.Range()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rig.form.Range(), Qt::Key_Tab);
+        rig.keys(Qt::Key_Right, 3);  // 16, 17 (touching), 18
+        const auto& methane = rig.gases.gas(0);
+        QCOMPARE(methane.end, 17.0f);
+        QCOMPARE(methane.work_end, 17.0f);
+        QCOMPARE(rig.changes, 2);
+        QCOMPARE(rig.form.Range()->upper(), 17);
+        QCOMPARE(rig.form.lbRange()->text(), QStringLiteral("10 - 17"));
+        const QString said = rig.form.lbOverlap()->text();
+        QVERIFY(!rig.form.lbOverlap()->isHidden());
+        QVERIFY2(said.contains(QStringLiteral("метан (10 - 18 с)")) &&
+                     said.contains(QStringLiteral("этан (17 - 20 с)")),
+                 qPrintable(said));
+        QCOMPARE(rig.gases.gas(1).start, 17.0f);
+        rig.keys(Qt::Key_Left, 1);
+        QVERIFY(rig.form.lbOverlap()->isHidden());
+        QCOMPARE(methane.end, 16.0f);
+
+        rig.gases.setWindow(0, 10, 33);  // as a file edited by hand may hold
+        rig.select(1);
+        rig.select(0);
+        rig.keys(Qt::Key_Left, 1);
+        QCOMPARE(methane.end, 32.0f);
+        rig.keys(Qt::Key_Right, 3);  // 33 and 34 still only over ethane; 35 into propane
+        QCOMPARE(methane.end, 34.0f);
+        QVERIFY(rig.form.lbOverlap()->text().contains(QStringLiteral("пропан")));
     }
 
     // The acquisition thread reads the windows under the data lock; a change must wait

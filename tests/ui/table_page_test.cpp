@@ -147,12 +147,12 @@ private Q_SLOTS:
         QCOMPARE(reset.count(), 0);
         QCOMPARE(rig.model()->rowCount(), 51);
         QCOMPARE(rig.page->selected_rows(), std::make_pair(10, 10));
-        // A new column list rebuilds the header and still keeps the row.
-        auto shorter = result_list(1);
-        shorter.resize(3);
-        rig.table.append(shorter, 1.f);
+        // A new gas's column rebuilds the header and still keeps the row.
+        auto longer = result_list(1);
+        longer.push_back({0, "гептан", "", "гептан_абс", "", "C7", 1, 0, 0, false});
+        rig.table.append(longer, 1.f);
         QCOMPARE(reset.count(), 1);
-        QCOMPARE(rig.model()->columnCount(), 5);
+        QCOMPARE(rig.model()->columnCount(), 16);
         QCOMPARE(rig.page->selected_rows(), std::make_pair(10, 10));
     }
 

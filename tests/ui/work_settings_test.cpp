@@ -247,7 +247,7 @@ private Q_SLOTS:
         QTableWidget* grid = form.gas_grid();
         QCOMPARE(grid->rowCount(), 6);
         QCOMPARE(grid->item(1, 2)->text(), library::ui::fixed_text(17.0, 1));
-        grid->item(1, 2)->setText("12,5");
+        grid->item(1, 2)->setText("15,5");
         grid->item(1, 3)->setText("18.5");
         grid->item(1, 1)->setText("C2x");
         grid->item(2, 2)->setText("abc");             // keeps its window
@@ -259,12 +259,45 @@ private Q_SLOTS:
 
         const analysis::GazOption& ethane = rig.system.gases().gas(1);
         QCOMPARE(ethane.code, std::string("C2x"));
-        QCOMPARE(ethane.start, 12.5f);
-        QCOMPARE(ethane.work_start, 12.5f);
+        QCOMPARE(ethane.start, 15.5f);
+        QCOMPARE(ethane.work_start, 15.5f);
         QCOMPARE(ethane.end, 18.5f);
         QCOMPARE(ethane.colour, 65280);
         QCOMPARE(rig.system.gases().gas(2).start, 34.0f);
         QCOMPARE(notified, 1);
+    }
+
+    // Nothing is applied, every entry stays as typed and the message names both gases.
+    void ok_refuses_overlapping_gas_windows() {
+        test::DialogRig rig;
+        const std::int32_t screen = rig.settings.screen_seconds;
+        TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        QTableWidget* grid = form.gas_grid();
+        grid->item(0, 3)->setText("33");  // methane over ethane's 17 .. 20
+        grid->item(3, 1)->setText("C4x");
+        child<QLineEdit>(form, "edScreen")->setText("95");
+        form.pages()->setCurrentIndex(0);
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(rig.op.messages.size(), std::size_t{1});
+        const std::string& said = rig.op.messages[0].text;
+        QVERIFY2(said.find("метан (10 - 33 с)") != std::string::npos &&
+                     said.find("этан (17 - 20 с)") != std::string::npos,
+                 said.c_str());
+        QCOMPARE(rig.system.gases().gas(0).end, 15.0f);
+        QCOMPARE(rig.system.gases().gas(3).code, std::string("C4"));
+        QCOMPARE(rig.settings.screen_seconds, screen);
+        QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("33"));
+        QCOMPARE(child<QLineEdit>(form, "edScreen")->text(), QStringLiteral("95"));
+        QCOMPARE(form.pages()->tabText(form.pages()->currentIndex()), QStringLiteral("Газ"));
+        QCOMPARE(grid->currentRow(), 1);
+
+        grid->item(0, 3)->setText("17");  // touching is not overlapping
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(rig.system.gases().gas(0).end, 17.0f);
+        QCOMPARE(rig.system.gases().gas(3).code, std::string("C4x"));
+        QCOMPARE(rig.settings.screen_seconds, 95);
     }
 
     void cancel_keeps_only_what_takes_effect_at_once() {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "analysis/gaz_list.h"
 #include "library/lock_object.h"
@@ -33,13 +34,18 @@ TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_l
       screen_seconds_(std::move(screen_seconds)),
       gazes_(new QComboBox(this)),
       range_(new widgets::ui::RangeSelector(this)),
-      range_label_(new QLabel(this)) {
+      range_label_(new QLabel(this)),
+      overlap_label_(new QLabel(this)) {
     setWindowTitle(QStringLiteral(" Корректировка времени выхода газа"));
     setWindowModality(Qt::NonModal);
     setObjectName(QStringLiteral("TGazTimeForm"));
     gazes_->setObjectName(QStringLiteral("cbGazes"));
     range_->setObjectName(QStringLiteral("Range"));
     range_label_->setObjectName(QStringLiteral("lbRange"));
+    overlap_label_->setObjectName(QStringLiteral("lbOverlap"));
+    overlap_label_->setWordWrap(true);
+    overlap_label_->setStyleSheet(QStringLiteral("color: #b00000"));
+    overlap_label_->hide();
     range_->set_scale_marks(20);
     range_label_->setAlignment(Qt::AlignCenter);
     range_label_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -56,6 +62,7 @@ TGazTimeForm::TGazTimeForm(analysis::GazList& gases, library::LockObject& data_l
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(bottom);
+    layout->addWidget(overlap_label_);
     setMinimumWidth(460);
 
     connect(gazes_, &QComboBox::currentIndexChanged, this, [this] { cbGazesChange(); });
@@ -119,6 +126,7 @@ void TGazTimeForm::FormShow() {
 }
 
 void TGazTimeForm::cbGazesChange() {
+    overlap_label_->hide();
     const int index = gazes_->currentIndex();
     // The list may have shrunk since the entries were made.
     const bool selected = index >= 0 && index < gases_.count();
@@ -139,14 +147,37 @@ void TGazTimeForm::cbGazesChange() {
     update_label();
 }
 
+// A move into another gas's window is refused: the window stays, the handles go back to it
+// and the label under them names both gases. Not a message box, which would break the drag.
 void TGazTimeForm::RangeChange(int a, int b) {
     const int index = gazes_->currentIndex();
     if (index >= 0 && index < gases_.count()) {
+        std::string refusal;
+        int back_a = 0;
+        int back_b = 0;
         {
             library::ScopedLock lock(data_lock_);
-            gases_.setWindow(index, static_cast<float>(a), static_cast<float>(b));
+            const auto start = static_cast<float>(a);
+            const auto end = static_cast<float>(b);
+            if (const auto other = new_window_overlap(gases_.gases(), index, start, end)) {
+                GazOption moved = gases_.gas(index);
+                moved.start = start;
+                moved.end = end;
+                refusal = window_overlap_message(moved, gases_.gas(*other));
+                back_a = whole_seconds(gases_.gas(index).work_start);
+                back_b = whole_seconds(gases_.gas(index).work_end);
+            } else {
+                gases_.setWindow(index, start, end);
+            }
         }
-        windows_changed_();
+        if (refusal.empty()) {
+            overlap_label_->hide();
+            windows_changed_();
+        } else {
+            range_->set_values(back_a, back_b);
+            overlap_label_->setText(QString::fromStdString(refusal));
+            overlap_label_->show();
+        }
     }
     update_label();
 }

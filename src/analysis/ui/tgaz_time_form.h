@@ -33,6 +33,8 @@ public:
     QComboBox* cbGazes() const { return gazes_; }
     widgets::ui::RangeSelector* Range() const { return range_; }
     QLabel* lbRange() const { return range_label_; }
+    // Says why the last move was refused; hidden while there is nothing to say.
+    QLabel* lbOverlap() const { return overlap_label_; }
 
     void FormShow();
     void cbGazesChange();
@@ -52,6 +54,7 @@ private:
     QComboBox* gazes_;
     widgets::ui::RangeSelector* range_;
     QLabel* range_label_;
+    QLabel* overlap_label_;
     bool placed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <optional>
+#include <vector>
 
 #include "settings/ui/dialog_services.h"
 
@@ -18,6 +19,9 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 
+namespace vetra::analysis {
+struct GazOption;
+}
 namespace vetra::control {
 class VetraSystem;
 }
@@ -84,6 +88,9 @@ private:
     void show_model_parts();
     void update_preview();
     void apply_timing();
+    // The gases of the named grid rows, and the row each came from.
+    std::vector<analysis::GazOption> edited_gases(std::vector<int>* rows) const;
+    bool gas_windows_refused();
     void apply_gases();
     void apply_totalizer();
     void finish_zero_shift();

@@ -385,6 +385,9 @@ void TOptForm::accept() {
             return;
         }
     }
+    if (gas_windows_refused()) {
+        return;
+    }
     finish_zero_shift();
     apply_timing();
 
@@ -462,8 +465,8 @@ void TOptForm::apply_timing() {
     }
 }
 
-void TOptForm::apply_gases() {
-    analysis::GazList& gases = system_.gases();
+std::vector<analysis::GazOption> TOptForm::edited_gases(std::vector<int>* rows) const {
+    const analysis::GazList& gases = system_.gases();
     // Rows without a name are left out, so a gap never becomes a nameless gas.
     std::vector<analysis::GazOption> edited;
     for (int row = 0; row < sgGazes->rowCount(); ++row) {
@@ -482,7 +485,36 @@ void TOptForm::apply_gases() {
         gas.work_end = gas.end;
         gas.colour = sgGazes->item(row, 4)->data(Qt::UserRole).toInt();
         edited.push_back(gas);
+        if (rows != nullptr) {
+            rows->push_back(row);
+        }
     }
+    return edited;
+}
+
+// Overlapping windows would count one gas's peak into the other and reorder the results;
+// nothing is applied and every entry stays as typed, with the later gas's start selected.
+bool TOptForm::gas_windows_refused() {
+    std::vector<int> rows;
+    const auto edited = edited_gases(&rows);
+    const auto overlap = analysis::find_window_overlap(edited);
+    if (!overlap) {
+        return false;
+    }
+    PageControl1->setCurrentIndex(1);
+    sgGazes->setCurrentCell(rows[static_cast<std::size_t>(overlap->second)], 2);
+    if (services_.op != nullptr) {
+        services_.op->show_message(
+            analysis::window_overlap_message(edited[static_cast<std::size_t>(overlap->first)],
+                                             edited[static_cast<std::size_t>(overlap->second)]),
+            "Ошибка ввода параметра", library::MessageIcon::warning);
+    }
+    return true;
+}
+
+void TOptForm::apply_gases() {
+    analysis::GazList& gases = system_.gases();
+    const auto edited = edited_gases(nullptr);
     {
         library::ScopedLock lock(system_.data_lock());
         gases.resize(static_cast<int>(edited.size()));
