@@ -1,7 +1,8 @@
 #include "settings/ui/network_computers.h"
 
-#include <lm.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <lm.h>
 
 #include <QString>
 #include <memory>
