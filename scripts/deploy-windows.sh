@@ -14,7 +14,9 @@ QT="$DEPS/qt6"
 MINGW=x86_64-w64-mingw32
 # Where a DLL may come from; the rest are Windows' own.
 DLL_DIRS=("$QT/bin" "/usr/lib/gcc/$MINGW/12-posix" "/usr/$MINGW/lib")
-PLUGINS=(platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qjpeg.dll)
+# vetra-tool draws its PDF and SVG files on the offscreen platform.
+PLUGINS=(platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll
+  imageformats/qjpeg.dll)
 
 [ -f "$BUILD/src/app/ui/vetra.exe" ] || {
   echo "deploy-windows: $BUILD/src/app/ui/vetra.exe is missing (scripts/windows-deps.sh --qt, then the windows preset)" >&2

@@ -64,7 +64,7 @@ rm -f "$OUT"
 (cd "$STAGE" && zip -qr -X "$OUT" vetra)
 echo "package-windows: $OUT"
 
-if [ ! -f "$BUILD/src/app/ui/vetra.exe" ]; then
+if [ "$(cat "$BUILD/vetra-window.txt" 2>/dev/null)" != ON ]; then
   exit 0
 fi
 SETUP_STAGE="$STAGE/setup"
