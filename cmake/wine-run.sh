@@ -8,6 +8,12 @@ set -e
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEPREFIX="${WINEPREFIX:-${VETRA_WINEPREFIX:-$HOME/.cache/vetra-wine}}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Folders of DLLs (Unix paths, colon-separated) onto the program's search path: Wine's Z:
+# drive is the Unix root.
+if [ -n "${VETRA_WINE_DLL_DIRS:-}" ]; then
+  dirs=$(printf '%s' "$VETRA_WINE_DLL_DIRS" | sed 's|/|\\|g; s|:|;Z:|g')
+  export WINEPATH="Z:$dirs${WINEPATH:+;$WINEPATH}"
+fi
 # Runs a command that outlives this script (the Wine server, Wine's services) with nothing of
 # ours open: not the lock, and not a pipe of CTest's, which it would otherwise wait on for good.
 detached() {

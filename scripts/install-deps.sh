@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ make cmake ccache git pkg-config
+  g++ make cmake ninja-build ccache git pkg-config
   libboost-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
@@ -11,8 +11,9 @@ PACKAGES=(
   libxlsxwriter-dev libavahi-client-dev
   locales poppler-utils unzip
   # The Windows build: MinGW-w64 cross compilers, Wine to run its tests, zlib for
-  # libxlsxwriter (scripts/windows-deps.sh builds the rest), zip for the package.
-  mingw-w64 wine wine64 libz-mingw-w64-dev zip
+  # libxlsxwriter and Qt, patch for Qt's security fixes (scripts/windows-deps.sh builds the
+  # rest), zip and NSIS for the package and its installer.
+  mingw-w64 wine wine64 libz-mingw-w64-dev patch zip nsis
 )
 
 missing=()

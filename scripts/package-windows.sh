@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Makes vetra-windows-x64.zip from the Windows build (cmake --preset windows): the headless
 # workstation and the file tool, static (no DLLs beside them), the sample program directory
-# and a short README in Russian.
+# and a short README in Russian. When the build has the window (Qt cross-built by
+# scripts/windows-deps.sh --qt), also the installer vetra-setup-x64.exe beside the zip
+# (NSIS, packaging/windows/vetra.nsi).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD="${1:-build/windows}"
 OUT="${2:-$PWD/vetra-windows-x64.zip}"
+SETUP="$(dirname "$OUT")/vetra-setup-x64.exe"
 for exe in src/app/vetra-console.exe src/app/vetra-tool.exe; do
   [ -f "$BUILD/$exe" ] || { echo "package-windows: $BUILD/$exe is missing; build the windows preset first" >&2; exit 1; }
 done
@@ -60,3 +63,44 @@ TEXT
 rm -f "$OUT"
 (cd "$STAGE" && zip -qr -X "$OUT" vetra)
 echo "package-windows: $OUT"
+
+if [ "$(cat "$BUILD/vetra-window.txt" 2>/dev/null)" != ON ]; then
+  exit 0
+fi
+SETUP_STAGE="$STAGE/setup"
+mkdir -p "$SETUP_STAGE/пример"
+bash scripts/deploy-windows.sh "$BUILD" "$SETUP_STAGE/program" >/dev/null
+cp examples/rig/* "$SETUP_STAGE/пример/"
+# The program's own files, one by one, for the installer and the uninstaller alike.
+NSIS_DIR="$STAGE/nsis"
+mkdir -p "$NSIS_DIR"
+cp packaging/windows/vetra.nsi "$NSIS_DIR/"
+(
+  cd "$SETUP_STAGE/program"
+  for dir in $(find . -type d | sort); do
+    dir="${dir#./}"
+    win="${dir//\//\\}"
+    [ "$dir" = . ] && win=""
+    echo "  SetOutPath \"\$INSTDIR${win:+\\$win}\""
+    for file in $(find "./$dir" -maxdepth 1 -type f | sort); do
+      echo "  File \"$SETUP_STAGE/program/${file#./}\""
+    done
+  done
+  echo '  SetOutPath "$INSTDIR"'
+) >"$NSIS_DIR/files.nsh"
+(
+  cd "$SETUP_STAGE/program"
+  for file in $(find . -type f | sort); do
+    file="${file#./}"
+    echo "  Delete \"\$INSTDIR\\${file//\//\\}\""
+  done
+  for dir in $(find . -mindepth 1 -type d | sort -r); do
+    dir="${dir#./}"
+    echo "  RMDir \"\$INSTDIR\\${dir//\//\\}\""
+  done
+) >"$NSIS_DIR/unfiles.nsh"
+VERSION="$(sed -n 's/^project(vetra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+rm -f "$SETUP"
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$VERSION" -DSTAGE="$SETUP_STAGE" \
+  -DOUTFILE="$(realpath -m "$SETUP")" "$NSIS_DIR/vetra.nsi" >/dev/null
+echo "package-windows: $SETUP ($(du -h "$SETUP" | cut -f1))"

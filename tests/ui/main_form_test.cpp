@@ -9,7 +9,6 @@
 #include <QtTest>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <memory>
 #include <string>
 
@@ -24,6 +23,7 @@
 #include "library/cp1251.h"
 #include "library/file_reporter.h"
 #include "library/number_text.h"
+#include "session_end.h"
 #include "settings/global_settings.h"
 #include "settings/ui/topt_master_form.h"
 #include "storage/totalizer_file.h"
@@ -418,13 +418,13 @@ private Q_SLOTS:
                  QString("Невозможно выполнить печать. Дождитесь окончания цикла хроматографа"));
     }
 
-    // A logout or shutdown sends these: the window closes in order without its question,
-    // even in the middle of a cycle.
+    // A logout or shutdown: the window closes in order without its question, even in the
+    // middle of a cycle.
     void a_session_end_signal_closes_in_order_data() {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGHUP") << SIGHUP;
+        for (const test::SessionEndKind& kind : test::session_end_kinds()) {
+            QTest::newRow(kind.name) << kind.code;
+        }
     }
     void a_session_end_signal_closes_in_order() {
         QFETCH(int, signal);
@@ -435,7 +435,7 @@ private Q_SLOTS:
         w.form->show();
         w.form->MenuStart();
         QCOMPARE(w.system.state(), 0);
-        QVERIFY(::raise(signal) == 0);
+        test::end_session(signal);
         QTRY_VERIFY(!w.form->isVisible());
         QVERIFY(w.op.questions.empty());
         QVERIFY(w.op.messages.empty());

@@ -8,12 +8,15 @@
 #include <QTableWidget>
 #include <QWidget>
 #include <QtTest>
+#include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "analysis/gaz_list.h"
 #include "app/ui/settings_menus.h"
 #include "dialog_rig.h"
 #include "library/ui/qt_text.h"
+#include "settings/ui/network_computers.h"
 #include "settings/ui/tcomp_form.h"
 #include "settings/ui/tnet_comp_form.h"
 #include "settings/ui/topt_master_form.h"
@@ -290,6 +293,31 @@ private Q_SLOTS:
             dialog->reject();
         });
         QVERIFY(!found.execute("other", chosen));
+    }
+
+    // The platform's own list (Avahi here, NetServerEnum on Windows) says it is done, on
+    // any network or none, and names come only as non-empty names, each once; dropping it
+    // right after the start must neither hang nor call back into a dead object.
+    void the_system_network_list_finishes() {
+        auto computers = settings::ui::make_network_computers();
+        std::mutex mutex;
+        QStringList names;
+        std::atomic<bool> done{false};
+        computers->start(
+            [&](const std::string& name) {
+                const std::lock_guard lock(mutex);
+                names << QString::fromStdString(name);
+            },
+            [&] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 20000);
+        computers.reset();
+        const std::lock_guard lock(mutex);
+        QVERIFY(!names.contains(QString()));
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+
+        auto dropped = settings::ui::make_network_computers();
+        dropped->start([](const std::string&) {}, [] {});
+        dropped.reset();
     }
 
     void colour_window_keeps_windows_colour_numbers() {

@@ -1,5 +1,4 @@
 // The "Таблица" page and its two dialogs on the offscreen platform.
-#include <unistd.h>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
+#include <filesystem>
+#include <system_error>
 
 #include "library/clock.h"
 #include "library/number_text.h"
@@ -226,7 +227,11 @@ private Q_SLOTS:
 
     void a_file_cut_short_elsewhere_empties_the_display_without_a_crash() {
         PageRig rig(100);
-        QCOMPARE(::truncate((rig.dir / "data.tim").c_str(), 0), 0);
+        std::error_code error;
+        std::filesystem::resize_file(rig.dir / "data.tim", 0, error);
+        if (error) {
+            QSKIP("this system refuses to cut a file that is open (Windows)");
+        }
         rig.page->grTextValues->scrollToTop();
         (void)rig.page->grab();  // painting finds the rows gone
         QTRY_COMPARE(rig.model()->rowCount(), 0);

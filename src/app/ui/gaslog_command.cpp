@@ -1,6 +1,5 @@
 #include <QGuiApplication>
 #include <cstdio>
-#include <cstdlib>
 
 #include "analysis/gaz_list.h"
 #include "app/gaslog_command.h"
@@ -25,8 +24,8 @@ int run_gaslog(const std::string& program_dir, const GaslogCommand& command, int
         return 2;
     }
     // Fonts and painting need a GUI application, but never a screen.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QGuiApplication application(argc, argv);
 

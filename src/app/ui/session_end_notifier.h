@@ -1,17 +1,16 @@
 #pragma once
 
 #include <QObject>
-#include <array>
-#include <csignal>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace vetra::app::ui {
 
-// SIGTERM, SIGINT and SIGHUP (a logout, a system shutdown, Ctrl+C in the terminal) as a Qt
-// signal on the main thread, so the window can close in order instead of dying unsaved.
-// The handler only writes the signal number into a socket pair; the event loop reads it.
-// One instance at a time; the previous handlers come back when it is destroyed.
+// A logout or a system shutdown as a Qt signal on the main thread, so the window can close
+// in order instead of dying unsaved. On Windows it is the session manager's request to save
+// (WM_QUERYENDSESSION), given while Windows waits for the answer: whatever `ended` is
+// connected to must have finished its closing when it returns, since the process may end
+// right after. Elsewhere it is SIGTERM, SIGINT or SIGHUP (also Ctrl+C in the terminal),
+// passed from the handler to the event loop. One instance at a time.
 class SessionEndNotifier : public QObject {
     Q_OBJECT
 public:
@@ -20,17 +19,13 @@ public:
     SessionEndNotifier(const SessionEndNotifier&) = delete;
     SessionEndNotifier& operator=(const SessionEndNotifier&) = delete;
 
-    static constexpr std::array<int, 3> kSignals{SIGTERM, SIGINT, SIGHUP};
-
 Q_SIGNALS:
+    // The signal number where the end came as one, else 0.
     void ended(int signal);
 
 private:
-    void on_readable();
-
-    int fds_[2] = {-1, -1};
-    QSocketNotifier* notifier_ = nullptr;
-    std::array<struct sigaction, kSignals.size()> previous_{};
+    struct Private;
+    std::unique_ptr<Private> d_;
 };
 
 }  // namespace vetra::app::ui

@@ -1,7 +1,6 @@
 #include "app/ui/single_instance.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -26,14 +25,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::server_name(const std::string& program_dir) {
     const QString given = QString::fromStdString(program_dir);
-    const QString canonical = QDir(given).exists() ? QDir(given).canonicalPath() : given;
-    const QByteArray hash =
-        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    // The user's runtime directory is private to the user; the temporary directory is the
-    // fallback where there is none.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString name = "vetra-" + QString::fromLatin1(hash);
-    return runtime.isEmpty() ? name : runtime + "/" + name;
+    return platform::local_server_name(QDir(given).exists() ? QDir(given).canonicalPath() : given);
 }
 
 bool SingleInstance::claim() {
@@ -65,6 +57,7 @@ void SingleInstance::on_connection() {
 }
 
 bool SingleInstance::ask_running_to_show(int timeout_ms) const {
+    platform::let_running_come_forward();
     QLocalSocket socket;
     socket.connectToServer(server_name(program_dir_));
     if (!socket.waitForConnected(timeout_ms)) {

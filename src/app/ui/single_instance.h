@@ -45,4 +45,15 @@ private:
 // The window (or the dialog it has open) restored if minimised, raised and activated.
 void bring_forward(QWidget* window);
 
+// What differs by platform (single_instance_posix.cpp, single_instance_win32.cpp).
+namespace platform {
+
+// The local server's name for a program directory's canonical path, one per user.
+QString local_server_name(const QString& canonical_dir);
+// Called by a second start, which the operator has just made and so may take the foreground,
+// before it asks the running program forward: it passes that right on.
+void let_running_come_forward();
+
+}  // namespace platform
+
 }  // namespace vetra::app::ui

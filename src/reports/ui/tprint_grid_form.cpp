@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
@@ -21,6 +20,7 @@
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "reports/ui/help_window.h"
+#include "reports/ui/print_target.h"
 #include "reports/ui/tpreview_form.h"
 #include "settings/ini_file.h"
 
@@ -161,10 +161,8 @@ void TPrintGridForm::PrintClick() {
     if (!printer_) {
         own_printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         own_printer_->setPageLayout(page_layout());
-        // The system's dialog also offers a PDF file, so no printer is needed.
-        QPrintDialog choose(own_printer_.get(), this);
-        choose.setWindowTitle(kPrintCaption);
-        if (choose.exec() != QDialog::Accepted) {
+        // A PDF file is offered too, so no printer is needed.
+        if (!choose_print_target(*own_printer_, this, kPrintCaption)) {
             own_printer_.reset();
             return;
         }

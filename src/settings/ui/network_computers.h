@@ -18,8 +18,10 @@ public:
                        std::function<void()> finished) = 0;
 };
 
-// Hosts that announce a workstation or file service over mDNS/DNS-SD (Avahi), where the
-// program was built with Avahi; otherwise a list that stays empty.
+// On Windows the workstations and servers of the domain or workgroup (netapi32's
+// NetServerEnum, loaded at run time); elsewhere the hosts that announce a workstation or
+// file service over mDNS/DNS-SD (Avahi), where the program was built with Avahi, and a list
+// that stays empty where it was not.
 std::unique_ptr<NetworkComputers> make_network_computers();
 
 }  // namespace vetra::settings::ui

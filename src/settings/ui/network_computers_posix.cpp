@@ -1,29 +1,16 @@
 #include "settings/ui/network_computers.h"
 
-#include <iterator>
-#include <set>
-#include <thread>
-
-#ifdef VETRA_HAVE_AVAHI
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
 #include <avahi-common/simple-watch.h>
-#endif
+
+#include <iterator>
+#include <set>
+#include <thread>
 
 namespace vetra::settings::ui {
 namespace {
-
-#ifndef VETRA_HAVE_AVAHI
-
-class NoNetworkComputers final : public NetworkComputers {
-public:
-    void start(std::function<void(const std::string&)>, std::function<void()> finished) override {
-        finished();
-    }
-};
-
-#else
 
 // Workstations announce "_workstation._tcp"; Samba servers "_smb._tcp".
 constexpr const char* kServiceTypes[] = {"_workstation._tcp", "_smb._tcp"};
@@ -129,16 +116,10 @@ private:
     std::jthread worker_;
 };
 
-#endif
-
 }  // namespace
 
 std::unique_ptr<NetworkComputers> make_network_computers() {
-#ifdef VETRA_HAVE_AVAHI
     return std::make_unique<AvahiComputers>();
-#else
-    return std::make_unique<NoNetworkComputers>();
-#endif
 }
 
 }  // namespace vetra::settings::ui
