@@ -52,6 +52,8 @@ public:
     // processes appending to one file never overwrite each other. The record's index, or
     // nothing (the file then still ends at a record boundary).
     [[nodiscard]] std::optional<std::uint64_t> append_record(const void* bytes, std::size_t n);
+    // Puts every write so far on the disk (those through the mapping too).
+    [[nodiscard]] bool flush();
     // Why the last open or write failed.
     std::error_code error() const { return error_; }
 
