@@ -225,7 +225,7 @@ ApplyOutcome run_entry(ResultsTable& table, ReprocessTrail& trail, TrailEntry en
 
 }  // namespace
 
-std::string stamp_text(std::uint32_t stamp) {
+std::string trail_time_text(std::uint32_t stamp) {
     return library::format_date_time(stamp_time(stamp));
 }
 
@@ -348,7 +348,7 @@ bool ReprocessTrail::begin(TrailEntry& entry, std::error_code* error) {
         '\t' + std::to_string(entry.cells.size()) + '\t' + escaped(entry.calibration_text) + '\n';
     for (const TrailCell& c : entry.cells) {
         lines += "cell\t" + std::to_string(entry.id) + '\t' + std::to_string(c.row) + '\t' +
-                 std::to_string(c.stamp) + '\t' + stamp_text(c.stamp) + '\t' + escaped(c.key) +
+                 std::to_string(c.stamp) + '\t' + trail_time_text(c.stamp) + '\t' + escaped(c.key) +
                  '\t' + std::to_string(c.column) + '\t' + bits_text(c.old_value) + '\t' +
                  bits_text(c.new_value) + '\t' + value_text(c.old_value) + '\t' +
                  value_text(c.new_value) + '\n';
@@ -495,8 +495,8 @@ std::string journal_text(const TrailEntry& e) {
         return "Отменён пересчёт №" + std::to_string(e.undoes) + ": восстановлено значений " +
                std::to_string(e.cells.size()) + " в строках " + std::to_string(rows);
     }
-    return "Пересчёт №" + std::to_string(e.id) + " анализов с " + stamp_text(e.from) + " по " +
-           stamp_text(e.to) + ", калибровка: " + e.calibration + ", изменено значений " +
+    return "Пересчёт №" + std::to_string(e.id) + " анализов с " + trail_time_text(e.from) + " по " +
+           trail_time_text(e.to) + ", калибровка: " + e.calibration + ", изменено значений " +
            std::to_string(e.cells.size()) + " в строках " + std::to_string(rows);
 }
 

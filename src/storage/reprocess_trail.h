@@ -114,6 +114,6 @@ int recover_reprocessing(ResultsTable& table, ReprocessTrail& trail, const libra
 // The journal's line for a finished entry.
 std::string journal_text(const TrailEntry& entry);
 // "05.03.2011 14:07:00" of a row's time stamp.
-std::string stamp_text(std::uint32_t stamp);
+std::string trail_time_text(std::uint32_t stamp);
 
 }  // namespace vetra::storage
