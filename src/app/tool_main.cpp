@@ -8,6 +8,7 @@
 #include "analysis/gaz_list.h"
 #include "app/console_platform.h"
 #include "app/gaslog_command.h"
+#include "app/reprocess_command.h"
 #include "app/tool_pdf.h"
 #include "library/clock.h"
 #include "library/number_text.h"
@@ -30,6 +31,9 @@ void usage() {
         "       vetra-tool table [--dir DIR] [--csv FILE] [--xlsx FILE] [--las FILE] [--pdf FILE]\n"
         "       vetra-tool gaslog [--dir DIR] --from M --to M [--scale 500] [--all-rows]\n"
         "                         [--pdf FILE] [--svg FILE]\n"
+        "       vetra-tool reprocess [--dir DIR] --from T --to T [--calibration FILE]\n"
+        "                            [--windows stored|current] [--apply --reason TEXT]\n"
+        "       vetra-tool reprocess [--dir DIR] --undo [N] --reason TEXT\n"
         "  settings  prints every setting the program directory loads\n"
         "  table     prints the results table of the current well as the window shows\n"
         "            it, one row a line, cells between tabs; --csv and --xlsx write it as\n"
@@ -149,6 +153,9 @@ int main(int argc, char** argv) {
     vetra::app::prepare_console_output();
     const std::vector<std::string> argv_utf8 = vetra::app::utf8_arguments(argc, argv);
     argc = static_cast<int>(argv_utf8.size());
+    if (argc > 1 && argv_utf8[1] == "reprocess") {
+        return vetra::app::run_reprocess({argv_utf8.begin() + 2, argv_utf8.end()});
+    }
     std::string command;
     std::optional<std::string> dir;
     TableOptions table;

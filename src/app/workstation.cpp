@@ -12,6 +12,7 @@
 #include "link/wits0.h"
 #include "link/wits_link.h"
 #include "settings/global_settings.h"
+#include "storage/reprocess_trail.h"
 #include "storage/results_table.h"
 #include "storage/run_file.h"
 #include "storage/totalizer_file.h"
@@ -113,6 +114,11 @@ void Workstation::start_up() {
     remove_stale_temporaries(dir, data_dir_);
     // A table that cannot be opened stays closed and empty; the cycles run all the same.
     (void)system_.results_table().open(data_dir_ / storage::kTableFileName);
+    // A re-processing a crash interrupted is completed before anything reads the rows.
+    storage::ReprocessTrail trail(data_dir_ / storage::kTrailFileName);
+    if (storage::recover_reprocessing(system_.results_table(), trail, system_.clock()) > 0) {
+        event_log_.add("Завершён прерванный пересчёт");
+    }
     log_path_ = data_dir_ / storage::kTotalizerLogFileName;
     system_.link().set_channel_count(1);
     system_.link().load_totalizer_log(log_path_);

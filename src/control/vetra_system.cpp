@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "library/atomic_file.h"
 #include "library/utf8_path.h"
 #include "link/chromatograph_port.h"
 #include "storage/run_file.h"
@@ -66,7 +67,9 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
     // result from the station or the text data.
     calculation_.results_notification.connect(
         [this](const std::vector<analysis::GazResult>& results, float depth) {
-            (void)results_table_.append(results, depth);
+            if (results_table_.append(results, depth)) {
+                note_published();
+            }
         });
     calculation_.results_notification.connect(
         [this](const std::vector<analysis::GazResult>& results, float) {
@@ -79,10 +82,7 @@ VetraSystem::VetraSystem(settings::GlobalSettings& settings, library::Operator& 
         });
     text_data_.save_science_values = [this] { return save_science_values_; };
     gases_.changed.connect([this] { calibration_.fitToGasCount(); });
-    cycle_finished.connect([this](int status) {
-        (void)storage::write_run_file(status, save_science_values_, view_, calculation_, base_dir_,
-                                      clock_.local_now(), &files_);
-    });
+    cycle_finished.connect([this](int status) { write_run_files(status); });
     gases_.changed.connect([this] { text_data_.mark_header(); });
     // The table's ratios and the LAS curves take each column's code from the gas list.
     results_text_.set_gas_list(&gases_);
@@ -173,19 +173,79 @@ bool VetraSystem::calculating() const {
     return warmup_left_ == 0 && depth_left_ <= 1;
 }
 
+// Notes how many samples each gas was computed with, so a re-run computes the gases in the
+// same order.
+void VetraSystem::process_calculation() {
+    if (!calculating()) {
+        return;
+    }
+    calculation_.process(depth(), save_all_values_);
+    computed_at_.resize(static_cast<std::size_t>(gases_.count()), -1);
+    for (const analysis::GazResult& r : calculation_.results()) {
+        for (int g = 0; !r.derived && g < gases_.count(); ++g) {
+            auto& at = computed_at_[static_cast<std::size_t>(g)];
+            if (at < 0 && gases_.gas(g).name == r.name) {
+                at = static_cast<std::int64_t>(link_.sample_count());
+            }
+        }
+    }
+}
+
+// The row a result became: the run file's companion names it, at once when the run file
+// exists already (a result saved with "Сохр." after the cycle), else when it is written.
+void VetraSystem::note_published() {
+    const auto row = results_table_.row(results_table_.row_count() - 1);
+    if (!row) {
+        return;
+    }
+    published_stamp_ = row->stamp;
+    published_time_ = calculation_.resultsTime();
+    if (state_ != 0 && last_extra_ && last_extra_->row_stamp == 0) {
+        last_extra_->row_stamp = published_stamp_;
+        last_extra_->results_time = published_time_;
+        std::error_code error;
+        const bool ok = library::write_file_atomically(
+            last_extra_path_, storage::encode_run_extra(*last_extra_), &error);
+        files_.report(library::utf8_from_path(last_extra_path_.parent_path() / "*.rzx"), ok, error);
+    }
+}
+
+void VetraSystem::write_run_files(int status) {
+    storage::RunExtra extra;
+    extra.start_time = link_.acquisition_start_time();
+    extra.finish_time = clock_.now_day_number();
+    extra.results_time = published_time_;
+    extra.row_stamp = published_stamp_;
+    extra.rate = settings_.samples_per_second;
+    extra.zero_seconds = settings_.zero_seconds;
+    extra.window_correction = settings_.window_correction;
+    extra.from_pick = settings_.calc_result_from_pick;
+    extra.min_gaz_value = settings_.min_gaz_value;
+    extra.depth = static_cast<float>(calculation_.depth());
+    storage::keep_samples(extra, view_.points, link_.samples(), cycle_offset_);
+    for (int g = 0; g < gases_.count(); ++g) {
+        const analysis::GazOption& gas = gases_.gas(g);
+        const auto i = static_cast<std::size_t>(g);
+        extra.gases.push_back({gas.name, gas.code, gas.colour, gas.start, gas.end,
+                               i < computed_at_.size() ? computed_at_[i] : -1});
+    }
+    std::filesystem::path extra_path;
+    if (storage::write_run_file(status, save_science_values_, view_, calculation_, base_dir_,
+                                clock_.local_now(), &files_, &extra, &extra_path)) {
+        last_extra_ = std::move(extra);
+        last_extra_path_ = std::move(extra_path);
+    }
+}
+
 void VetraSystem::running_step() {
     if (!link_.idle()) {
-        if (calculating()) {
-            calculation_.process(depth(), save_all_values_);
-        }
+        process_calculation();
         return;
     }
     const int status = link_.status();
     if (status == analysis::kStatusNoError || status == analysis::kStatusClosingFrame) {
         // Points that arrived after the last tick complete the cycle's last gases.
-        if (calculating()) {
-            calculation_.process(depth(), save_all_values_);
-        }
+        process_calculation();
         // The last points and results, as shown, for the history and the run file.
         refresh_view(true);
         history_.add(view_, gases_, calculation_.results(), settings_.samples_per_second,
@@ -311,6 +371,11 @@ void VetraSystem::start_analysis() {
     gases_.resetWorkingWindows();
     view_.clear_for_cycle();
     calculation_.reset();
+    cycle_offset_ = link_.display_offset();
+    computed_at_.assign(static_cast<std::size_t>(gases_.count()), -1);
+    published_stamp_ = 0;
+    published_time_ = 0;
+    last_extra_.reset();
     state_ = 0;
     seconds_counter_ = 0;
     cycle_started();

@@ -2,6 +2,7 @@
 
 #include <boost/signals2/signal.hpp>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "storage/history.h"
 #include "storage/results_table.h"
 #include "storage/results_table_text.h"
+#include "storage/run_extra.h"
 #include "storage/text_data_writer.h"
 
 namespace vetra::control {
@@ -164,6 +166,9 @@ private:
     bool calculating() const;
     bool totalizer_reading(double& reading);
     void on_totalizer_missing();
+    void process_calculation();
+    void note_published();
+    void write_run_files(int status);
 
     settings::GlobalSettings& settings_;
     library::Operator& operator_;
@@ -200,6 +205,13 @@ private:
     storage::ResultsTable results_table_;
     storage::ResultsTableText results_text_{results_table_};
     int last_second_ = -1;
+    // What the run file's companion keeps for an exact re-run of this cycle.
+    double cycle_offset_ = 0.0;
+    std::vector<std::int64_t> computed_at_;
+    std::uint32_t published_stamp_ = 0;
+    library::DayNumber published_time_ = 0;
+    std::optional<storage::RunExtra> last_extra_;
+    std::filesystem::path last_extra_path_;
 };
 
 }  // namespace vetra::control

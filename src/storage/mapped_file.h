@@ -64,6 +64,8 @@ public:
     void unlock_appenders();
     // Reads go through the file from now on: Windows replaces no mapped file.
     void release_mapping();
+    // Puts every write so far on the disk (those through the mapping too).
+    [[nodiscard]] bool flush();
     // Why the last open or write failed.
     std::error_code error() const { return error_; }
 

@@ -209,6 +209,15 @@ bool MappedFile::write(std::uint64_t offset, const void* bytes, std::size_t n) {
     return size && offset + n <= *size && pwrite_all(fd(file_), offset, bytes, n);
 }
 
+// Linux keeps one page cache for the file and its shared mapping: fsync writes both.
+bool MappedFile::flush() {
+    if (!writable_ || ::fsync(fd(file_)) != 0) {
+        note_error();
+        return false;
+    }
+    return true;
+}
+
 bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size_t n) {
     if (!writable_) {
         return false;

@@ -205,6 +205,15 @@ bool MappedFile::write(std::uint64_t offset, const void* bytes, std::size_t n) {
     return size && offset + n <= *size && write_at(handle_of(file_), offset, bytes, n);
 }
 
+// The view is only read; every write went through the handle.
+bool MappedFile::flush() {
+    if (!writable_ || ::FlushFileBuffers(handle_of(file_)) == 0) {
+        note_error();
+        return false;
+    }
+    return true;
+}
+
 bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size_t n) {
     if (!writable_) {
         return false;

@@ -1,5 +1,6 @@
 #include "storage/plot_record.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -130,10 +131,10 @@ void write_plot(const display::ChromatogramPlot& plot, std::ostream& out) {
     }
 }
 
-void read_plot(display::ChromatogramPlot& plot, std::istream& in) {
+void read_plot(display::ChromatogramPlot& plot, std::istream& in, int max_points) {
     std::int32_t count = 0;
     if (!get_text(in, plot.message) || !get(in, plot.background) || !get(in, plot.foreground) ||
-        !get(in, count) || !count_fits(count)) {
+        !get(in, count) || count < 0 || count > std::max(max_points, kMaxRecordCount)) {
         return;
     }
     read_points(plot, in, count);

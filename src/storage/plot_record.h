@@ -19,6 +19,7 @@ void write_plot(const display::ChromatogramPlot& plot, std::ostream& out);
 // there, the fields read so far replaced and the rest left as they were; a record that
 // stops early leaves the stream failed and values not read as they were. Never allocates
 // beyond the limits above, whatever the input.
-void read_plot(display::ChromatogramPlot& plot, std::istream& in);
+// `max_points` raises the limit for points (a re-run reads whole run files).
+void read_plot(display::ChromatogramPlot& plot, std::istream& in, int max_points = kMaxRecordCount);
 
 }  // namespace vetra::storage

@@ -380,6 +380,29 @@ bool ResultsTable::set_field(int index, int field, double value) {
     return true;
 }
 
+bool ResultsTable::write_values(int index, std::uint32_t stamp,
+                                const std::vector<std::pair<int, float>>& cells) {
+    const auto current = row(index);
+    if (!current || current->stamp != stamp || !file_.writable()) {
+        return false;
+    }
+    for (const auto& [column, value] : cells) {
+        if (column < 0 || column >= kMaxValues ||
+            !file_.write(row_offset(index) + kValuesOffset + 4 * static_cast<std::size_t>(column),
+                         &value, sizeof value)) {
+            return false;
+        }
+    }
+    changed(TableChange::edited, index);
+    return true;
+}
+
+bool ResultsTable::flush() {
+    const bool ok = file_.flush();
+    report(path_, ok, file_.error());
+    return ok;
+}
+
 bool ResultsTable::delete_rows(int first, int last, bool zeros_only) {
     first = std::max(first, 0);
     last = std::min(last, rows_ - 1);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/gaz_result.h"
@@ -110,6 +111,12 @@ public:
     // Rows first..last (from 0): zeros only sets their values to 0, otherwise they are
     // removed by writing the rows kept beside the file and renaming it over "data.tim".
     bool delete_rows(int first, int last, bool zeros_only);
+    // Writes values exactly as given (column, value) into the row whose stamp is `stamp`,
+    // one change told; false when that row is not at `row` or a write failed.
+    bool write_values(int row, std::uint32_t stamp,
+                      const std::vector<std::pair<int, float>>& cells);
+    // Puts the writes so far on the disk.
+    bool flush();
     // The same removal in two halves, so the copy can run off the main thread.
     std::unique_ptr<RowRemoval> begin_removal(int first, int last);
     bool finish_removal(RowRemoval& removal);
