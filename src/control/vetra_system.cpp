@@ -176,7 +176,7 @@ bool VetraSystem::calculating() const {
 void VetraSystem::running_step() {
     if (!link_.idle()) {
         if (calculating()) {
-            calculation_.process(depth(), save_all_values_);
+            calculation_.process(analysis_depth(), save_all_values_);
         }
         return;
     }
@@ -184,7 +184,7 @@ void VetraSystem::running_step() {
     if (status == analysis::kStatusNoError || status == analysis::kStatusClosingFrame) {
         // Points that arrived after the last tick complete the cycle's last gases.
         if (calculating()) {
-            calculation_.process(depth(), save_all_values_);
+            calculation_.process(analysis_depth(), save_all_values_);
         }
         // The last points and results, as shown, for the history and the run file.
         refresh_view(true);
@@ -414,6 +414,11 @@ float VetraSystem::depth() const {
     }
     const auto rig = rig_depth();
     return rig ? static_cast<float>(*rig) : 0.0f;
+}
+
+float VetraSystem::analysis_depth() const {
+    const float d = depth();
+    return sample_depth ? sample_depth(d, link_.acquisition_start_time()) : d;
 }
 
 // Cut from the depth's shortest decimal text, which is what the station sent: 100.1 is
