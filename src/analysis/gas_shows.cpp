@@ -17,7 +17,7 @@ std::vector<PeakGas> peak_gases(const std::vector<GazResult>* results) {
     std::vector<PeakGas> out;
     if (results) {
         for (const auto& r : *results) {
-            out.push_back({r.code, r.name, r.concentration, r.derived});
+            out.push_back({r.code, r.concentration, r.derived});
         }
     }
     return out;

@@ -20,7 +20,6 @@ std::optional<ShowClass> show_class_from_key(std::string_view key);
 
 struct PeakGas {
     std::string code;
-    std::string name;
     double percent = 0;
     bool derived = false;  // a total or a ratio
 
