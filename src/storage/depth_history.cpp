@@ -113,6 +113,7 @@ void DepthHistory::open(const std::filesystem::path& path) {
     samples_.clear();
     if (const auto bytes = library::read_whole_file(path)) {
         samples_ = decode_depth_history(*bytes);
+        index_far_off_bottom();
         // A torn block at the end would shift every later append off the block boundary.
         if (bytes->size() % kDepthRecordSize != 0) {
             compact();
@@ -123,6 +124,16 @@ void DepthHistory::open(const std::filesystem::path& path) {
 void DepthHistory::close() {
     path_.clear();
     samples_.clear();
+    far_off_bottom_.clear();
+}
+
+void DepthHistory::index_far_off_bottom() {
+    far_off_bottom_.clear();
+    for (const auto& s : samples_) {
+        if (s.hole_depth - s.bit_depth > kTripOffBottom) {
+            far_off_bottom_.push_back(s.time);
+        }
+    }
 }
 
 bool DepthHistory::add(const DepthSample& sample) {
@@ -130,6 +141,9 @@ bool DepthHistory::add(const DepthSample& sample) {
         return false;
     }
     samples_.push_back(sample);
+    if (sample.hole_depth - sample.bit_depth > kTripOffBottom) {
+        far_off_bottom_.push_back(sample.time);
+    }
     if (path_.empty()) {
         return true;
     }
@@ -159,6 +173,7 @@ void DepthHistory::compact() {
     const auto first = std::lower_bound(samples_.begin(), samples_.end(), keep_from,
                                         [](const DepthSample& s, double t) { return s.time < t; });
     samples_.erase(samples_.begin(), first);
+    index_far_off_bottom();
     std::string bytes(samples_.size() * kDepthRecordSize, '\0');
     for (std::size_t i = 0; i < samples_.size(); ++i) {
         encode_depth_sample(samples_[i],
@@ -259,14 +274,10 @@ RigContext DepthHistory::context_at(library::DayNumber bit_time) const {
     if (!here) {
         return context;
     }
-    auto end = std::upper_bound(samples_.begin(), samples_.end(), bit_time,
-                                [](double t, const DepthSample& s) { return t < s.time; });
-    const auto begin = std::lower_bound(samples_.begin(), end, bit_time - kTripLookBack, by_time);
-    for (auto r = end; r != begin; --r) {
-        const auto& s = *(r - 1);
-        if (s.hole_depth - s.bit_depth > kTripOffBottom) {
-            context.after_trip = here->hole_depth - s.hole_depth < kTripNewHole;
-            break;
+    const auto far = std::upper_bound(far_off_bottom_.begin(), far_off_bottom_.end(), bit_time);
+    if (far != far_off_bottom_.begin() && *(far - 1) >= bit_time - kTripLookBack) {
+        if (const auto then = at(*(far - 1))) {
+            context.after_trip = here->hole_depth - then->hole_depth < kTripNewHole;
         }
     }
     if (context.after_trip) {

@@ -92,8 +92,11 @@ public:
 private:
     void append_to_file(const DepthSample& sample);
     void compact();
+    void index_far_off_bottom();
 
     std::vector<DepthSample> samples_;
+    // The times of the records with the bit far off bottom, so a trip is found at once.
+    std::vector<library::DayNumber> far_off_bottom_;
     std::filesystem::path path_;
     library::FileReporter* reporter_ = nullptr;
 };
