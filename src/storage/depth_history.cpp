@@ -22,6 +22,12 @@ constexpr float kTripOffBottom = 50.0f;
 constexpr float kOffBottom = 0.5f;
 constexpr double kConnectionWindow = 180 * kSecond;
 constexpr int kConnectionRecords = 20;
+// The strokes before a gas's mud (the slug that comes up after the pumps start again) and after
+// it, in which a connection's pause counts, and how many
+// records of standing pumps make one (a few at least, so a pump's hiccup does not).
+constexpr double kSlugBefore = 50;
+constexpr double kSlugAfter = 300;
+constexpr int kStandingRecords = 3;
 constexpr double kTripLookBack = 12 * 3600 * kSecond;
 // Hole drilled since the bit came back below which gas is still the trip's.
 constexpr float kTripNewHole = 1.0f;
@@ -249,31 +255,38 @@ std::optional<LaggedDepth> DepthHistory::lagged_depth(library::DayNumber injecti
 
 RigContext DepthHistory::context_at(library::DayNumber bit_time) const {
     RigContext context;
-    const auto by_time = [](const DepthSample& s, double t) { return s.time < t; };
-    // Around the moment: the pumps standing (when the strokes are known) with the bit off
-    // bottom, but not far off.
-    auto it =
-        std::lower_bound(samples_.begin(), samples_.end(), bit_time - kConnectionWindow, by_time);
-    int off_bottom = 0;
-    int standing = 0;
-    bool strokes_known = false;
-    for (; it != samples_.end() && it->time <= bit_time + kConnectionWindow; ++it) {
-        const float off = it->hole_depth - it->bit_depth;
-        const bool still =
-            it != samples_.begin() && it->strokes_live && it->strokes == (it - 1)->strokes;
-        strokes_known = strokes_known || it->strokes_live;
-        if (off > kOffBottom && off < kTripOffBottom) {
-            ++off_bottom;
-            standing += still ? 1 : 0;
-        }
-    }
-    context.after_connection =
-        off_bottom >= kConnectionRecords && (!strokes_known || standing >= kConnectionRecords);
-    // Before it: the bit far off bottom, and hardly any new hole since.
     const auto here = at(bit_time);
     if (!here) {
         return context;
     }
+    const auto off_bottom = [](const DepthSample& s) {
+        const float off = s.hole_depth - s.bit_depth;
+        return off > kOffBottom && off < kTripOffBottom;
+    };
+    if (here->strokes_live) {
+        // Counted in strokes, which the mud's travel is: the pumps stood with the bit off
+        // bottom within a slug of mud around the gas's.
+        auto it = std::lower_bound(samples_.begin(), samples_.end(), here->strokes - kSlugAfter,
+                                   [](const DepthSample& s, double v) { return s.strokes < v; });
+        int standing = 0;
+        for (; it != samples_.end() && it->strokes <= here->strokes + kSlugBefore; ++it) {
+            const bool still =
+                it != samples_.begin() && it->strokes_live && it->strokes == (it - 1)->strokes;
+            standing += still && off_bottom(*it) ? 1 : 0;
+        }
+        context.after_connection = standing >= kStandingRecords;
+    } else {
+        // Without strokes, by time: the bit off bottom around the moment.
+        const auto by_time = [](const DepthSample& s, double t) { return s.time < t; };
+        auto it = std::lower_bound(samples_.begin(), samples_.end(), bit_time - kConnectionWindow,
+                                   by_time);
+        int off = 0;
+        for (; it != samples_.end() && it->time <= bit_time + kConnectionWindow; ++it) {
+            off += off_bottom(*it) ? 1 : 0;
+        }
+        context.after_connection = off >= kConnectionRecords;
+    }
+    // Before it: the bit far off bottom, and hardly any new hole since.
     const auto far = std::upper_bound(far_off_bottom_.begin(), far_off_bottom_.end(), bit_time);
     if (far != far_off_bottom_.begin() && *(far - 1) >= bit_time - kTripLookBack) {
         if (const auto then = at(*(far - 1))) {
