@@ -317,9 +317,9 @@ double StrokeCounter::update(library::DayNumber now, std::optional<double> rates
     if (total && std::isfinite(*total)) {
         if (last_total_) {
             // A counter that went back was reset; one that jumped further than any pump
-            // could is not believed for this step.
+            // could (with a minute's slack, for a feed that comes fast) is not believed.
             const double d = *total - *last_total_;
-            if (d >= 0 && d <= kMaxStrokesPerMinute * (seconds / 60.0 + 1.0 / 60.0)) {
+            if (d >= 0 && d <= kMaxStrokesPerMinute * (seconds / 60.0 + 1.0)) {
                 strokes_ += d;
             }
         }
