@@ -81,6 +81,7 @@ Workstation::~Workstation() {
     }
     wait_for_log_save();
     system_.rig_depth = nullptr;
+    system_.sample_depth = nullptr;
 }
 
 void Workstation::start_up() {
@@ -125,6 +126,23 @@ void Workstation::start_up() {
     last_save_ = std::chrono::steady_clock::now();
 
     rig_.load(settings_.settings_path);
+    lag_.load(settings_.settings_path);
+    well_depth_.set_reporter(&files());
+    well_depth_.journal = [this](const std::string& line) { event_log_.add(line); };
+    well_depth_.open(data_dir_);
+    system_.sample_depth = [this](float depth, library::DayNumber injection) {
+        return well_depth_.sample_depth(depth, injection);
+    };
+    // After the table's own listener, so the row is there to be matched.
+    depth_rows_ = system_.calculation().results_notification.connect(
+        [this](const std::vector<analysis::GazResult>& results, float depth) {
+            well_depth_.row_added(system_.results_table(), results, depth, system_.depth(),
+                                  system_.link().acquisition_start_time());
+        });
+    shows_found_ = well_depth_.show_found.connect([this](const analysis::GasShow&) {
+        ++unacknowledged_shows_;
+        operator_.beep(880, 300);
+    });
     // The built-in totalizer's per-second readings go to the rig's network as well.
     system_.link().send_totalizer = [this](double value) {
         system_.station().send_totalizer(value);
@@ -223,7 +241,18 @@ library::FileReporter& Workstation::files() {
     return system_.files();
 }
 
+// The history takes a record a second; it ignores the ticks between.
+void Workstation::record_depth() {
+    control::RigReading rig;
+    if (wits_in_) {
+        const auto v = wits_in_->rig_values();
+        rig = {v.bit_depth, v.hole_depth, v.stroke_rate, v.strokes_total};
+    }
+    well_depth_.record(system_.clock().now_day_number(), system_.depth(), rig);
+}
+
 void Workstation::on_tick() {
+    record_depth();
     status_.update();
     update_wits_status();
     if (summ_thread_ && settings_.totalizer_use.load() &&
@@ -304,6 +333,8 @@ bool Workstation::shut_down(std::string& error,
     system_.station().send_closing();
     wits_results_.disconnect();
     system_.rig_depth = nullptr;
+    system_.sample_depth = nullptr;
+    depth_rows_.disconnect();
     wits_in_.reset();
     wits_out_.reset();
     // A totalizer stream may still be reading between cycles.
@@ -325,6 +356,7 @@ bool Workstation::shut_down(std::string& error,
         system_.save_sections(file);
         settings_.save(file);
         rig_.save(file);
+        lag_.save(file);
         if (more_sections) {
             more_sections(file);
         }

@@ -14,8 +14,10 @@
 #include <system_error>
 
 #include "app/workstation_status.h"
+#include "control/well_depth.h"
 #include "link/station_client.h"
 #include "link/wits_link.h"
+#include "settings/lag_settings.h"
 #include "settings/rig_settings.h"
 #include "storage/event_log.h"
 
@@ -85,6 +87,12 @@ public:
     const std::filesystem::path& data_directory() const { return data_dir_; }
     link::TDataModule1& station_client() { return station_client_; }
     settings::RigSettings& rig_settings() { return rig_; }
+    // The sample's depth, the lag and the gas shows.
+    settings::LagSettings& lag_settings() { return lag_; }
+    control::WellDepth& well_depth() { return well_depth_; }
+    // Shows found since the operator last acknowledged them (the status mark and the sound).
+    int unacknowledged_shows() const { return unacknowledged_shows_; }
+    void acknowledge_shows() { unacknowledged_shows_ = 0; }
     // After the rig settings changed: the WITS links start again with them.
     void restart_wits();
     // What each WITS link is doing now (off when not configured). Cheap and thread-safe, so
@@ -109,6 +117,7 @@ private:
     void take_log_save_result();
     void report_log_save(std::error_code error);
     void update_wits_status();
+    void record_depth();
 
     control::VetraSystem& system_;
     settings::GlobalSettings& settings_;
@@ -119,6 +128,11 @@ private:
     WorkstationStatus status_{system_, event_log_};
     std::filesystem::path data_dir_;
     settings::RigSettings rig_;
+    settings::LagSettings lag_;
+    control::WellDepth well_depth_{lag_};
+    boost::signals2::scoped_connection depth_rows_;
+    boost::signals2::scoped_connection shows_found_;
+    int unacknowledged_shows_ = 0;
     std::unique_ptr<link::WitsOutput> wits_out_;
     std::unique_ptr<link::WitsInput> wits_in_;
     boost::signals2::scoped_connection wits_results_;

@@ -179,7 +179,7 @@ void VetraSystem::process_calculation() {
     if (!calculating()) {
         return;
     }
-    calculation_.process(depth(), save_all_values_);
+    calculation_.process(analysis_depth(), save_all_values_);
     computed_at_.resize(static_cast<std::size_t>(gases_.count()), -1);
     for (const analysis::GazResult& r : calculation_.results()) {
         for (int g = 0; !r.derived && g < gases_.count(); ++g) {
@@ -513,6 +513,11 @@ float VetraSystem::depth() const {
     }
     const auto rig = rig_depth();
     return rig ? static_cast<float>(*rig) : 0.0f;
+}
+
+float VetraSystem::analysis_depth() const {
+    const float d = depth();
+    return sample_depth ? sample_depth(d, link_.acquisition_start_time()) : d;
 }
 
 // Cut from the depth's shortest decimal text, which is what the station sent: 100.1 is

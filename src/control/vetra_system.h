@@ -133,6 +133,10 @@ public:
     std::function<double(const std::string&)> fetch_station_value;
     // The rig's own depth (its WITS stream), asked only while the station sends none.
     std::function<std::optional<double>()> rig_depth;
+    // The depth a cycle's results get from the depth now and the cycle's start (when its gas
+    // was injected); the depth now when none is set.
+    std::function<float(float depth, library::DayNumber injection)> sample_depth;
+    float analysis_depth() const;
 
     std::function<void()> mode_changed;
     boost::signals2::signal<void()> cycle_started;

@@ -614,6 +614,7 @@ WitsInput::~WitsInput() {
 }
 
 void WitsInput::take(const WitsItem& item) {
+    rig_values_.take(item);
     if (item.record * 100 + item.item != static_cast<int>(item_)) {
         return;
     }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "link/wits0.h"
+#include "link/wits_rig_values.h"
 
 namespace vetra::link {
 
@@ -117,6 +118,8 @@ public:
 
     // From any thread.
     [[nodiscard]] WitsLinkStatus status() const;
+    // The bit and hole depth and the pumps' strokes as last received, for the depth history.
+    [[nodiscard]] RigValues rig_values() const { return rig_values_.values(); }
 
 private:
     struct Impl;
@@ -128,6 +131,7 @@ private:
     std::optional<double> depth_;
     std::chrono::steady_clock::time_point depth_time_{};
     WitsLinkStatus status_;  // under mutex_
+    WitsRigValues rig_values_;
     std::unique_ptr<Impl> impl_;
 };
 

@@ -4,9 +4,10 @@
 #include <string_view>
 
 #include "chromatograph_sim.h"
+#include "rig_sim.h"
 #include "station_sim.h"
-#include "wits_sim.h"
 #include "totalizer_sim.h"
+#include "wits_sim.h"
 
 int main(int argc, char** argv) {
     const std::string_view command = argc >= 2 ? argv[1] : "";
@@ -16,11 +17,14 @@ int main(int argc, char** argv) {
         return vetra::sim::run_station(argc - 2, argv + 2);
     } else if (command == "wits") {
         return vetra::sim::run_wits(argc - 2, argv + 2);
+    } else if (command == "rig") {
+        return vetra::sim::run_rig(argc - 2, argv + 2);
     } else if (command == "totalizer") {
         return vetra::sim::run_totalizer(argc - 2, argv + 2);
     }
     std::fputs(
-        "usage: vetra-sim chromatograph|station|totalizer [options]   (--help for the options)\n",
+        "usage: vetra-sim chromatograph|station|totalizer|wits|rig [options]   (--help for the "
+        "options)\n",
         stderr);
     return 2;
 }
