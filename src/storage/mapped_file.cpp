@@ -8,8 +8,9 @@ std::optional<std::uint64_t> MappedFile::append_record(const void* bytes, std::s
         return std::nullopt;
     }
     // A remover renames its copy over the file while holding this lock, so a waiter may wake
-    // up holding a file that is no longer at the name. Each replace costs one round.
-    constexpr int kRounds = 16;
+    // up holding a file that is no longer at the name. Each round waits for one replace by
+    // another program, so only one replacing without pause could keep an appender here long.
+    constexpr int kRounds = 1000;
     for (int round = 0;; ++round) {
         if (!lock_appenders()) {
             return std::nullopt;
