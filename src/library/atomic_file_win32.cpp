@@ -47,7 +47,7 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp =
             dir / (path_from_utf8(kTemporaryPrefix).wstring() + random_suffix());
-        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE,
+        HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -95,28 +95,23 @@ bool AtomicFileWriter::commit() {
     if (!ok()) {
         return false;
     }
-    if (!::FlushFileBuffers(handle_of(handle_))) {
+    const bool flushed = ::FlushFileBuffers(handle_of(handle_)) != 0;
+    const DWORD cause = flushed ? 0 : ::GetLastError();
+    ::CloseHandle(handle_of(handle_));
+    handle_ = kInvalidHandle;
+    if (!flushed) {
+        ::SetLastError(cause);
         fail_with_last_error();
         return false;
     }
-    // Renamed through the handle still open, so the start-up clean-up of another instance
-    // never finds it closed and takes it for stale. Refused while someone holds the target
-    // open without sharing deletion (and, for the results table, while it is mapped).
-    const std::wstring name = std::filesystem::absolute(target_).wstring();
-    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-    std::copy(name.begin(), name.end(), rename->FileName);
-    if (!::SetFileInformationByHandle(handle_of(handle_), FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size()))) {
+    // Refused while someone holds the target open without sharing deletion (and, for the
+    // results table, while it is mapped): the caller closes its own mapping first.
+    if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         fail_with_last_error();
         return false;
     }
     temp_.clear();
-    ::CloseHandle(handle_of(handle_));
-    handle_ = kInvalidHandle;
     return true;
 }
 

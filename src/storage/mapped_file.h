@@ -62,8 +62,10 @@ public:
     // False (and the cause noted) when it cannot be had.
     bool lock_appenders();
     void unlock_appenders();
-    // Reads go through the file from now on: Windows replaces no mapped file.
-    void release_mapping();
+    // Before another file is renamed over this one. POSIX drops only the mapping and keeps
+    // the appenders' lock through the rename; Windows replaces no file this program holds
+    // mapped or open, so it closes the file, and with it that lock.
+    void prepare_for_replace();
     // Puts every write so far on the disk (those through the mapping too).
     [[nodiscard]] bool flush();
     // Why the last open or write failed.

@@ -141,7 +141,7 @@ bool MappedFile::open(const std::filesystem::path& path, bool create) {
 }
 
 void MappedFile::close() {
-    release_mapping();
+    prepare_for_replace();
     if (file_ >= 0) {
         ::close(fd(file_));
         file_ = library::kInvalidHandle;
@@ -237,7 +237,7 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     return true;
 }
 
-void MappedFile::release_mapping() {
+void MappedFile::prepare_for_replace() {
     if (map_ != nullptr) {
         ::munmap(map_, capacity_);
         map_ = nullptr;

@@ -244,8 +244,8 @@ bool MappedFile::write_at_end(std::uint64_t offset, const void* bytes, std::size
     return true;
 }
 
-void MappedFile::release_mapping() {
-    map_for(0);
+void MappedFile::prepare_for_replace() {
+    close();
 }
 
 void MappedFile::note_error() {

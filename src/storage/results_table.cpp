@@ -437,31 +437,30 @@ bool ResultsTable::finish_removal(RowRemoval& removal) {
         const auto size = file_.current_size();
         const int rows_now = size ? static_cast<int>(*size / kRowSize) : -1;
         // Rows appended while the copy ran follow the rows kept.
-        return rows_now >= removal.rows_ && removal.copy_rows(removal.rows_, rows_now) &&
-               removal.writer_.commit();
+        return rows_now >= removal.rows_ && removal.copy_rows(removal.rows_, rows_now);
     });
 }
 
 bool ResultsTable::clear() {
     library::AtomicFileWriter empty(path_);
-    return replace_file(file_.writable(), empty, [&] { return empty.commit(); });
+    return replace_file(file_.writable(), empty, [] { return true; });
 }
 
 // Appenders wait from the last look at the size through the rename (they open the new file
 // when they get the lock), so no row goes to the file being replaced.
 bool ResultsTable::replace_file(bool ok, library::AtomicFileWriter& writer,
-                                const std::function<bool()>& write_and_rename) {
+                                const std::function<bool()>& last_rows) {
     const bool locked = ok && file_.lock_appenders();
     // Another program may have replaced the file since the rows were read.
-    ok = locked && file_.still_at(path_);
+    ok = locked && file_.still_at(path_) && last_rows();
     if (ok) {
-        file_.release_mapping();  // Windows replaces no mapped file
-        ok = write_and_rename();
+        file_.prepare_for_replace();
+        ok = writer.commit();
     }
     if (!ok) {
         writer.fail();
     }
-    if (locked) {
+    if (locked && file_.is_open()) {
         file_.unlock_appenders();
     }
     file_.open(path_, true);

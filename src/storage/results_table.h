@@ -133,8 +133,9 @@ private:
     void adopt_column_file();
     void write_columns();
     void report(const std::filesystem::path& file, bool ok, std::error_code error = {});
+    // Renames `writer`'s file over the table once `last_rows` has added what it must.
     bool replace_file(bool ok, library::AtomicFileWriter& writer,
-                      const std::function<bool()>& write_and_rename);
+                      const std::function<bool()>& last_rows);
 
     const library::Clock& clock_;
     library::FileReporter* reporter_ = nullptr;
