@@ -8,6 +8,7 @@
 
 #include "library/atomic_file.h"
 #include "library/utf8_path.h"
+#include "storage/record_bytes.h"
 
 namespace vetra::storage {
 namespace {
@@ -34,27 +35,9 @@ constexpr float kTripNewHole = 1.0f;
 // No pump strokes faster than this, for a counter that jumps.
 constexpr double kMaxStrokesPerMinute = 1000;
 
-std::uint32_t checksum(const unsigned char* p, std::size_t n) {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < n; ++i) {
-        h = (h ^ p[i]) * 16777619u;
-    }
-    return h;
-}
-
-template <typename T>
-void put(unsigned char*& out, T value) {
-    std::memcpy(out, &value, sizeof value);
-    out += sizeof value;
-}
-
-template <typename T>
-T get(const unsigned char*& in) {
-    T value;
-    std::memcpy(&value, in, sizeof value);
-    in += sizeof value;
-    return value;
-}
+using record_bytes::checksum;
+using record_bytes::get;
+using record_bytes::put;
 
 float lerp(float a, float b, double f) {
     return static_cast<float>(a + (b - a) * f);

@@ -7,32 +7,15 @@
 
 #include "library/atomic_file.h"
 #include "library/utf8_path.h"
+#include "storage/record_bytes.h"
 #include "storage/results_table.h"
 
 namespace vetra::storage {
 namespace {
 
-std::uint32_t checksum(const unsigned char* p, std::size_t n) {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < n; ++i) {
-        h = (h ^ p[i]) * 16777619u;
-    }
-    return h;
-}
-
-template <typename T>
-void put(unsigned char*& out, T value) {
-    std::memcpy(out, &value, sizeof value);
-    out += sizeof value;
-}
-
-template <typename T>
-T get(const unsigned char*& in) {
-    T value;
-    std::memcpy(&value, in, sizeof value);
-    in += sizeof value;
-    return value;
-}
+using record_bytes::checksum;
+using record_bytes::get;
+using record_bytes::put;
 
 // The table row a record names: its index when the stamp still matches, else the row with
 // its stamp at or before that index (rows deleted since moved it up).
