@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "library/number_range.h"
 #include "library/number_text.h"
 
 namespace vetra::analysis {
@@ -118,11 +119,7 @@ void sort_points(std::vector<EtalonPoint>& points) {
 }
 
 std::optional<double> parse_degassing(std::string_view text) {
-    const auto v = library::parse_number(text);
-    if (!v || !std::isfinite(*v) || *v == 0) {
-        return std::nullopt;
-    }
-    return v;
+    return library::number_in_range(text, kDegassingRange);
 }
 
 std::string dilution_caption(std::string_view dilution) {

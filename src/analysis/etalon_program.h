@@ -8,6 +8,7 @@
 
 #include "analysis/etalon_storage.h"
 #include "analysis/gaz_result.h"
+#include "library/number_range.h"
 #include "library/number_text.h"
 
 namespace vetra::analysis {
@@ -34,7 +35,8 @@ void read_result_row(EtalonPoint& point, const std::vector<std::string>& cells, 
 // Sort by the first gas's concentration, ascending (the program grid's order).
 void sort_points(std::vector<EtalonPoint>& points);
 
-// A degassing text as the window takes it: nullopt for text that does not parse or is 0.
+// What a degassing coefficient may be, and a text as the window takes it (nullopt outside).
+inline constexpr library::NumberRange kDegassingRange{0.0001, 10000, 6};
 std::optional<double> parse_degassing(std::string_view text);
 
 // The point editor's lists.

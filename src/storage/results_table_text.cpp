@@ -276,8 +276,23 @@ EditResult ResultsTableText::set_cell(int row, int column, std::string_view text
     if (!value || !std::isfinite(*value)) {
         return EditResult::not_a_number;
     }
+    if (!library::number_in_range(text, *cell_range(column))) {
+        return EditResult::out_of_range;
+    }
     return table_.set_field(row, column == 0 ? -1 : v->field, *value) ? EditResult::written
                                                                       : EditResult::unchanged;
+}
+
+std::optional<library::NumberRange> ResultsTableText::cell_range(int column) const {
+    // A depth beyond any well, or a share beyond the whole, is a slip: a float would not
+    // even keep 99999999 as typed.
+    if (column == 0) {
+        return library::NumberRange{0, 20000, 2};
+    }
+    if (const ValueColumn* v = value_column(column)) {
+        return library::NumberRange{0, 100, v->decimals};
+    }
+    return std::nullopt;
 }
 
 void ResultsTableText::register_bindings(settings::BindingList& list) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/gas_ratios.h"
+#include "library/number_range.h"
 #include "settings/ini_options.h"
 #include "storage/results_table.h"
 #include "storage/table_text.h"
@@ -34,7 +36,7 @@ struct ValueColumn {
     int decimals = 5;
 };
 
-enum class EditResult { written, unchanged, not_a_number, not_editable };
+enum class EditResult { written, unchanged, not_a_number, out_of_range, not_editable };
 
 // The results table as the grid shows it: the header row, the depth and time columns, then
 // the value columns in normal or reverse order, every cell formatted from the mapped row when
@@ -81,6 +83,8 @@ public:
     std::string edit_text(const TableRow& row, int column) const;
     // Writes a cell of data row `row` (from 0). Column 1, the time, is not editable.
     EditResult set_cell(int row, int column, std::string_view text);
+    // What an editable cell of `column` may hold; nothing for a column that is not edited.
+    std::optional<library::NumberRange> cell_range(int column) const;
 
 protected:
     void register_bindings(settings::BindingList& list) override;

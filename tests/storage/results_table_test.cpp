@@ -312,6 +312,11 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"at_threshold", 3, "1,50001", storage::EditResult::written, 10.f, 1.50001f},
         EditCase{"not_a_number", 3, "1,5abc", storage::EditResult::not_a_number, 10.f, 1.5f},
         EditCase{"empty", 0, "", storage::EditResult::not_a_number, 10.f, 1.5f},
+        EditCase{"depth_beyond_any_well", 0, "99999999", storage::EditResult::out_of_range, 10.f,
+                 1.5f},
+        EditCase{"negative_depth", 0, "-1", storage::EditResult::out_of_range, 10.f, 1.5f},
+        EditCase{"share_above_the_whole", 3, "100,5", storage::EditResult::out_of_range, 10.f,
+                 1.5f},
         EditCase{"time_column", 1, "5", storage::EditResult::not_editable, 10.f, 1.5f},
         EditCase{"past_the_columns", 15, "5", storage::EditResult::not_editable, 10.f, 1.5f}),
     [](const auto& info) { return std::string(info.param.name); });

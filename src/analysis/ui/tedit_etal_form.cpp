@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -142,7 +143,25 @@ double TEditEtalForm::absolute(int gas) const {
     return v.value_or(0.0);
 }
 
+library::ui::NumberFields TEditEtalForm::number_fields() const {
+    library::ui::NumberFields fields;
+    for (int g = 0; g < gas_count_; ++g) {
+        // An empty cell is a gas the mixture does not hold: 0 %.
+        fields.add_cell(grid_, g, 1, grid_->item(g, 0)->text(), {0, 100, 6}).may_be_empty = true;
+    }
+    if (dilution_->isChecked()) {
+        fields.add_combo(numerator_, "Разбавление (числитель)", {1, 1000000});
+        fields.add_combo(denominator_, "Разбавление (знаменатель)", {1, 1000000});
+    }
+    fields.add_combo(repeats_, "Кол-во повторов", {1, 100});
+    return fields;
+}
+
 void TEditEtalForm::accept() {
+    if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка ввода параметра"), refusal);
+        return;
+    }
     double factor = 1.0;
     if (dilution_->isChecked()) {
         const std::string a = numerator_->currentText().toStdString();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/etalon_storage.h"
+#include "library/ui/number_fields.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,7 @@ public:
     QComboBox* numerator() const { return numerator_; }
     QComboBox* denominator() const { return denominator_; }
     QComboBox* repeats() const { return repeats_; }
+    library::ui::NumberFields number_fields() const;
 
     // The point as "OK" makes it; valid after accept().
     const EtalonPoint& point() const { return point_; }

@@ -434,6 +434,7 @@ void TEtalonForm::Grid1Click() {
 }
 
 void TEtalonForm::Edit1Change() {
+    // Only a coefficient OK would take recomputes the grid; a slip leaves it as it was.
     const auto value = parse_degassing(edit1_->text().toStdString());
     if (!value) {
         return;
@@ -612,6 +613,23 @@ void TEtalonForm::end_run(const QString& why) {
 
 // --- view, files, closing -------------------------------------------------------------------
 
+library::ui::NumberFields TEtalonForm::number_fields() const {
+    library::ui::NumberFields fields;
+    fields.add_line(edit1_, "Коэффициент дегазации", kDegassingRange);
+    for (int r = 0; r < grid2_->rowCount(); ++r) {
+        for (int c = 1; c < grid2_->columnCount(); ++c) {
+            const QTableWidgetItem* header = grid2_->horizontalHeaderItem(c);
+            const QString name = (header ? header->text().trimmed() : QString()) + ", точка " +
+                                 QString::number(r + 1);
+            // Odd columns hold a concentration, the others its coefficient.
+            fields.add_cell(
+                grid2_, r, c, name,
+                c % 2 == 1 ? library::NumberRange{0, 100, 6} : library::NumberRange{0, 1e9, 6});
+        }
+    }
+    return fields;
+}
+
 void TEtalonForm::Button5Click() {
     TEtalVisForm view(system_.gases(), points_, degassing_, settings_path_, this);
     if (view.exec() == QDialog::Accepted) {
@@ -621,6 +639,11 @@ void TEtalonForm::Button5Click() {
 }
 
 void TEtalonForm::MyButton9Click() {
+    if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
+        operator_.show_message(refusal.toStdString(), "Ошибка ввода параметра",
+                               library::MessageIcon::warning);
+        return;
+    }
     const QString path = QFileDialog::getSaveFileName(this, {}, q(system_.base_directory()),
                                                       QStringLiteral("Файлы калибровок (*.cal)"));
     if (path.isEmpty()) {
@@ -697,6 +720,14 @@ void TEtalonForm::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!discard_on_close_) {
+        // A slip in the coefficient or the grid keeps the window open with every entry.
+        if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
+            operator_.show_message(refusal.toStdString(), "Ошибка ввода параметра",
+                                   library::MessageIcon::warning);
+            discard_on_close_ = true;
+            event->ignore();
+            return;
+        }
         read_result_grid();
         if (operator_.ask_yes_no("Сохранить результат калибровки?", kCaption)) {
             commit();

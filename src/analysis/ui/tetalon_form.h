@@ -12,6 +12,7 @@
 #include "analysis/etalon_program.h"
 #include "analysis/etalon_storage.h"
 #include "analysis/ui/tetal_start_form.h"
+#include "library/ui/number_fields.h"
 
 class QLabel;
 class QLineEdit;
@@ -83,6 +84,7 @@ public:
     QTableWidget* Grid1() const { return grid1_; }
     QTableWidget* Grid2() const { return grid2_; }
     QLineEdit* Edit1() const { return edit1_; }
+    library::ui::NumberFields number_fields() const;
     QPushButton* run_button() const { return run_button_; }
     QPushButton* cancel_button() const { return cancel_button_; }
     QLabel* message() const { return message_; }

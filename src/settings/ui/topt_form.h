@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "library/ui/number_fields.h"
 #include "settings/ui/dialog_services.h"
 
 class QCheckBox;
@@ -72,6 +73,8 @@ public:
     QTableWidget* timing_grid() const { return sgTimes; }
     QTableWidget* gas_grid() const { return sgGazes; }
     QPushButton* zero_button() const { return btnZero; }
+    // Every number field as the dialog now shows it (the rows follow the model and gases).
+    library::ui::NumberFields number_fields() const;
 
 private:
     QWidget* build_mode_page();

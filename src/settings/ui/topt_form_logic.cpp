@@ -117,7 +117,8 @@ void TOptForm::fill() {
     }
     gbTotalizer->setVisible(chkUse->isChecked());
     select_text(cbSummPort, q(settings_.totalizer_port_name));
-    select_text(cbPrec, QString::number(settings_.gaz_summ_prec));
+    // What OK would store: a precision edited into the file beyond 10 is 10 there.
+    select_text(cbPrec, QString::number(std::clamp(settings_.gaz_summ_prec, 0, 10)));
     chkShow->setChecked(settings_.totalizer_show);
     chkShowWin->setChecked(settings_.totalizer_show_win);
     edCoeff->setText(fixed_text(settings_.totalizer_coeff, 3));
@@ -360,6 +361,50 @@ void TOptForm::gas_colour_click(int row) {
     }
 }
 
+// --- checking and applying ----------------------------------------------------------------
+
+library::ui::NumberFields TOptForm::number_fields() const {
+    using library::NumberRange;
+    library::ui::NumberFields fields;
+    // Each timing value goes to the instrument as one byte.
+    const bool velon = settings_.device_type == kModelVelon;
+    for (int row = 0; row < sgTimes->rowCount(); ++row) {
+        const bool cycle = velon ? row == kCycle : row == 6;
+        const NumberRange range = velon && row == kIntensity ? NumberRange{1, 63}
+                                  : cycle                    ? NumberRange{1, 255}
+                                                             : NumberRange{0, 255};
+        fields.add_cell(sgTimes, row, 1, sgTimes->item(row, 0)->text().trimmed(), range);
+    }
+    if (velon) {
+        fields.add_combo(cbDose, "Длительность забора дозы", {1, 255});
+    }
+    fields.add_combo(cbPeriod, "Промежуток времени, секунд", {1, 86400});
+    // A gas's window lies inside the cycle, at most 255 s.
+    for (int row = 0; row < sgGazes->rowCount(); ++row) {
+        const QString name = sgGazes->item(row, 0)->text().trimmed();
+        if (name.isEmpty()) {
+            continue;  // not applied
+        }
+        fields.add_cell(sgGazes, row, 2, "Нач.вых.,с (" + name + ")", {0, 255, 1});
+        fields.add_cell(sgGazes, row, 3, "Оконч.вых.,с (" + name + ")", {0, 255, 1});
+    }
+    fields.add_line(edMinGaz, "Минимальная концентрация газа", {0, 100, 6});
+    fields.add_combo(cbHorGrid, "По горизонтали, сек", {2, 600});
+    fields.add_combo(cbVertGrid, "По вертикали, шт", {2, 100});
+    fields.add_line(edScreen, "Ширина экрана, сек", {1, 3600});
+    fields.add_combo(cbPrec, "Точность числа", {0, 10});
+    fields.add_line(edCoeff, "Коэффицент газосумматора", {0, 1e6, 3});
+    fields.add_line(edNull, "Сдвиг нуля", {-1000, 1000, 3});
+    fields.add_line(edNull10, "Сдвиг нуля, канал 2", {-1000, 1000, 3});
+    fields.add_line(edMax1, "Диапазон канала 1", {0, 1e6, 3});
+    fields.add_line(edMax10, "Диапазон канала 2", {0, 1e6, 3});
+    fields.add_line(edPorog, "Порог переключения канала", {-1000, 1000, 3});
+    fields.add_combo(cbZeroSeconds, "Расчёт нуля в первые, сек.", {1, 15});
+    // An emptied field keeps the stored value, as it always has.
+    fields.allow_empty();
+    return fields;
+}
+
 // --- applying -----------------------------------------------------------------------------
 
 void TOptForm::done(int result) {
@@ -384,6 +429,10 @@ void TOptForm::accept() {
             }
             return;
         }
+    }
+    if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
+        timing_message(refusal);
+        return;
     }
     if (gas_windows_refused()) {
         return;

@@ -287,7 +287,20 @@ QString TOptMasterForm::step_text() const {
 }
 
 void TOptMasterForm::btnNextClick() {
+    // The gas list is made from the count: a count it cannot be made from stops here.
+    if (page() == 0) {
+        if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
+            error(refusal);
+            return;
+        }
+    }
     set_page(page() + 1);
+}
+
+library::ui::NumberFields TOptMasterForm::number_fields() const {
+    library::ui::NumberFields fields;
+    fields.add_line(edCount, "Количество регистрируемых компонентов", {1, kMaxGases});
+    return fields;
 }
 
 void TOptMasterForm::btnPrevClick() {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "library/ui/number_fields.h"
 #include "settings/ui/dialog_services.h"
 
 class QCheckBox;
@@ -45,6 +46,7 @@ public:
     QString step_text() const;
 
     QLineEdit* count_edit() const { return edCount; }
+    library::ui::NumberFields number_fields() const;
     QTableWidget* gas_grid() const { return sgGazes; }
     QCheckBox* use_box() const { return cbUse; }
     QCheckBox* show_box() const { return cbShow; }

@@ -85,19 +85,24 @@ void TPorogForm::set_internal_enabled(bool enabled) {
 }
 
 void TPorogForm::accept() {
-    const auto value = library::ui::number_of(Edit1->text());
-    if (!value && !Edit1->text().trimmed().isEmpty()) {
-        // A typing slip must not become a threshold of 0, which would start cycle after cycle.
+    // A typing slip must not become a threshold of 0, which would start cycle after cycle;
+    // an emptied field still means 0, as it always has.
+    if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
         if (services_.op != nullptr) {
-            services_.op->show_message("Порог срабатывания должен быть числом, например 0,05.",
-                                       "Ошибка ввода параметра", library::MessageIcon::error);
+            services_.op->show_message(refusal.toStdString(), "Ошибка ввода параметра",
+                                       library::MessageIcon::error);
         }
-        Edit1->setFocus();
         return;
     }
     settings_.porog_from_station = rbStation->isChecked();
-    settings_.porog_value = value.value_or(0.0);
+    settings_.porog_value = library::ui::number_of(Edit1->text()).value_or(0.0);
     QDialog::accept();
+}
+
+library::ui::NumberFields TPorogForm::number_fields() const {
+    library::ui::NumberFields fields;
+    fields.add_line(Edit1, "Порог срабатывания", {0, 100, 6}).may_be_empty = true;
+    return fields;
 }
 
 void TPorogForm::comp_click() {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "library/ui/number_fields.h"
 #include "settings/ui/dialog_services.h"
 
 class QLineEdit;
@@ -28,6 +29,7 @@ public:
     void comp_click();
 
     QLineEdit* value_edit() const { return Edit1; }
+    library::ui::NumberFields number_fields() const;
     QRadioButton* internal_button() const { return rbInternal; }
     QRadioButton* station_button() const { return rbStation; }
 

@@ -96,7 +96,8 @@ bool ResultsTableModel::setData(const QModelIndex& index, const QVariant& value,
         case EditResult::unchanged:
             return true;
         case EditResult::not_a_number:
-            Q_EMIT edit_refused(text);
+        case EditResult::out_of_range:
+            Q_EMIT edit_refused(index.column(), text);
             return false;
         case EditResult::not_editable:
             return false;

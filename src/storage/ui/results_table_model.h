@@ -32,7 +32,7 @@ Q_SIGNALS:
     void rebuilt();
     // A reset for a new column list: the selection is to be kept.
     void columns_changed();
-    void edit_refused(const QString& text);
+    void edit_refused(int column, const QString& text);
 
 private:
     void on_table_changed(TableChange change, int row);

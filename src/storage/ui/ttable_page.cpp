@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "library/number_range.h"
 #include "library/operator.h"
 #include "library/utf8_path.h"
 #include "settings/ini_file.h"
@@ -122,11 +123,13 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
         fit_columns();
         restore_selection();
     });
-    connect(model_, &ResultsTableModel::edit_refused, this, [this](const QString& typed) {
-        operator_.show_message(
-            "\"" + typed.trimmed().toStdString() + "\" — не число. Значение в таблице не изменено.",
-            "  Внимание!", library::MessageIcon::warning);
-    });
+    connect(
+        model_, &ResultsTableModel::edit_refused, this, [this](int column, const QString& typed) {
+            operator_.show_message(
+                library::refusal_text(text_.header_text(column), typed.toStdString(),
+                                      text_.cell_range(column).value_or(library::NumberRange{})),
+                "  Внимание!", library::MessageIcon::warning);
+        });
     apply_font(font().family(), font().pointSize());
     select_last_row();
 }
