@@ -82,4 +82,22 @@ std::string format_date_time(const LocalTime& t) {
     return buf;
 }
 
+std::string build_stamp_text(const std::string& date, const std::string& time) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    LocalTime t;
+    char month[4] = {};
+    if (std::sscanf(date.c_str(), "%3s %d %d", month, &t.day, &t.year) != 3 ||
+        std::sscanf(time.c_str(), "%d:%d:%d", &t.hour, &t.minute, &t.second) != 3) {
+        return date + " " + time;
+    }
+    for (int m = 0; m < 12; ++m) {
+        if (std::string(month) == kMonths[m]) {
+            t.month = m + 1;
+            return format_date_time(t);
+        }
+    }
+    return date + " " + time;
+}
+
 }  // namespace vetra::library

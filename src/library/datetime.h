@@ -30,6 +30,10 @@ LocalTime truncate_to_seconds(const LocalTime& t);
 // "dd.MM.yyyy hh:mm:ss"
 std::string format_date_time(const LocalTime& t);
 
+// The compiler's __DATE__ ("Dec  9 2026") and __TIME__ ("10:46:40") as the program writes
+// dates: "09.12.2026 10:46:40"; the texts as they are when they do not parse.
+std::string build_stamp_text(const std::string& date, const std::string& time);
+
 constexpr double kSecondInDays = 1.0 / 86400.0;
 
 }  // namespace vetra::library

@@ -40,3 +40,10 @@ TEST(DayNumber, rounding_to_seconds_drops_the_milliseconds) {
 
 }  // namespace
 }  // namespace vetra::library
+
+TEST(BuildStamp, is_written_as_the_program_writes_dates) {
+    EXPECT_EQ(vetra::library::build_stamp_text("Dec  9 2026", "10:46:40"), "09.12.2026 10:46:40");
+    EXPECT_EQ(vetra::library::build_stamp_text("Jan 31 2027", "00:00:05"), "31.01.2027 00:00:05");
+    // A compiler that writes something else still says when.
+    EXPECT_EQ(vetra::library::build_stamp_text("??? 9 2026", "10:46:40"), "??? 9 2026 10:46:40");
+}

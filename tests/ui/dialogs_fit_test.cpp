@@ -20,6 +20,7 @@
 #include "analysis/ui/tetalon_form.h"
 #include "analysis/ui/tgaz_time_form.h"
 #include "app/ui/tvetra_main_form.h"
+#include "app/ui/workstation_status_bar.h"
 #include "dialog_rig.h"
 #include "reports/ui/help_window.h"
 #include "reports/ui/tpreview_form.h"
@@ -39,6 +40,7 @@
 #include "storage/ui/tlog_add_text_form.h"
 #include "support/memory_table.h"
 #include "widgets/ui/colour_select_form.h"
+#include "widgets/ui/status_lamp.h"
 
 using namespace vetra;
 
@@ -229,6 +231,50 @@ private Q_SLOTS:
         QVERIFY2(room.contains(window->frameGeometry()), qPrintable(sizes));
         QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
                  qPrintable(sizes));
+    }
+
+    // The status line at the laptop's width keeps every state whole: a second line rather
+    // than a cut, with room left for the hint.
+    void the_status_line_keeps_every_state_whole() {
+        test::DialogRig rig;
+        rig.settings.totalizer_use = true;
+        app::ui::MainFormOptions o;
+        o.program_dir = rig.dir.dir();
+        o.demo = true;
+        o.start_timer = false;
+        o.setup_wizard = false;
+        app::ui::TVetraMainForm window(rig.system, rig.settings, rig.op, o);
+        window.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        rig.system.set_time_mode_period(120);
+        window.MenuSelectWorkMode(control::kByTime);
+        app::WorkstationStatus& status = window.workstation().status();
+        status.file_failed("Отчёт за смену 09.12.2026.xlsx", "нет места на диске");
+        status.set_wits_state(app::WitsDirection::output, app::Health::waiting,
+                              "порт 5005, нет приёмника");
+        status.set_wits_state(app::WitsDirection::input, app::Health::fault,
+                              "10.0.0.5:5006, нет данных 30 с");
+        window.MainTimerTimer();
+        auto* bar = window.status_bar();
+        bar->showMessage(" Запуск хроматографа в ручном режиме ");
+        QCoreApplication::processEvents();
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            QVERIFY(window.grab().save(shots + "/dpi144-status-line.png"));
+        }
+        int shown = 0;
+        for (auto* lamp : bar->findChildren<widgets::ui::StatusLamp*>()) {
+            if (!lamp->isVisible()) {
+                continue;
+            }
+            ++shown;
+            const QRect in_bar(lamp->mapTo(bar, QPoint(0, 0)), lamp->size());
+            QVERIFY2(lamp->width() >= lamp->sizeHint().width(), qPrintable(lamp->text()));
+            QVERIFY2(bar->rect().contains(in_bar), qPrintable(lamp->text()));
+        }
+        QVERIFY(shown >= 6);
+        // The hint keeps its room at the left.
+        const QRect fields(bar->findChild<QWidget*>("statusMode")->parentWidget()->geometry());
+        QVERIFY2(fields.left() >= 200, qPrintable(QString::number(fields.left())));
     }
 };
 

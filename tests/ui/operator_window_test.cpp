@@ -1,10 +1,13 @@
 // What the operator sees of failures, of a second start, of Qt's own texts and of the
 // small windows, on the offscreen platform.
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -236,6 +239,8 @@ private Q_SLOTS:
         QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QString("Нет"));
         QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QString("Отмена"));
 
+        // The type column of the file dialog, which Qt's translation leaves in English.
+        QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(QDir::tempPath())), QString("Папка"));
         QFileDialog files(nullptr, "  Сохранение рисунка");
         files.setOption(QFileDialog::DontUseNativeDialog);
         files.setAcceptMode(QFileDialog::AcceptSave);

@@ -14,6 +14,7 @@
 #include "control/ui/qt_call_pump.h"
 #include "control/vetra_system.h"
 #include "library/clock.h"
+#include "library/datetime.h"
 #include "library/number_text.h"
 #include "library/ui/qt_operator.h"
 #include "settings/global_settings.h"
@@ -74,7 +75,7 @@ int run(QApplication& app) {
     }
 
     vetra::settings::GlobalSettings settings;
-    settings.build_stamp = __DATE__ " " __TIME__;
+    settings.build_stamp = vetra::library::build_stamp_text(__DATE__, __TIME__);
     vetra::library::ui::QtOperator op;
     vetra::library::SystemClock clock;
     vetra::control::VetraSystem system(settings, op, clock);

@@ -1,7 +1,11 @@
 #include "app/ui/workstation_status_bar.h"
 
+#include <QBoxLayout>
 #include <QFontMetrics>
 #include <QLayout>
+#include <QResizeEvent>
+#include <algorithm>
+#include <vector>
 
 #include "widgets/ui/status_lamp.h"
 
@@ -27,17 +31,26 @@ QColor lamp_colour(Health health) {
 WorkstationStatusBar::WorkstationStatusBar(const WorkstationStatus& status, QWidget* parent)
     : QStatusBar(parent), status_(status) {
     setObjectName("StatusBar1");
-    const QFontMetrics fm(font());
-    setFixedHeight(fm.height() + 6);
+    setFixedHeight(line_height());
     setSizeGripEnabled(true);
+    // Permanent: a hint shown at the left never covers the state.
+    panel_ = new QWidget(this);
+    auto* lines = new QVBoxLayout(panel_);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(0);
+    for (auto*& line : lines_) {
+        line = new QHBoxLayout();
+        line->setSpacing(kSpacing);
+        line->addStretch(1);
+        lines->addLayout(line);
+    }
+    addPermanentWidget(panel_);
     const char* names[kFieldCount] = {"statusChromatograph", "statusMode",    "statusAnalysis",
                                       "statusTotalizer",     "statusStation", "statusWits",
                                       "statusFiles"};
     for (int i = 0; i < kFieldCount; ++i) {
-        lamps_[i] = new widgets::ui::StatusLamp(this);
+        lamps_[i] = new widgets::ui::StatusLamp(panel_);
         lamps_[i]->setObjectName(names[i]);
-        // Permanent: a hint shown at the left never covers the state.
-        addPermanentWidget(lamps_[i]);
     }
     refresh();
 }
@@ -61,9 +74,49 @@ void WorkstationStatusBar::refresh() {
         }
         resized = resized || (lamp->isVisible() ? lamp->sizeHint() : QSize()) != before;
     }
+    if (resized) {
+        reflow();
+    }
+}
+
+int WorkstationStatusBar::line_height() const {
+    return QFontMetrics(font()).height() + 6;
+}
+
+// As many lines as the fields need to stay whole beside room for a hint, filled in order:
+// no state is ever cut.
+void WorkstationStatusBar::reflow() {
+    const int room = std::max(width() - kHintRoom, 1);
+    int line = 0;
+    int used = 0;
+    for (auto* lamp : lamps_) {
+        for (auto* l : lines_) {
+            l->removeWidget(lamp);
+        }
+        if (lamp->isHidden()) {
+            continue;
+        }
+        const int w = lamp->sizeHint().width() + kSpacing;
+        if (used > 0 && used + w > room && line + 1 < kFieldCount) {
+            ++line;
+            used = 0;
+        }
+        used += w;
+        // Before the line's closing stretch, so the fields keep to the left.
+        lines_[line]->insertWidget(lines_[line]->count() - 1, lamp);
+    }
+    setFixedHeight(line_height() * (line + 1));
     // At once, not at the next pass of the event loop: a picture taken now shows it whole.
-    if (resized && layout()) {
+    panel_->layout()->activate();
+    if (layout()) {
         layout()->activate();
+    }
+}
+
+void WorkstationStatusBar::resizeEvent(QResizeEvent* event) {
+    QStatusBar::resizeEvent(event);
+    if (event->oldSize().width() != event->size().width()) {
+        reflow();
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include "app/workstation_status.h"
 
+class QHBoxLayout;
+
 namespace vetra::widgets::ui {
 class StatusLamp;
 }
@@ -32,9 +34,19 @@ public:
 protected:
     // The settings are read after the bar is made: the state is read again when it shows.
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // What the hint at the left keeps at the least before the fields take a second line.
+    static constexpr int kHintRoom = 260;
+    static constexpr int kSpacing = 6;
+
+    int line_height() const;
+    void reflow();
+
     const WorkstationStatus& status_;
+    QWidget* panel_ = nullptr;
+    std::array<QHBoxLayout*, kFieldCount> lines_{};
     std::array<widgets::ui::StatusLamp*, kFieldCount> lamps_{};
     std::array<Health, kFieldCount> health_{};
 };
