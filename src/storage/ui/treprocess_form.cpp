@@ -159,7 +159,7 @@ TReprocessForm::TReprocessForm(ResultsTable& table, ReprocessContext context, li
     buttons->addWidget(btnStop);
     buttons->addWidget(btnClose);
     layout->addLayout(buttons);
-    resize(760, 520);
+    resize(720, 440);
 
     timer_ = new QTimer(this);
     timer_->setInterval(0);
@@ -182,6 +182,8 @@ TReprocessForm::TReprocessForm(ResultsTable& table, ReprocessContext context, li
     connect(cbCalibration, &QComboBox::currentIndexChanged, this, &TReprocessForm::invalidate);
     connect(cbWindows, &QComboBox::currentIndexChanged, this, &TReprocessForm::invalidate);
     connect(edCalibrationFile, &QLineEdit::textChanged, this, &TReprocessForm::invalidate);
+    connect(edCalibrationFile, &QLineEdit::textEdited, this,
+            [this] { cbCalibration->setCurrentIndex(1); });
 
     // The last day of the table, by default.
     const int rows = table_.row_count();
