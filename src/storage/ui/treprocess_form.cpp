@@ -221,7 +221,12 @@ void TReprocessForm::invalidate() {
     if (working_) {
         return;
     }
+    if (timer_->isActive() || ready_) {
+        lblSummary->setText("Просмотр устарел: нажмите «Просмотр»");
+    }
     timer_->stop();
+    btnStop->setEnabled(false);
+    pbProgress->setVisible(false);
     ready_ = false;
     btnApply->setEnabled(false);
 }
@@ -425,6 +430,7 @@ void TReprocessForm::undo() {
     if (!reason_given() || context_.clock == nullptr) {
         return;
     }
+    invalidate();  // a preview running would read rows being written
     ReprocessTrail trail(table_.path().parent_path() / kTrailFileName);
     if (recover_reprocessing(table_, trail, *context_.clock) > 0 && context_.journal) {
         context_.journal("Завершён прерванный пересчёт");
