@@ -38,6 +38,7 @@
 #include "storage/ui/tdel_table_form.h"
 #include "storage/ui/tdel_table_rows_form.h"
 #include "storage/ui/tlog_add_text_form.h"
+#include "storage/ui/treprocess_form.h"
 #include "support/memory_table.h"
 #include "widgets/ui/colour_select_form.h"
 #include "widgets/ui/status_lamp.h"
@@ -141,6 +142,13 @@ private Q_SLOTS:
         QTest::newRow("row deletion")
             << Factory([](test::DialogRig&) { return make<storage::ui::TDelTableRowsForm>(); })
             << 0;
+        QTest::newRow("re-processing") << Factory([](test::DialogRig& r) {
+            return make<storage::ui::TReprocessForm>(
+                r.system.results_text().table(),
+                storage::ui::ReprocessContext{
+                    r.dir.dir(), &r.system.calibration(), &r.system.gases(), &r.clock, {}},
+                r.op);
+        }) << 0;
         QTest::newRow("colour") << Factory([](test::DialogRig&) {
             return make<widgets::ui::ColourSelectForm>(0x00FF00);
         }) << 0;

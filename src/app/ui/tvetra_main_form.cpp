@@ -126,6 +126,9 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                          "Журнал");
     table_page_ = new storage::ui::TTablePage(system_.results_text(), operator_, this);
     PageControl1->addTab(table_page_, "Таблица");
+    table_page_->set_reprocess_context(
+        {workstation_.program_dir(), &system_.calibration(), &system_.gases(), &system_.clock(),
+         [this](const std::string& line) { workstation_.event_log().add(line); }});
     PageControl1->addTab(new storage::ui::HistoryPage(
                              system_.history(), operator_,
                              [this] { return display::ui::PlotStyle::from(settings_); },

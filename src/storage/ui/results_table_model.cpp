@@ -32,11 +32,43 @@ int ResultsTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : columns_;
 }
 
+void ResultsTableModel::set_reprocessed(Originals originals, bool show_originals) {
+    beginResetModel();
+    originals_ = std::move(originals);
+    show_originals_ = show_originals;
+    endResetModel();
+}
+
 QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_ || index.column() >= columns_) {
         return {};
     }
     const int column = index.column();
+    // A re-processed cell: marked, and its first value shown on request.
+    if (!originals_.empty() &&
+        (role == Qt::DisplayRole || role == Qt::BackgroundRole || role == Qt::ToolTipRole)) {
+        const ValueColumn* v = text_.value_column(column);
+        const auto row = v != nullptr ? text_.table().row(index.row()) : std::nullopt;
+        const auto found = row ? originals_.find(row->stamp) : originals_.end();
+        const auto cell = found != originals_.end() ? found->second.find(v->field)
+                                                    : std::map<int, float>::const_iterator{};
+        if (found != originals_.end() && cell != found->second.end()) {
+            TableRow original = *row;
+            original.values[static_cast<std::size_t>(v->field)] = cell->second;
+            if (role == Qt::BackgroundRole) {
+                return QColor(255, 226, 150);
+            }
+            if (role == Qt::ToolTipRole) {
+                return show_originals_ ? "Исходное значение; после пересчёта " +
+                                             q(text_.data_text(*row, column))
+                                       : "Пересчитано; исходное значение " +
+                                             q(text_.data_text(original, column));
+            }
+            if (show_originals_) {
+                return q(text_.data_text(original, column));
+            }
+        }
+    }
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole: {

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <boost/signals2/connection.hpp>
+#include <cstdint>
+#include <map>
 
 #include "storage/results_table_text.h"
 
@@ -26,6 +28,11 @@ public:
     void set_editing(bool on) { editing_ = on; }
     // After the column order or the font changed.
     void rebuild();
+    // Cells re-processed and their values before (by row stamp, then value field): they are
+    // marked, and with `show_originals` show the value they had.
+    using Originals = std::map<std::uint32_t, std::map<int, float>>;
+    void set_reprocessed(Originals originals, bool show_originals);
+    bool showing_originals() const { return show_originals_; }
 
 Q_SIGNALS:
     // A reset that should select the last row (opened, cleared, rows deleted).
@@ -43,6 +50,8 @@ private:
     int rows_ = 0;
     int columns_ = 2;
     mutable bool check_queued_ = false;
+    Originals originals_;
+    bool show_originals_ = false;
     boost::signals2::scoped_connection connection_;
 };
 

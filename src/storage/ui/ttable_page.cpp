@@ -13,6 +13,7 @@
 #include "library/operator.h"
 #include "library/utf8_path.h"
 #include "settings/ini_file.h"
+#include "storage/reprocess_trail.h"
 #include "storage/ui/grid_view.h"
 #include "storage/ui/results_table_model.h"
 #include "storage/ui/tdel_table_form.h"
@@ -79,6 +80,12 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     PopupMenu1->addSeparator();
     N8 = PopupMenu1->addAction("Очистить всю таблицу...");
     N9 = PopupMenu1->addAction("Удалить выделенные строки...");
+    PopupMenu1->addSeparator();
+    NReprocess = PopupMenu1->addAction("Пересчёт...");
+    NReprocess->setEnabled(false);
+    NOriginals = PopupMenu1->addAction("Исходные значения");
+    NOriginals->setCheckable(true);
+    NOriginals->setToolTip("Показать в пересчитанных ячейках значения до пересчёта");
 
     auto* grid = new GridView(kFrozenColumns, this);
     grTextValues = grid;
@@ -113,6 +120,8 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     connect(N11, &QAction::triggered, this, &TTablePage::N11Click);
     connect(N8, &QAction::triggered, this, &TTablePage::N8Click);
     connect(N9, &QAction::triggered, this, &TTablePage::N9Click);
+    connect(NReprocess, &QAction::triggered, this, &TTablePage::reprocess);
+    connect(NOriginals, &QAction::toggled, this, &TTablePage::reload_reprocessed);
     connect(model_, &ResultsTableModel::rebuilt, this, [this] {
         fit_columns();
         select_last_row();
@@ -304,6 +313,45 @@ void TTablePage::set_busy(bool on) {
     ProgressBar1->setVisible(on);
     btnRedactTable->setEnabled(!on);
     grTextValues->setEnabled(!on);
+}
+
+void TTablePage::set_reprocess_context(ReprocessContext context) {
+    reprocess_context_ = std::move(context);
+    NReprocess->setEnabled(true);
+    reload_reprocessed();
+}
+
+void TTablePage::reprocess() {
+    if (!reprocess_context_ || busy()) {
+        return;
+    }
+    ResultsTable& table = text_.table();
+    TReprocessForm form(table, *reprocess_context_, operator_, this);
+    if (const auto [first, last] = selected_rows(); first >= 0) {
+        const auto a = table.row(first);
+        const auto b = table.row(last);
+        if (a && b) {
+            form.set_range(std::min(a->stamp, b->stamp), std::max(a->stamp, b->stamp));
+        }
+    }
+    connect(&form, &TReprocessForm::table_rewritten, this, &TTablePage::reload_reprocessed);
+    form.exec();
+}
+
+void TTablePage::reload_reprocessed() {
+    ResultsTableModel::Originals originals;
+    ReprocessTrail trail(text_.table().path().parent_path() / kTrailFileName);
+    if (trail.load()) {
+        for (const TrailEntry& e : trail.entries()) {
+            if (e.undo || !e.done() || trail.undone(e.id)) {
+                continue;
+            }
+            for (const TrailCell& c : e.cells) {
+                originals[c.stamp].emplace(c.column, c.old_value);  // the earliest stays
+            }
+        }
+    }
+    model_->set_reprocessed(std::move(originals), NOriginals->isChecked());
 }
 
 }  // namespace vetra::storage::ui

@@ -2,10 +2,12 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "storage/results_table_text.h"
+#include "storage/ui/treprocess_form.h"
 
 class QAction;
 class QLabel;
@@ -53,6 +55,12 @@ public:
     void N8Click();
     void N9Click();
     void delete_selected(bool zeros_only);
+    // What "Пересчёт..." needs; the menu offers it once this is given.
+    void set_reprocess_context(ReprocessContext context);
+    // "Пересчёт...": for the selected rows' times, else the table's last day.
+    void reprocess();
+    // Reads the trail again: the cells re-processed and not undone are marked.
+    void reload_reprocessed();
 
     QPushButton* SpeedButton1 = nullptr;  // "Реверс"
     QPushButton* SpeedButton3 = nullptr;  // "Распечатать..."
@@ -68,6 +76,8 @@ public:
     QAction* N11 = nullptr;
     QAction* N8 = nullptr;
     QAction* N9 = nullptr;
+    QAction* NReprocess = nullptr;  // "Пересчёт..."
+    QAction* NOriginals = nullptr;  // "Исходные значения" of re-processed cells
 
 private:
     void set_editing(bool on);
@@ -83,6 +93,7 @@ private:
     std::pair<int, int> kept_selection_{-1, -1};
     std::unique_ptr<RowRemoval> removal_;
     std::jthread worker_;
+    std::optional<ReprocessContext> reprocess_context_;
 };
 
 }  // namespace vetra::storage::ui
