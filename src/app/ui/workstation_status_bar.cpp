@@ -1,7 +1,9 @@
 #include "app/ui/workstation_status_bar.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLayout>
+#include <QMouseEvent>
 
 #include "widgets/ui/status_lamp.h"
 
@@ -39,6 +41,12 @@ WorkstationStatusBar::WorkstationStatusBar(const WorkstationStatus& status, QWid
         // Permanent: a hint shown at the left never covers the state.
         addPermanentWidget(lamps_[i]);
     }
+    show_lamp_ = new widgets::ui::StatusLamp(this);
+    show_lamp_->setObjectName("statusShow");
+    show_lamp_->setCursor(Qt::PointingHandCursor);
+    show_lamp_->installEventFilter(this);
+    show_lamp_->hide();
+    addPermanentWidget(show_lamp_);
     refresh();
 }
 
@@ -78,6 +86,38 @@ QString WorkstationStatusBar::text(Field field) const {
 
 Health WorkstationStatusBar::health(Field field) const {
     return health_[field];
+}
+
+void WorkstationStatusBar::set_show_mark(int unacknowledged, const QString& last_show) {
+    const bool on = unacknowledged > 0;
+    if (on == show_lamp_->isVisible() && (!on || show_lamp_->toolTip().startsWith(last_show))) {
+        return;
+    }
+    show_lamp_->set_state(lamp_colour(Health::fault), on ? "Газ!" : QString(), on);
+    show_lamp_->setToolTip(
+        on ? last_show +
+                 (unacknowledged > 1 ? QString("\nи ещё газопоказаний: %1").arg(unacknowledged - 1)
+                                     : QString()) +
+                 "\nЩелчок — звук выключить"
+           : QString());
+    show_lamp_->setVisible(on);
+    if (layout()) {
+        layout()->activate();
+    }
+}
+
+QString WorkstationStatusBar::show_mark_text() const {
+    return show_lamp_->isVisible() ? show_lamp_->text() : QString();
+}
+
+bool WorkstationStatusBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == show_lamp_ && event->type() == QEvent::MouseButtonPress) {
+        if (show_acknowledged) {
+            show_acknowledged();
+        }
+        return true;
+    }
+    return QStatusBar::eventFilter(watched, event);
 }
 
 }  // namespace vetra::app::ui

@@ -3,6 +3,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 #include "app/workstation_status.h"
 
@@ -29,14 +30,22 @@ public:
     QString text(Field field) const;
     Health health(Field field) const;
 
+    // Gas shows the operator has not acknowledged: "Газ!" in red with the last show's line in
+    // its tooltip; hidden at 0. A click on it calls `show_acknowledged`.
+    void set_show_mark(int unacknowledged, const QString& last_show);
+    QString show_mark_text() const;
+    std::function<void()> show_acknowledged;
+
 protected:
     // The settings are read after the bar is made: the state is read again when it shows.
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     const WorkstationStatus& status_;
     std::array<widgets::ui::StatusLamp*, kFieldCount> lamps_{};
     std::array<Health, kFieldCount> health_{};
+    widgets::ui::StatusLamp* show_lamp_ = nullptr;
 };
 
 }  // namespace vetra::app::ui

@@ -84,6 +84,71 @@ double label_step(double pixels_per_metre, double min_pixels) {
     return 10000;
 }
 
+// The shows crossing the view, shaded across every track, each labelled once with its class
+// and interval; the background each show was judged against is held from one show to the next
+// and drawn dashed over the total-gas track (linear like its curve).
+void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis& axis, int rows,
+                const GasLogView& view) {
+    if (view.shows == nullptr || view.shows->empty()) {
+        return;
+    }
+    const double bottom = axis.depth_at(rows);
+    const QFontMetrics fm = p.fontMetrics();
+    const QRect across(l.depth.right() + 1, l.depth.top(), rect.right() - l.depth.right(), rows);
+    for (const analysis::GasShow& s : *view.shows) {
+        if (s.bottom < axis.top || s.top > bottom) {
+            continue;
+        }
+        const double y0 = l.depth.top() + axis.y_of(s.top);
+        // At least a pixel row, so a one-reading show stays visible.
+        const double y1 = std::max(y0 + 1.0, l.depth.top() + axis.y_of(s.bottom));
+        p.fillRect(QRectF(across.left(), y0, across.width(), y1 - y0), show_colour(s.show_class));
+    }
+    // Labels after every shade, so none is painted over.
+    p.setPen(Qt::black);
+    for (const analysis::GasShow& s : *view.shows) {
+        if (s.bottom < axis.top || s.top > bottom) {
+            continue;
+        }
+        const QString text = QString::fromUtf8(analysis::show_class_text(s.show_class)) + " " +
+                             number_text(s.top, 1) + "-" + number_text(s.bottom, 1);
+        const double y = l.depth.top() + axis.y_of(s.top);
+        const int left = (l.tracks[1].isEmpty() ? across : l.tracks[1]).left() + 3;
+        p.drawText(QRectF(left, y, across.right() - left, fm.height()), Qt::AlignLeft, text);
+    }
+    const QRect& total = l.tracks[0];
+    if (total.isEmpty() || view.total_full_scale <= 0) {
+        return;
+    }
+    std::vector<const analysis::GasShow*> by_depth;
+    by_depth.reserve(view.shows->size());
+    for (const analysis::GasShow& s : *view.shows) {
+        by_depth.push_back(&s);
+    }
+    std::sort(by_depth.begin(), by_depth.end(),
+              [](const auto* a, const auto* b) { return a->top < b->top; });
+    QPolygonF line;
+    const auto x_of = [&](double value) {
+        const double f = std::clamp(value / view.total_full_scale, 0.0, 1.0);
+        return total.left() + f * std::max(1, total.width() - 1);
+    };
+    for (std::size_t i = 0; i < by_depth.size(); ++i) {
+        const analysis::GasShow& s = *by_depth[i];
+        const double next = i + 1 < by_depth.size() ? by_depth[i + 1]->top : bottom;
+        if (next < axis.top || s.top > bottom) {
+            continue;
+        }
+        const double x = x_of(s.background);
+        const double y0 = l.depth.top() + std::max(-1.0, axis.y_of(s.top));
+        const double y1 = l.depth.top() + std::min(rows + 1.0, axis.y_of(std::max(next, s.top)));
+        line << QPointF(x, y0) << QPointF(x, y1);
+    }
+    if (line.size() > 1) {
+        p.setPen(QPen(QColor(120, 60, 0), pen_width(view, 0.3), Qt::DashLine));
+        p.drawPolyline(line);
+    }
+}
+
 void draw_runs(QPainter& p, const QRect& track, const std::vector<LogRun>& runs, QPen pen) {
     p.setPen(pen);
     const double left = track.left();
@@ -141,6 +206,11 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
         p.drawText(line(h, 0), Qt::AlignCenter, "Сумм. газ, %");
         p.drawText(line(h, 1), Qt::AlignLeft, "0");
         p.drawText(line(h, 1), Qt::AlignRight, number_text(view.total_full_scale, 0));
+        if (view.shows != nullptr && !view.shows->empty()) {
+            p.setPen(QColor(120, 60, 0));
+            p.drawText(line(h, 2), Qt::AlignLeft, "- - фон");
+            p.setPen(Qt::black);
+        }
     }
     if (!l.tracks[1].isEmpty()) {
         const QRect h = l.head_of[2];
@@ -189,6 +259,18 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
 
 QColor gas_colour(std::int32_t bgr) {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+QColor show_colour(analysis::ShowClass c) {
+    switch (c) {
+        case analysis::ShowClass::connection:
+            return {60, 120, 255, 70};
+        case analysis::ShowClass::trip:
+            return {160, 60, 220, 70};
+        case analysis::ShowClass::drilled:
+            break;
+    }
+    return {255, 150, 0, 95};
 }
 
 QString number_text(double value, int decimals) {
@@ -295,6 +377,8 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
                       QPen(colour, w));
         }
     }
+
+    draw_shows(p, l, rect, axis, rows, view);
 
     if (view.cursor) {
         const double y = l.depth.top() + axis.y_of(*view.cursor);

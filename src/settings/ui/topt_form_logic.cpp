@@ -19,6 +19,8 @@
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
+#include "settings/lag_settings.h"
+#include "settings/ui/lag_page.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/topt_master_form.h"
 #include "settings/ui/totalizer_control.h"
@@ -385,6 +387,20 @@ void TOptForm::accept() {
             return;
         }
     }
+    if (lag_page_ != nullptr) {
+        if (const QString problem = lag_page_->problem(); !problem.isEmpty()) {
+            for (int i = 0; i < PageControl1->count(); ++i) {
+                if (PageControl1->widget(i)->isAncestorOf(lag_page_)) {
+                    PageControl1->setCurrentIndex(i);
+                }
+            }
+            if (services_.op != nullptr) {
+                services_.op->show_message(problem.toStdString(), "Ошибка ввода параметра",
+                                           library::MessageIcon::warning);
+            }
+            return;
+        }
+    }
     if (gas_windows_refused()) {
         return;
     }
@@ -412,6 +428,9 @@ void TOptForm::accept() {
     apply_totalizer();
     if (wits_page_ && services_.rig) {
         wits_page_->apply(*services_.rig);
+    }
+    if (lag_page_ && services_.lag) {
+        lag_page_->apply(*services_.lag);
     }
     const QString port = cbPort->currentText().trimmed();
     if (!port.isEmpty()) {
