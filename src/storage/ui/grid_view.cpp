@@ -114,9 +114,9 @@ void FrozenHeader::mouseDoubleClickEvent(QMouseEvent* event) {
 SteadyScrollBar::Look SteadyScrollBar::look() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    return {
-        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
-        value() == minimum(), value() == maximum()};
+    return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                    this),
+            value() == minimum(), value() == maximum()};
 }
 
 void SteadyScrollBar::sliderChange(SliderChange change) {
