@@ -18,6 +18,9 @@
 namespace vetra::reports {
 namespace {
 
+// From a show's last injection to its last row's calculation: longer than any cycle.
+constexpr library::DayNumber kShowRowSlack = 30.0 / (24 * 60);
+
 int show_flag(analysis::ShowClass c) {
     switch (c) {
         case analysis::ShowClass::connection:
@@ -86,9 +89,11 @@ LasResult write_table_las(const storage::ResultsTableText& text, const LasWellIn
     }
     std::vector<float> backgrounds;
     if (shows != nullptr) {
-        const auto total = std::find(codes.begin(), codes.end(), "GS");
-        if (total != codes.end()) {
-            backgrounds = row_backgrounds(table, static_cast<std::size_t>(total - codes.begin()),
+        // The stored column written as GS, the total gas ("сумм_газ").
+        const auto total = std::find_if(columns.begin(), columns.begin() + stored.size(),
+                                        [](const LasColumn& c) { return c.mnemonic == "GS"; });
+        if (total != columns.begin() + stored.size()) {
+            backgrounds = row_backgrounds(table, static_cast<std::size_t>(total - columns.begin()),
                                           shows->parameters);
             columns.push_back({"BKG", "%", "Фон суммарного газа"});
         }
@@ -125,12 +130,14 @@ LasResult write_table_las(const storage::ResultsTableText& text, const LasWellIn
             const float b = backgrounds[static_cast<std::size_t>(index)];
             record.values.push_back(std::isnan(b) ? std::nullopt : std::optional<double>(b));
         }
-        // A row is in a show when its depth is within the show's and it was made after the
-        // show began (reaming back over an old show does not mark it again).
+        // A row is in a show when its depth is within the show's and it was made while the
+        // show's gas came (its stamp is the calculation, minutes after the injection), so
+        // reaming back over an old show later does not mark it again.
         int flag = 0;
         const library::DayNumber day = stamp_day(row->stamp);
         for (const analysis::GasShow& s : shows->shows) {
-            if (row->depth >= s.top && row->depth <= s.bottom && day >= s.start - 1e-9) {
+            if (row->depth >= s.top && row->depth <= s.bottom && day >= s.start - 1e-9 &&
+                day <= s.end + kShowRowSlack) {
                 flag = show_flag(s.show_class);
                 break;
             }

@@ -22,6 +22,15 @@ QString number(double v, int decimals) {
     return QString::fromStdString(library::fixed_to_text(v, decimals, ','));
 }
 
+// A range's end as short as it reads: "0", "0,5", "1,01".
+QString bound(double v) {
+    QString text = number(v, 3);
+    while (text.contains(',') && (text.endsWith('0') || text.endsWith(','))) {
+        text.chop(1);
+    }
+    return text;
+}
+
 QDateTime qt_time(library::DayNumber days) {
     const library::LocalTime t = library::from_day_number(days);
     return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
@@ -153,7 +162,7 @@ QString LagPage::field_problem(int field) const {
     }
     const Field& f = fields_[field];
     return QString("%1: число от %2 до %3")
-        .arg(QString::fromUtf8(f.name), number(f.low, f.decimals), number(f.high, 0));
+        .arg(QString::fromUtf8(f.name), bound(f.low), bound(f.high));
 }
 
 QString LagPage::problem() const {
