@@ -84,60 +84,96 @@ double label_step(double pixels_per_metre, double min_pixels) {
     return 10000;
 }
 
-// The shows crossing the view, shaded across every track, each labelled once with its class
-// and interval; the background each show was judged against is held from one show to the next
-// and drawn dashed over the total-gas track (linear like its curve).
+// The shows crossing the view, shaded across every track, each labelled with its class and
+// interval where a line of text has room; the background each show was judged against is
+// held from one show down to the next and drawn dashed over the total-gas track (linear like
+// its curve). Shades go by pixel row, so a whole well's shows cost the rows, not the shows.
 void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis& axis, int rows,
                 const GasLogView& view) {
     if (view.shows == nullptr || view.shows->empty()) {
         return;
     }
     const double bottom = axis.depth_at(rows);
-    const QFontMetrics fm = p.fontMetrics();
-    const QRect across(l.depth.right() + 1, l.depth.top(), rect.right() - l.depth.right(), rows);
+    std::vector<const analysis::GasShow*> shown;
+    const analysis::GasShow* above = nullptr;  // its background reaches into the view
     for (const analysis::GasShow& s : *view.shows) {
-        if (s.bottom < axis.top || s.top > bottom) {
+        if (s.top > bottom) {
             continue;
         }
-        const double y0 = l.depth.top() + axis.y_of(s.top);
-        // At least a pixel row, so a one-reading show stays visible.
-        const double y1 = std::max(y0 + 1.0, l.depth.top() + axis.y_of(s.bottom));
-        p.fillRect(QRectF(across.left(), y0, across.width(), y1 - y0), show_colour(s.show_class));
+        if (s.bottom >= axis.top) {
+            shown.push_back(&s);
+        } else if (above == nullptr || s.top > above->top) {
+            above = &s;
+        }
     }
+    std::sort(shown.begin(), shown.end(),
+              [](const auto* a, const auto* b) { return a->top < b->top; });
+
+    // A drilled show over a connection's or a trip's where they meet on a row.
+    const auto rank = [](analysis::ShowClass c) {
+        return c == analysis::ShowClass::drilled ? 3 : c == analysis::ShowClass::trip ? 2 : 1;
+    };
+    std::vector<std::int8_t> row_class(static_cast<std::size_t>(rows), -1);
+    for (const analysis::GasShow* s : shown) {
+        const double y0 = axis.y_of(s->top);
+        // At least a pixel row, so a one-reading show stays visible.
+        const double y1 = std::max(y0 + 1.0, axis.y_of(s->bottom));
+        const int first = std::max(0, static_cast<int>(std::floor(y0)));
+        const int last = std::min(rows, static_cast<int>(std::ceil(y1)));
+        const auto c = static_cast<std::int8_t>(s->show_class);
+        for (int y = first; y < last; ++y) {
+            auto& at = row_class[static_cast<std::size_t>(y)];
+            if (at < 0 || rank(s->show_class) > rank(static_cast<analysis::ShowClass>(at))) {
+                at = c;
+            }
+        }
+    }
+    const QRect across(l.depth.right() + 1, l.depth.top(), rect.right() - l.depth.right(), rows);
+    for (int y = 0; y < rows;) {
+        const std::int8_t c = row_class[static_cast<std::size_t>(y)];
+        int end = y + 1;
+        while (end < rows && row_class[static_cast<std::size_t>(end)] == c) {
+            ++end;
+        }
+        if (c >= 0) {
+            p.fillRect(QRect(across.left(), across.top() + y, across.width(), end - y),
+                       show_colour(static_cast<analysis::ShowClass>(c)));
+        }
+        y = end;
+    }
+
     // Labels after every shade, so none is painted over.
+    const QFontMetrics fm = p.fontMetrics();
     p.setPen(Qt::black);
-    for (const analysis::GasShow& s : *view.shows) {
-        if (s.bottom < axis.top || s.top > bottom) {
+    const int left = (l.tracks[1].isEmpty() ? across : l.tracks[1]).left() + 3;
+    double free_from = -1e9;
+    for (const analysis::GasShow* s : shown) {
+        const double y = l.depth.top() + std::max(0.0, axis.y_of(s->top));
+        if (y < free_from) {
             continue;
         }
-        const QString text = QString::fromUtf8(analysis::show_class_text(s.show_class)) + " " +
-                             number_text(s.top, 1) + "-" + number_text(s.bottom, 1);
-        const double y = l.depth.top() + axis.y_of(s.top);
-        const int left = (l.tracks[1].isEmpty() ? across : l.tracks[1]).left() + 3;
+        free_from = y + fm.height();
+        const QString text = QString::fromUtf8(analysis::show_class_text(s->show_class)) + " " +
+                             number_text(s->top, 1) + "-" + number_text(s->bottom, 1);
         p.drawText(QRectF(left, y, across.right() - left, fm.height()), Qt::AlignLeft, text);
     }
+
     const QRect& total = l.tracks[0];
     if (total.isEmpty() || view.total_full_scale <= 0) {
         return;
     }
-    std::vector<const analysis::GasShow*> by_depth;
-    by_depth.reserve(view.shows->size());
-    for (const analysis::GasShow& s : *view.shows) {
-        by_depth.push_back(&s);
+    if (above != nullptr) {
+        shown.insert(shown.begin(), above);
     }
-    std::sort(by_depth.begin(), by_depth.end(),
-              [](const auto* a, const auto* b) { return a->top < b->top; });
-    QPolygonF line;
     const auto x_of = [&](double value) {
         const double f = std::clamp(value / view.total_full_scale, 0.0, 1.0);
         return total.left() + f * std::max(1, total.width() - 1);
     };
-    for (std::size_t i = 0; i < by_depth.size(); ++i) {
-        const analysis::GasShow& s = *by_depth[i];
-        const double next = i + 1 < by_depth.size() ? by_depth[i + 1]->top : bottom;
-        if (next < axis.top || s.top > bottom) {
-            continue;
-        }
+    QPolygonF line;
+    line.reserve(static_cast<int>(2 * shown.size()));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const analysis::GasShow& s = *shown[i];
+        const double next = i + 1 < shown.size() ? shown[i + 1]->top : bottom;
         const double x = x_of(s.background);
         const double y0 = l.depth.top() + std::max(-1.0, axis.y_of(s.top));
         const double y1 = l.depth.top() + std::min(rows + 1.0, axis.y_of(std::max(next, s.top)));

@@ -82,8 +82,9 @@ QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::TextAlignmentRole:
-            return column == 1 ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                               : int(Qt::AlignRight | Qt::AlignVCenter);
+            return column == 1 || (is_extra(column) && column == text_columns_)
+                       ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                       : int(Qt::AlignRight | Qt::AlignVCenter);
         default:
             return {};
     }
