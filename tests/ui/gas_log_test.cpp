@@ -176,6 +176,16 @@ void GasLogTest::shows_are_shaded_by_class_at_their_depths_with_the_background_l
     QVERIFY(found_first > 10);
     QVERIFY(found_second > 4);
 
+    // The page shades them too.
+    display::ui::GasLogPage page(well, nullptr);
+    page.set_shows(&shows);
+    page.resize(900, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    page.scroll_to(995);
+    QCOMPARE(page.view().shows, &shows);
+    keep_picture(page.grab().toImage(), "gas_log_page_shows");
+
     // The print has the same labels.
     test::TempDir dir;
     reports::ui::GasLogPrintOptions options;
