@@ -168,6 +168,52 @@ BENCHMARK(paint_page)
     ->Args({0, 0})
     ->Unit(benchmark::kMillisecond);
 
+// The same paint with the well's shows shaded and their background line. Arg 0: scale as
+// above, arg 1: shows over the well (the drilled shows every 97 m of the table, the rest
+// connection gas spread evenly, as a stand every 28 m would give them).
+void paint_page_with_shows(benchmark::State& state) {
+    const auto& model = opened().model;
+    const double deepest = *model.deepest();
+    std::vector<analysis::GasShow> shows;
+    const auto count = static_cast<std::size_t>(state.range(1));
+    for (double d = kStart + 45; d < deepest && shows.size() < count; d += 97) {
+        analysis::GasShow s;
+        s.top = d;
+        s.bottom = d + 10;
+        s.background = 0.1;
+        shows.push_back(s);
+    }
+    const std::size_t drilled = shows.size();
+    for (std::size_t i = drilled; i < count; ++i) {
+        analysis::GasShow s;
+        s.top = kStart + (deepest - kStart) * static_cast<double>(i - drilled) /
+                             static_cast<double>(count - drilled);
+        s.bottom = s.top + 0.5;
+        s.background = 0.1;
+        s.show_class = analysis::ShowClass::connection;
+        shows.push_back(s);
+    }
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    display::ui::GasLogView view;
+    view.dots_per_cm = 96 / 2.54;
+    const double length = deepest - kStart;
+    view.scale = state.range(0) > 0 ? static_cast<double>(state.range(0))
+                                    : length * 100.0 / (1000 / view.dots_per_cm);
+    view.top = state.range(0) > 0 ? deepest - 1000 / (view.dots_per_cm * 100 / view.scale) : kStart;
+    view.shows = &shows;
+    for (auto _ : state) {
+        QPainter p(&image);
+        display::ui::paint_gas_log(p, image.rect(), model, &well().log, view);
+    }
+    state.counters["shows"] = static_cast<double>(shows.size());
+}
+BENCHMARK(paint_page_with_shows)
+    ->Args({500, 130})
+    ->Args({0, 130})
+    ->Args({500, 10000})
+    ->Args({0, 10000})
+    ->Unit(benchmark::kMillisecond);
+
 // vetra-tool gaslog: 1000 m at 1:500 (20 A4 pages) written as PDF.
 void pdf_1000_m(benchmark::State& state) {
     well();

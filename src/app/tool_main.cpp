@@ -17,10 +17,12 @@
 #include "reports/table_las.h"
 #include "settings/global_settings.h"
 #include "settings/ini_file.h"
+#include "settings/lag_settings.h"
 #include "settings/program_directory.h"
 #include "settings/rig_settings.h"
 #include "storage/results_table.h"
 #include "storage/results_table_text.h"
+#include "storage/show_file.h"
 
 namespace {
 
@@ -108,9 +110,15 @@ int print_table(const std::string& dir, const TableOptions& options) {
     sheet(options.csv, vetra::reports::SheetFormat::csv);
     sheet(options.xlsx, vetra::reports::SheetFormat::xlsx);
     if (options.las) {
-        const auto result =
-            vetra::reports::write_table_las(text, vetra::reports::las_well(settings, rig),
-                                            vetra::library::path_from_utf8(*options.las));
+        // The background and show curves, as the window's export writes them.
+        vetra::settings::LagSettings lag;
+        lag.load(settings.settings_path);
+        const vetra::reports::LasShows shows{
+            vetra::storage::load_shows(path.parent_path() / vetra::storage::kShowFileName),
+            {lag.background_metres, lag.show_factor, lag.show_minimum}};
+        const auto result = vetra::reports::write_table_las(
+            text, vetra::reports::las_well(settings, rig),
+            vetra::library::path_from_utf8(*options.las), {}, &shows);
         if (!result.ok) {
             std::fprintf(stderr, "%s\n", result.error.c_str());
             status = 1;

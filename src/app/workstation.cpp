@@ -65,6 +65,8 @@ void remove_stale_temporaries(const std::string& program_dir,
     }
 }
 
+constexpr std::chrono::seconds kShowBeepInterval{15};
+
 }  // namespace
 
 Workstation::Workstation(control::VetraSystem& system, settings::GlobalSettings& settings,
@@ -139,8 +141,10 @@ void Workstation::start_up() {
             well_depth_.row_added(system_.results_table(), results, depth, system_.depth(),
                                   system_.link().acquisition_start_time());
         });
-    shows_found_ = well_depth_.show_found.connect([this](const analysis::GasShow&) {
+    shows_found_ = well_depth_.show_found.connect([this](const analysis::GasShow& show) {
         ++unacknowledged_shows_;
+        last_show_line_ = analysis::show_journal_line(show);
+        last_show_beep_ = std::chrono::steady_clock::now();
         operator_.beep(880, 300);
     });
     // The built-in totalizer's per-second readings go to the rig's network as well.
@@ -253,6 +257,14 @@ void Workstation::record_depth() {
 
 void Workstation::on_tick() {
     record_depth();
+    // The sound repeats until the operator acknowledges the show; nothing waits for it.
+    if (unacknowledged_shows_ > 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_show_beep_ >= kShowBeepInterval) {
+            last_show_beep_ = now;
+            operator_.beep(880, 300);
+        }
+    }
     status_.update();
     update_wits_status();
     if (summ_thread_ && settings_.totalizer_use.load() &&

@@ -93,6 +93,8 @@ public:
     // Shows found since the operator last acknowledged them (the status mark and the sound).
     int unacknowledged_shows() const { return unacknowledged_shows_; }
     void acknowledge_shows() { unacknowledged_shows_ = 0; }
+    // The journal line of the newest show, for the status mark's tooltip.
+    const std::string& last_show_line() const { return last_show_line_; }
     // After the rig settings changed: the WITS links start again with them.
     void restart_wits();
     // What each WITS link is doing now (off when not configured). Cheap and thread-safe, so
@@ -133,6 +135,8 @@ private:
     boost::signals2::scoped_connection depth_rows_;
     boost::signals2::scoped_connection shows_found_;
     int unacknowledged_shows_ = 0;
+    std::string last_show_line_;
+    std::chrono::steady_clock::time_point last_show_beep_{};
     std::unique_ptr<link::WitsOutput> wits_out_;
     std::unique_ptr<link::WitsInput> wits_in_;
     boost::signals2::scoped_connection wits_results_;

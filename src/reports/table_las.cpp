@@ -1,7 +1,10 @@
 #include "reports/table_las.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "analysis/gas_ratios.h"
 #include "library/clock.h"
@@ -9,9 +12,54 @@
 #include "library/utf8_path.h"
 #include "settings/global_settings.h"
 #include "settings/rig_settings.h"
+#include "storage/results_table.h"
 #include "storage/results_table_text.h"
 
 namespace vetra::reports {
+namespace {
+
+// From a show's last injection to its last row's calculation: longer than any cycle.
+constexpr library::DayNumber kShowRowSlack = 30.0 / (24 * 60);
+
+int show_flag(analysis::ShowClass c) {
+    switch (c) {
+        case analysis::ShowClass::connection:
+            return 2;
+        case analysis::ShowClass::trip:
+            return 3;
+        case analysis::ShowClass::drilled:
+            break;
+    }
+    return 1;
+}
+
+// The background per row, as the picker takes it over the rows in their order (NaN before it
+// has enough readings). The picker leaves the readings of a show out of its own background.
+std::vector<float> row_backgrounds(const storage::ResultsTable& table, std::size_t total_column,
+                                   const analysis::ShowParameters& parameters) {
+    analysis::ShowPicker picker(parameters);
+    std::vector<float> out(static_cast<std::size_t>(std::max(0, table.row_count())), NAN);
+    for (int i = 0; i < table.row_count(); ++i) {
+        const auto row = table.row(i);
+        if (!row || total_column >= row->values.size()) {
+            continue;
+        }
+        analysis::GasReading reading;
+        reading.depth = row->depth;
+        reading.total = row->values[total_column];
+        (void)picker.add(reading);
+        if (const auto b = picker.background()) {
+            out[static_cast<std::size_t>(i)] = static_cast<float>(*b);
+        }
+    }
+    return out;
+}
+
+library::DayNumber stamp_day(std::uint32_t stamp) {
+    return library::to_day_number(storage::stamp_time(stamp));
+}
+
+}  // namespace
 
 LasWellInfo las_well(const settings::GlobalSettings& settings, const settings::RigSettings& rig) {
     const auto now = library::local_time_of(std::chrono::system_clock::now());
@@ -21,7 +69,8 @@ LasWellInfo las_well(const settings::GlobalSettings& settings, const settings::R
 }
 
 LasResult write_table_las(const storage::ResultsTableText& text, const LasWellInfo& well,
-                          const std::filesystem::path& target, const LasProgress& progress) {
+                          const std::filesystem::path& target, const LasProgress& progress,
+                          const LasShows* shows) {
     const storage::ResultsTable& table = text.table();
     const auto stored = table.columns();
     const auto& codes = text.column_codes();
@@ -37,6 +86,19 @@ LasResult write_table_las(const storage::ResultsTableText& text, const LasWellIn
         for (std::size_t i = 0; i < titles.size(); ++i) {
             columns.push_back({kMnemonics[i], i == 0 ? "%" : "", titles[i]});
         }
+    }
+    std::vector<float> backgrounds;
+    if (shows != nullptr) {
+        // The stored column written as GS, the total gas ("сумм_газ").
+        const auto total = std::find_if(columns.begin(), columns.begin() + stored.size(),
+                                        [](const LasColumn& c) { return c.mnemonic == "GS"; });
+        if (total != columns.begin() + stored.size()) {
+            backgrounds = row_backgrounds(table, static_cast<std::size_t>(total - columns.begin()),
+                                          shows->parameters);
+            columns.push_back({"BKG", "%", "Фон суммарного газа"});
+        }
+        columns.push_back(
+            {"SHOW", "", "Газопоказание: 0 нет, 1 при бурении, 2 наращивание, 3 после СПО"});
     }
     LasSource source;
     source.row_count = table.row_count();
@@ -61,6 +123,26 @@ LasResult write_table_las(const storage::ResultsTableText& text, const LasWellIn
                 record.values.push_back(v);
             }
         }
+        if (shows == nullptr) {
+            return;
+        }
+        if (!backgrounds.empty()) {
+            const float b = backgrounds[static_cast<std::size_t>(index)];
+            record.values.push_back(std::isnan(b) ? std::nullopt : std::optional<double>(b));
+        }
+        // A row is in a show when its depth is within the show's and it was made while the
+        // show's gas came (its stamp is the calculation, minutes after the injection), so
+        // reaming back over an old show later does not mark it again.
+        int flag = 0;
+        const library::DayNumber day = stamp_day(row->stamp);
+        for (const analysis::GasShow& s : shows->shows) {
+            if (row->depth >= s.top && row->depth <= s.bottom && day >= s.start - 1e-9 &&
+                day <= s.end + kShowRowSlack) {
+                flag = show_flag(s.show_class);
+                break;
+            }
+        }
+        record.values.emplace_back(flag);
     };
     return write_las(target, well, columns, source, progress);
 }
@@ -68,7 +150,7 @@ LasResult write_table_las(const storage::ResultsTableText& text, const LasWellIn
 LasResult write_table_file_las(const std::filesystem::path& table_file,
                                const std::vector<analysis::GazOption>& gases, bool show_ratios,
                                const LasWellInfo& well, const std::filesystem::path& target,
-                               const LasProgress& progress) {
+                               const LasProgress& progress, const LasShows* shows) {
     library::SystemClock clock;
     storage::ResultsTable table(clock);
     if (!table.open(table_file, true)) {
@@ -84,7 +166,7 @@ LasResult write_table_file_las(const std::filesystem::path& table_file,
     storage::ResultsTableText text(table);
     text.set_gas_list(&list);
     text.set_show_ratios(show_ratios);
-    return write_table_las(text, well, target, progress);
+    return write_table_las(text, well, target, progress, shows);
 }
 
 std::string las_done_text(const LasResult& result, const std::string& path) {

@@ -22,6 +22,7 @@
 #include "storage/results_table.h"
 #include "storage/show_file.h"
 #include "support/temp_dir.h"
+#include "support/xlsx_reader.h"
 
 namespace vetra::e2e {
 namespace {
@@ -31,6 +32,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSim = VETRA_SIM_PATH;
 constexpr const char* kConsole = VETRA_CONSOLE_PATH;
+constexpr const char* kTool = VETRA_TOOL_PATH;
 
 // 100 m at 100 m/h: an hour of drilling, two minutes at 30x, then the last gas comes up.
 constexpr const char* kScenario =
@@ -113,6 +115,18 @@ public:
     }
 
     std::vector<Truth> truth() const { return read_truth(sandbox_ / "truth.txt"); }
+    // `vetra-tool gaslog --pdf` of the interval, as pdftotext reads it ('.' for ',').
+    std::string gaslog_text(double from, double to) const {
+        const fs::path pdf = sandbox_ / "gaslog.pdf";
+        ProgramRun tool(sandbox_, "gaslog", kTool,
+                        {"gaslog", "--dir", program_.string(), "--from", std::to_string(from),
+                         "--to", std::to_string(to), "--pdf", pdf.string()});
+        const Outcome r = tool.wait(60s);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string text = test::run_output("pdftotext -layout '" + pdf.string() + "' -");
+        std::replace(text.begin(), text.end(), ',', '.');
+        return text;
+    }
     double spacing() const { return spacing_; }
     int rows() const { return rows_; }
 
@@ -184,6 +198,24 @@ TEST(RigEndToEnd, lagged_here_the_shows_are_at_their_depths_and_connections_are_
     ASSERT_GT(run.rows(), 20);
     ASSERT_GT(run.spacing(), 0.0);
     expect_shows(shows, truth, run.spacing() + 0.5, 0);
+
+    // The printed log labels each shade with its class and interval.
+    ASSERT_FALSE(shows.empty());
+    double from = shows[0].top;
+    double to = shows[0].bottom;
+    for (const auto& s : shows) {
+        from = std::min(from, s.top);
+        to = std::max(to, s.bottom);
+    }
+    const std::string text = run.gaslog_text(std::floor(from) - 5, std::ceil(to) + 5);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.find("фон"), std::string::npos);
+    for (const auto& s : shows) {
+        const std::string label = std::string(analysis::show_class_text(s.show_class)) + " " +
+                                  library::fixed_to_text(s.top, 1, '.') + "-" +
+                                  library::fixed_to_text(s.bottom, 1, '.');
+        EXPECT_NE(text.find(label), std::string::npos) << label << "\n" << text;
+    }
 }
 
 TEST(RigEndToEnd, as_sent_the_same_shows_come_out_one_lag_too_deep) {

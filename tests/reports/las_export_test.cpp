@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <sstream>
 #include <vector>
 
+#include "analysis/gas_shows.h"
 #include "analysis/gaz_list.h"
 #include "analysis/gaz_result.h"
 #include "library/atomic_file.h"
@@ -210,6 +213,83 @@ TEST(LasExport, the_results_table_with_its_gas_ratios) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.rfind("     1", 0) == 0; }),
               2);
+}
+
+// BKG is the running background of "сумм_газ" that a show does not raise, SHOW the class of
+// the show a row was made in; a later pass over the show's depth is not marked, and a table
+// without "сумм_газ" gets SHOW alone.
+TEST(LasExport, background_and_show_curves_after_the_tables) {
+    test::TempDir dir;
+    library::ManualClock clock{{2026, 12, 8, 10, 0, 0, 0}};
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(dir.path() / "data.tim"));
+    const auto list = [](double total) {
+        std::vector<analysis::GazResult> r;
+        r.push_back({0, "метан", "", "метан_абс", "", "", total / 2, 0, 0, false});
+        r.push_back({0, "сумм_газ", "", "сумм_газ", "", "GS", total, 0, 0, true});
+        return r;
+    };
+    analysis::GasShow show;
+    for (int i = 0; i < 12; ++i) {
+        clock.advance(std::chrono::minutes(5));
+        const bool in_show = i == 6 || i == 7;
+        if (i == 6) {
+            show.start = clock.now_day_number() - 3.0 / (24 * 60);
+        }
+        if (i == 7) {
+            show.end = clock.now_day_number() - 3.0 / (24 * 60);
+        }
+        table.append(list(in_show ? 3.0 : 0.5), 1000.f + static_cast<float>(i));
+    }
+    clock.advance(std::chrono::hours(2));
+    table.append(list(0.5), 1006.5f);  // reaming back over the show
+    show.top = 1006;
+    show.bottom = 1007;
+    show.show_class = analysis::ShowClass::connection;
+    LasShows shows{{show}, {10, 2, 0.05}};
+    storage::ResultsTableText text(table);
+    const LasResult result = write_table_las(text, {}, dir.path() / "t.las", {}, &shows);
+    ASSERT_TRUE(result.ok) << result.error;
+    const auto lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "t.las")));
+    std::map<std::string, std::vector<std::string>> rows;  // depth -> C1 GS BKG SHOW
+    bool in_data = false;
+    for (const auto& l : lines) {
+        if (l.rfind("~A", 0) == 0) {
+            EXPECT_EQ(l.rfind("~A  DEPTH C1 GS BKG SHOW TIME", 0), 0u) << l;
+            in_data = true;
+            continue;
+        }
+        if (in_data) {
+            std::istringstream in(l);
+            std::string depth;
+            std::vector<std::string> values(4);
+            in >> depth >> values[0] >> values[1] >> values[2] >> values[3];
+            rows[depth + (rows.count(depth) ? "b" : "")] = values;
+        }
+    }
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows["1000.00"][2], "-999.25");  // too few readings yet
+    EXPECT_EQ(rows["1003.00"][2], "0.5");
+    EXPECT_EQ(rows["1005.00"][3], "0");
+    EXPECT_EQ(rows["1006.00"][3], "2");
+    EXPECT_EQ(rows["1007.00"][3], "2");
+    EXPECT_EQ(rows["1007.00"][2], "0.5");  // the show does not raise its background
+    EXPECT_EQ(rows["1011.00"][2], "0.5");
+    EXPECT_EQ(rows["1006.50"][3], "0");
+
+    // Without "сумм_газ": no BKG.
+    std::filesystem::create_directories(dir.path() / "plain");
+    storage::ResultsTable plain(clock);
+    ASSERT_TRUE(plain.open(dir.path() / "plain" / "data.tim"));
+    plain.append({{0, "метан", "", "метан_абс", "", "", 1, 0, 0, false}}, 1006.5f);
+    storage::ResultsTableText plain_text(plain);
+    ASSERT_TRUE(write_table_las(plain_text, {}, dir.path() / "p.las", {}, &shows).ok);
+    const auto plain_lines =
+        lines_of(library::cp1251_to_utf8(*library::read_whole_file(dir.path() / "p.las")));
+    EXPECT_TRUE(std::any_of(plain_lines.begin(), plain_lines.end(), [](const std::string& l) {
+        return l.rfind("~A  DEPTH C1 SHOW TIME", 0) == 0;
+    }));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "reports/ui/tpreview_form.h"
 #include "reports/ui/tprint_grid_form.h"
 #include "sample_plot.h"
+#include "settings/lag_settings.h"
 #include "settings/rig_settings.h"
 #include "settings/ui/network_computers.h"
 #include "settings/ui/tcomp_form.h"
@@ -110,6 +111,9 @@ private Q_SLOTS:
         const auto opt = [](test::DialogRig& r) {
             static settings::RigSettings rig;  // with the page "WITS", as the window opens it
             r.services.rig = &rig;
+            static settings::LagSettings lag;  // and "Отставание" with its button for the rows
+            r.services.lag = &lag;
+            r.services.apply_lag = [](library::DayNumber, double, double) { return std::string(); };
             return make<settings::ui::TOptForm>(r.settings, r.system, r.totalizer, r.services);
         };
         QTest::newRow("work settings") << Factory(opt) << int{settings::kModelTd5};

@@ -25,6 +25,7 @@
 #include "support/recording_operator.h"
 #include "support/synthetic_well.h"
 #include "support/temp_dir.h"
+#include "support/xlsx_reader.h"
 
 using namespace vetra;
 using namespace std::chrono_literals;
@@ -85,7 +86,124 @@ private Q_SLOTS:
     void the_page_follows_drilling_scrolls_zooms_and_keeps_its_settings();
     void a_printed_interval_keeps_its_scale_over_pages_in_pdf_and_svg();
     void the_page_shows_a_table_the_console_made_with_the_stations_depths();
+    void shows_are_shaded_by_class_at_their_depths_with_the_background_line();
 };
+
+// The shades of two shows of different classes sit exactly at their depth intervals across the
+// tracks, the depth column stays clear, the background is a dashed line at its percent of the
+// total-gas track, and the print carries the same.
+void GasLogTest::shows_are_shaded_by_class_at_their_depths_with_the_background_line() {
+    test::SyntheticWell well(2000, 990.0);
+    display::GasLogModel model;
+    model.update(well);
+    std::vector<analysis::GasShow> shows(2);
+    shows[0].top = 1000.0;
+    shows[0].bottom = 1005.0;
+    shows[0].background = 2.0;  // a fifth of the 10 % track
+    shows[1].top = 1012.0;
+    shows[1].bottom = 1013.0;
+    shows[1].background = 5.0;
+    shows[1].show_class = analysis::ShowClass::connection;
+    display::ui::GasLogView view;
+    view.top = 990.0;
+    view.dots_per_cm = 40.0;  // 8 pixels a metre at 1:500
+    view.tracks = {true, false, false};
+    view.shows = &shows;
+    QImage image(600, 400, QImage::Format_RGB32);
+    QPainter p(&image);
+    display::ui::paint_gas_log(p, image.rect(), model, nullptr, view);
+    p.end();
+    keep_picture(image, "gas_log_shows");
+    const int head = display::ui::gas_log_head_height(QFontMetrics(QFont()));
+    const auto row_of = [&](double depth) { return head + static_cast<int>((depth - 990.0) * 8); };
+    const auto shaded_as = [&](int x, int y) {
+        const QColor c = image.pixelColor(x, y);
+        const QColor drilled = display::ui::show_colour(analysis::ShowClass::drilled);
+        const QColor connection = display::ui::show_colour(analysis::ShowClass::connection);
+        const auto blend = [](const QColor& s) {
+            const double a = s.alphaF();
+            return QColor(qRound(255 * (1 - a) + s.red() * a),
+                          qRound(255 * (1 - a) + s.green() * a),
+                          qRound(255 * (1 - a) + s.blue() * a));
+        };
+        const auto near = [&](const QColor& e) {
+            return std::abs(c.red() - e.red()) + std::abs(c.green() - e.green()) +
+                       std::abs(c.blue() - e.blue()) <
+                   12;
+        };
+        return near(blend(drilled)) ? 1 : near(blend(connection)) ? 2 : 0;
+    };
+    const int x = 560;  // right in the total track, clear of labels and of the dashed line
+    for (int y = row_of(997); y < row_of(1016); ++y) {
+        if ((y - head) % 8 == 0) {
+            continue;  // the depth grid's line
+        }
+        const int expected = y >= row_of(1000) + 1 && y < row_of(1005) - 1   ? 1
+                             : y >= row_of(1012) + 1 && y < row_of(1013) - 1 ? 2
+                                                                             : -1;
+        if (expected > 0) {
+            QCOMPARE(shaded_as(x, y), expected);
+        } else if (y < row_of(1000) - 1 || (y > row_of(1005) + 1 && y < row_of(1012) - 1) ||
+                   y > row_of(1013) + 1) {
+            QCOMPARE(shaded_as(x, y), 0);
+        }
+    }
+    QCOMPARE(shaded_as(5, row_of(1002)), 0);  // the depth column
+    // The dashed background: at 2 % under the first show, at 5 % from the second on.
+    const auto brown_in_row = [&](int y) {
+        std::vector<int> xs;
+        for (int i = 0; i < image.width(); ++i) {
+            const QColor c = image.pixelColor(i, y);
+            if (c.red() > 90 && c.red() < 150 && c.green() > 40 && c.green() < 90 &&
+                c.blue() < 40) {
+                xs.push_back(i);
+            }
+        }
+        return xs;
+    };
+    int found_first = 0;
+    int found_second = 0;
+    const int depth_width =
+        QFontMetrics(QFont()).horizontalAdvance("00000,0") + QFontMetrics(QFont()).height() / 2;
+    const int track = image.width() - depth_width;
+    for (int y = row_of(1000); y < row_of(1016); ++y) {
+        for (const int bx : brown_in_row(y)) {
+            const double share = double(bx - depth_width) / (track - 1);
+            found_first += y < row_of(1012) && std::fabs(share - 0.2) < 0.01 ? 1 : 0;
+            found_second += y >= row_of(1012) && std::fabs(share - 0.5) < 0.01 ? 1 : 0;
+        }
+    }
+    QVERIFY(found_first > 10);
+    QVERIFY(found_second > 4);
+
+    // The page shades them too.
+    display::ui::GasLogPage page(well, nullptr);
+    page.set_shows(&shows);
+    page.resize(900, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    page.scroll_to(995);
+    QCOMPARE(page.view().shows, &shows);
+    keep_picture(page.grab().toImage(), "gas_log_page_shows");
+
+    // The print has the same labels.
+    test::TempDir dir;
+    reports::ui::GasLogPrintOptions options;
+    options.from = 995;
+    options.to = 1020;
+    options.shows = shows;
+    reports::ui::GasLogDocument document(model, nullptr, well, options);
+    const QString pdf = QString::fromStdString((dir.path() / "shows.pdf").string());
+    QString error;
+    QVERIFY2(reports::ui::save_gas_log(document, pdf, error), qPrintable(error));
+    keep_file(pdf, "gas_log_shows.pdf");
+    QString text = QString::fromStdString(
+        test::run_output(("pdftotext -layout '" + pdf + "' -").toStdString()));
+    text.replace(',', '.');
+    QVERIFY2(text.contains("при бурении 1000.0-1005.0") &&
+                 text.contains("газ наращивания 1012.0-1013.0") && text.contains("фон"),
+             qPrintable(text));
+}
 
 void GasLogTest::the_page_follows_drilling_scrolls_zooms_and_keeps_its_settings() {
     test::SyntheticWell well(20000, 1200.0);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/gas_shows.h"
 #include "analysis/ui/tetalon_form.h"
 #include "app/ui/session_end_notifier.h"
 #include "app/ui/tvetra_main_form.h"
@@ -302,6 +303,40 @@ private Q_SLOTS:
         QVERIFY(!bar->findChild<QWidget*>("statusFiles")->isVisible());
         QVERIFY(QString::fromStdString(w.form->workstation().event_log().lines().back())
                     .endsWith(QString::fromStdString(library::file_recovered_text("data.tim"))));
+    }
+
+    // A show found marks the status line with a short word, its journal line in the tooltip, and
+    // beeps; a click on the mark acknowledges it and the mark goes. No cycle waits for it.
+    void a_show_is_marked_until_the_operator_acknowledges_it() {
+        Workstation w(kFastDemo);
+        w.form->resize(1366, 768);
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        auto* bar = w.form->status_bar();
+        auto* mark = bar->findChild<QWidget*>("statusShow");
+        QVERIFY(mark && !mark->isVisible());
+        analysis::GasShow show;
+        show.top = 1523.4;
+        show.bottom = 1527.0;
+        show.peak_total = 4.2;
+        show.background = 0.6;
+        const std::size_t beeps = w.op.beeps.size();
+        w.form->workstation().well_depth().show_found(show);
+        w.form->MainTimerTimer();
+        QCOMPARE(w.op.beeps.size(), beeps + 1);
+        QVERIFY(mark->isVisible());
+        QCOMPARE(bar->show_mark_text(), QString("Газ!"));
+        QVERIFY2(mark->toolTip().startsWith("Газопоказание 1523,4-1527,0 м"),
+                 qPrintable(mark->toolTip()));
+        QTRY_VERIFY(mark->geometry().right() <= bar->width());
+        w.form->MenuStart();
+        QVERIFY(w.tick_until([&] { return w.system.state() == 1; }));  // cycles go on
+        QVERIFY(mark->isVisible());
+        QTest::mouseClick(mark, Qt::LeftButton);
+        QVERIFY(!mark->isVisible());
+        QCOMPARE(w.form->workstation().unacknowledged_shows(), 0);
+        w.form->MainTimerTimer();
+        QVERIFY(!mark->isVisible());
     }
 
     // A port that cannot be opened is said in the status line and once in the journal.

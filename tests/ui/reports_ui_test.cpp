@@ -360,7 +360,7 @@ private Q_SLOTS:
         page.show();
         test::RecordingOperator op;
         const auto run = [&](const std::string& target) {
-            reports::ui::LasJob job{table.path(), {}, false, {}, target};
+            reports::ui::LasJob job{table.path(), {}, false, {}, target, {}};
             auto* exporter = reports::ui::export_las(&page, job, {bar, button, nullptr}, op);
             QVERIFY(exporter);
             QVERIFY(bar->isVisible() && !button->isVisible());

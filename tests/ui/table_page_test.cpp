@@ -12,10 +12,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "analysis/gas_shows.h"
 #include "library/clock.h"
 #include "library/number_text.h"
 #include "storage/results_table.h"
 #include "storage/results_table_text.h"
+#include "storage/row_depths.h"
 #include "storage/ui/grid_view.h"
 #include "storage/ui/results_table_model.h"
 #include "storage/ui/tdel_table_form.h"
@@ -327,6 +329,77 @@ private Q_SLOTS:
         QCOMPARE(grid->indexAt(grid->visualRect(hidden).center()), hidden);
         bar->setValue(0);
         QCOMPARE(grid->viewport()->grab(pair).toImage(), before);
+    }
+
+    // The program's own columns come after the stored ones on demand: the class of the show a
+    // row belongs to (by its injection time) and the bit depth of its moment, following a row
+    // appended later and rows deleted in between; the stored columns and "data.tim" stay.
+    void show_class_and_bit_depth_columns_beside_the_stored_ones() {
+        PageRig rig(0);
+        // Rows a minute apart, so each has a stamp of its own.
+        const auto append = [&](int r) {
+            rig.clock.advance(std::chrono::minutes(1));
+            rig.table.append(result_list(r), 100.f + r);
+        };
+        for (int r = 0; r < 6; ++r) {
+            append(r);
+        }
+        const int stored = rig.model()->columnCount();
+        const auto path = rig.dir / storage::kRowDepthsFileName;
+        const auto record = [&](int row, float bit) {
+            storage::RowDepth r;
+            r.row = static_cast<std::uint32_t>(row);
+            r.stamp = rig.table.row(row)->stamp;
+            r.injection = 46000.0 + row / 24.0;
+            r.sample_depth = rig.table.row(row)->depth;
+            r.bit_depth = bit;
+            r.method = storage::DepthMethod::by_strokes;
+            QVERIFY(storage::append_row_depth(path, r));
+        };
+        for (int r = 0; r < 6; ++r) {
+            record(r, 140.f + r);
+        }
+        std::vector<analysis::GasShow> shows(1);
+        shows[0].start = 46000.0 + 2 / 24.0;
+        shows[0].end = 46000.0 + 3 / 24.0;
+        shows[0].top = 102;
+        shows[0].bottom = 103;
+        shows[0].show_class = analysis::ShowClass::trip;
+        QVERIFY(rig.page->btnDepthColumns->isHidden());
+        rig.page->set_depth_sources(path, &shows);
+        QVERIFY(!rig.page->btnDepthColumns->isHidden());
+        QCOMPARE(rig.model()->columnCount(), stored);
+        rig.page->btnDepthColumns->click();
+        QCOMPARE(rig.model()->columnCount(), stored + 2);
+        QCOMPARE(rig.model()->headerData(stored, Qt::Horizontal).toString(),
+                 QString("газопоказание"));
+        QCOMPARE(rig.model()->headerData(stored + 1, Qt::Horizontal).toString(),
+                 QString("глубина_долота"));
+        QCOMPARE(rig.cell(1, stored), QString());
+        QCOMPARE(rig.cell(2, stored), QString("газ после СПО"));
+        QCOMPARE(rig.cell(3, stored), QString("газ после СПО"));
+        QCOMPARE(rig.cell(4, stored), QString());
+        QCOMPARE(rig.cell(4, stored + 1), QString("144,0"));
+        QVERIFY(!(rig.model()->flags(rig.model()->index(4, stored)) & Qt::ItemIsEditable));
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            rig.page->grTextValues->scrollTo(rig.model()->index(0, stored + 1));
+            rig.page->grab().save(shots + "/table_depth_columns.png");
+        }
+
+        // A row appended later gets its record after the row itself.
+        append(6);
+        QCOMPARE(rig.model()->rowCount(), 7);
+        record(6, 146.f);
+        QTRY_COMPARE(rig.cell(6, stored + 1), QString("146,0"));
+        // Rows deleted: the records follow the rows by their stamps.
+        rig.page->grTextValues->selectRow(0);
+        rig.page->delete_selected(false);
+        QTRY_VERIFY(!rig.page->busy());
+        QCOMPARE(rig.model()->rowCount(), 6);
+        QCOMPARE(rig.cell(1, stored), QString("газ после СПО"));
+        QCOMPARE(rig.cell(3, stored + 1), QString("144,0"));
+        rig.page->btnDepthColumns->click();
+        QCOMPARE(rig.model()->columnCount(), stored);
     }
 
     void deleting_selected_rows_data() {

@@ -1,6 +1,8 @@
 // The work settings dialog, driven through its slots on the offscreen platform.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,6 +13,7 @@
 #include "analysis/gaz_list.h"
 #include "dialog_rig.h"
 #include "library/ui/qt_text.h"
+#include "settings/lag_settings.h"
 #include "settings/rig_settings.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/tporog_form.h"
@@ -238,6 +241,94 @@ private Q_SLOTS:
                      std::string("Глубина из потока WITS: Ожидание данных: целое число секунд от "
                                  "0 до 3600 (0 — без ограничения)"));
         }
+    }
+
+    // Each number of the page "Отставание" is checked before anything is applied, the message
+    // names the field and its range; once all fit they are applied with the depth source. The
+    // corrected lag goes to the rows only while the depth is lagged here.
+    void lag_page_checks_its_fields_applies_them_and_corrects_rows() {
+        struct Bad {
+            const char* field;
+            const char* typed;
+            const char* message;
+        };
+        const Bad bad[] = {
+            {"edLagStrokes", "x", "Отставание, ходов: число от 0 до 1000000"},
+            {"edLagStrokes", "-1", "Отставание, ходов: число от 0 до 1000000"},
+            {"edLagMinutes", "1441", "Отставание, мин: число от 0 до 1440"},
+            {"edLineDelay", "3600,5", "Задержка линии пробы, с: число от 0 до 3600"},
+            {"edBackgroundMetres", "0,4", "Фон по последним, м: число от 0,5 до 1000"},
+            {"edShowFactor", "1", "Газопоказание, раз выше фона: число от 1,01 до 100"},
+            {"edShowMinimum", "nan", "Выше фона не менее, %: число от 0 до 100"},
+        };
+        for (const Bad& b : bad) {
+            test::DialogRig rig;
+            settings::LagSettings lag;
+            rig.services.lag = &lag;
+            TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+            child<QComboBox>(form, "cbSampleDepth")->setCurrentIndex(1);
+            child<QLineEdit>(form, b.field)->setText(b.typed);
+            form.accept();
+            QCOMPARE(form.result(), int(QDialog::Rejected));
+            QCOMPARE(rig.op.messages.size(), std::size_t{1});
+            QCOMPARE(QString::fromStdString(rig.op.messages[0].text), QString(b.message));
+            QCOMPARE(lag.sample_depth, std::int32_t{settings::LagSettings::kAsSent});
+            QVERIFY(child<QTabWidget>(form, "PageControl1")
+                        ->currentWidget()
+                        ->findChild<QWidget*>("LagPage") != nullptr);
+        }
+
+        test::DialogRig rig;
+        settings::LagSettings lag;
+        rig.services.lag = &lag;
+        struct Call {
+            library::DayNumber since;
+            double strokes;
+            double minutes;
+        };
+        std::vector<Call> calls;
+        rig.services.apply_lag = [&](library::DayNumber since, double strokes, double minutes) {
+            calls.push_back({since, strokes, minutes});
+            return std::string("Отставание изменено");
+        };
+        TOptForm form(rig.settings, rig.system, rig.totalizer, rig.services);
+        QCOMPARE(child<QLineEdit>(form, "edLagStrokes")->text(), QString("2000"));
+        QVERIFY(!child<QLabel>(form, "lbTimeNote")->text().isEmpty());
+        child<QLineEdit>(form, "edLagStrokes")->setText("1850");
+        child<QLineEdit>(form, "edLagMinutes")->setText("42.5");
+        child<QLineEdit>(form, "edLineDelay")->setText("75");
+        child<QLineEdit>(form, "edBackgroundMetres")->setText("12,5");
+        child<QLineEdit>(form, "edShowFactor")->setText("3");
+        child<QLineEdit>(form, "edShowMinimum")->setText("0,1");
+        // As sent, a corrected lag has no rows to go to.
+        child<QPushButton>(form, "btnApplyLag")->click();
+        QVERIFY(calls.empty());
+        QCOMPARE(rig.op.messages.size(), std::size_t{1});
+        child<QComboBox>(form, "cbSampleDepth")->setCurrentIndex(1);
+        child<QDateTimeEdit>(form, "edLagSince")
+            ->setDateTime(QDateTime(QDate(2026, 12, 9), QTime(6, 30)));
+        child<QPushButton>(form, "btnApplyLag")->click();
+        QCOMPARE(calls.size(), std::size_t{1});
+        QCOMPARE(calls[0].strokes, 1850.0);
+        QCOMPARE(calls[0].minutes, 42.5);
+        QCOMPARE(library::format_date_time(library::from_day_number(calls[0].since)),
+                 std::string("09.12.2026 06:30:00"));
+        QCOMPARE(rig.op.messages.back().text, std::string("Отставание изменено"));
+        if (const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR"); !shots.isEmpty()) {
+            auto* tabs = child<QTabWidget>(form, "PageControl1");
+            tabs->setCurrentIndex(tabs->count() - 1);
+            form.resize(640, 620);
+            form.grab().save(shots + "/lag_page.png");
+        }
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(lag.lagged_here());
+        QCOMPARE(lag.lag_strokes, 1850.0);
+        QCOMPARE(lag.lag_minutes, 42.5);
+        QCOMPARE(lag.line_delay_seconds, 75.0);
+        QCOMPARE(lag.background_metres, 12.5);
+        QCOMPARE(lag.show_factor, 3.0);
+        QCOMPARE(lag.show_minimum, 0.1);
     }
 
     void gas_grid_edits_reach_the_list() {

@@ -19,6 +19,9 @@ bool print_gas_log_page(display::ui::GasLogPage& page, const settings::GlobalSet
     defaults.drilling_only = view.drilling_only;
     defaults.total_full_scale = view.total_full_scale;
     defaults.tracks = view.tracks;
+    if (view.shows != nullptr) {
+        defaults.shows = *view.shows;
+    }
     return reports::ui::print_gas_log_dialog(&page, page.model(), page.totalizer_log(), page.rows(),
                                              defaults, settings_path, op, printer);
 }

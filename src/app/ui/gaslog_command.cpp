@@ -10,6 +10,7 @@
 #include "reports/ui/gas_log_document.h"
 #include "settings/global_settings.h"
 #include "storage/results_table.h"
+#include "storage/show_file.h"
 #include "storage/totalizer_file.h"
 
 namespace vetra::app {
@@ -58,6 +59,7 @@ int run_gaslog(const std::string& program_dir, const GaslogCommand& command, int
     options.to = *command.to;
     options.scale = command.scale;
     options.drilling_only = !command.all_rows;
+    options.shows = storage::load_shows(data / storage::kShowFileName);
     int status = 0;
     for (const auto& file : {command.pdf, command.svg}) {
         if (!file) {

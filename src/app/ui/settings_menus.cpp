@@ -6,6 +6,7 @@
 #include "display/chromatogram_plot.h"
 #include "library/operator.h"
 #include "settings/global_settings.h"
+#include "settings/lag_settings.h"
 #include "settings/rig_settings.h"
 #include "settings/ui/tcomp_form.h"
 #include "settings/ui/topt_form.h"
@@ -38,6 +39,9 @@ bool SettingsMenus::MenuVetraOpt() {
         if (rig_changed) {
             rig_changed();
         }
+    }
+    if (services_.lag) {
+        (void)services_.lag->save(settings_.settings_path);
     }
     return true;
 }

@@ -99,6 +99,9 @@ void TableReports::export_las() {
     job.show_ratios = page_.table_text().show_ratios();
     job.well = reports::las_well(settings_, workstation_.rig_settings());
     job.target = path.toStdString();
+    const settings::LagSettings& lag = workstation_.lag_settings();
+    job.shows = reports::LasShows{workstation_.well_depth().shows(),
+                                  {lag.background_metres, lag.show_factor, lag.show_minimum}};
     reports::ui::export_las(&page_, std::move(job), {page_.ProgressBar1, page_.btnLas, {}},
                             operator_);
 }

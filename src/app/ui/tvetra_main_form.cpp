@@ -95,6 +95,12 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
         }
     });
     settings_menus_->services().rig = &workstation_.rig_settings();
+    settings_menus_->services().lag = &workstation_.lag_settings();
+    settings_menus_->services().apply_lag = [this](library::DayNumber since, double strokes,
+                                                   double minutes) {
+        return workstation_.well_depth().apply_lag(system_.results_table(), since, strokes,
+                                                   minutes);
+    };
     settings_menus_->services().show_help = [this](const std::string& topic) {
         reports::ui::show_help_topic(QApplication::activeModalWidget(),
                                      QString::fromStdString(topic));
@@ -138,6 +144,7 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
         std::make_unique<TableGasLogRows>(system_.results_text().table(), &system_.gases());
     gas_log_page_ =
         new display::ui::GasLogPage(*gas_log_rows_, &system_.link().totalizer_log(), this);
+    gas_log_page_->set_shows(&workstation_.well_depth().shows());
     connect(gas_log_page_, &display::ui::GasLogPage::print_requested, this, [this] {
         print_gas_log_page(*gas_log_page_, settings_, system_.settings_path(), operator_);
     });
@@ -147,6 +154,10 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
 
     status_bar_ = new WorkstationStatusBar(workstation_.status(), this);
     setStatusBar(status_bar_);
+    status_bar_->show_acknowledged = [this] {
+        workstation_.acknowledge_shows();
+        status_bar_->set_show_mark(0, {});
+    };
 
     MainTimer = new QTimer(this);
     MainTimer->setInterval(kTimerMs);
@@ -283,6 +294,9 @@ void TVetraMainForm::build_tool_bar() {
 void TVetraMainForm::start_up() {
     workstation_.start_up();
     table_page_->apply_font(q(settings_.font_name), settings_.table_font_size);
+    // The well folder is open from here on.
+    table_page_->set_depth_sources(workstation_.well_depth().row_depths_path(),
+                                   &workstation_.well_depth().shows());
     new TableReports(*table_page_, workstation_, system_.gases(), settings_, operator_);
     set_panel_visibility();
     show_mode();
@@ -489,6 +503,8 @@ void TVetraMainForm::MainTimerTimer() {
     if (system_.state() == 0) {
         show_state();
     }
+    status_bar_->set_show_mark(workstation_.unacknowledged_shows(),
+                               QString::fromStdString(workstation_.last_show_line()));
     status_bar_->refresh();
 }
 

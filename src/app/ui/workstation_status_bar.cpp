@@ -1,8 +1,10 @@
 #include "app/ui/workstation_status_bar.h"
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <algorithm>
 #include <vector>
@@ -52,6 +54,12 @@ WorkstationStatusBar::WorkstationStatusBar(const WorkstationStatus& status, QWid
         lamps_[i] = new widgets::ui::StatusLamp(panel_);
         lamps_[i]->setObjectName(names[i]);
     }
+    show_lamp_ = new widgets::ui::StatusLamp(this);
+    show_lamp_->setObjectName("statusShow");
+    show_lamp_->setCursor(Qt::PointingHandCursor);
+    show_lamp_->installEventFilter(this);
+    show_lamp_->hide();
+    addPermanentWidget(show_lamp_);
     refresh();
 }
 
@@ -86,7 +94,8 @@ int WorkstationStatusBar::line_height() const {
 // As many lines as the fields need to stay whole beside room for a hint, filled in order:
 // no state is ever cut.
 void WorkstationStatusBar::reflow() {
-    const int room = std::max(width() - kHintRoom, 1);
+    const int mark = show_lamp_->isHidden() ? 0 : show_lamp_->sizeHint().width() + kSpacing;
+    const int room = std::max(width() - kHintRoom - mark, 1);
     int line = 0;
     int used = 0;
     for (auto* lamp : lamps_) {
@@ -131,6 +140,36 @@ QString WorkstationStatusBar::text(Field field) const {
 
 Health WorkstationStatusBar::health(Field field) const {
     return health_[field];
+}
+
+void WorkstationStatusBar::set_show_mark(int unacknowledged, const QString& last_show) {
+    const bool on = unacknowledged > 0;
+    if (on == show_lamp_->isVisible() && (!on || show_lamp_->toolTip().startsWith(last_show))) {
+        return;
+    }
+    show_lamp_->set_state(lamp_colour(Health::fault), on ? "Газ!" : QString(), on);
+    show_lamp_->setToolTip(
+        on ? last_show +
+                 (unacknowledged > 1 ? QString("\nи ещё газопоказаний: %1").arg(unacknowledged - 1)
+                                     : QString()) +
+                 "\nЩелчок — звук выключить"
+           : QString());
+    show_lamp_->setVisible(on);
+    reflow();
+}
+
+QString WorkstationStatusBar::show_mark_text() const {
+    return show_lamp_->isVisible() ? show_lamp_->text() : QString();
+}
+
+bool WorkstationStatusBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == show_lamp_ && event->type() == QEvent::MouseButtonPress) {
+        if (show_acknowledged) {
+            show_acknowledged();
+        }
+        return true;
+    }
+    return QStatusBar::eventFilter(watched, event);
 }
 
 }  // namespace vetra::app::ui

@@ -3,6 +3,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 #include "app/workstation_status.h"
 
@@ -31,10 +32,17 @@ public:
     QString text(Field field) const;
     Health health(Field field) const;
 
+    // Gas shows the operator has not acknowledged: "Газ!" in red with the last show's line in
+    // its tooltip; hidden at 0. A click on it calls `show_acknowledged`.
+    void set_show_mark(int unacknowledged, const QString& last_show);
+    QString show_mark_text() const;
+    std::function<void()> show_acknowledged;
+
 protected:
     // The settings are read after the bar is made: the state is read again when it shows.
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // What the hint at the left keeps at the least before the fields take a second line.
@@ -49,6 +57,7 @@ private:
     std::array<QHBoxLayout*, kFieldCount> lines_{};
     std::array<widgets::ui::StatusLamp*, kFieldCount> lamps_{};
     std::array<Health, kFieldCount> health_{};
+    widgets::ui::StatusLamp* show_lamp_ = nullptr;
 };
 
 }  // namespace vetra::app::ui

@@ -238,6 +238,11 @@ void GasLogPage::follow_newest() {
     update_view();
 }
 
+void GasLogPage::set_shows(const std::vector<analysis::GasShow>* shows) {
+    view_.shows = shows;
+    canvas_->update();
+}
+
 void GasLogPage::set_cursor(std::optional<double> depth) {
     view_.cursor = depth;
     canvas_->update();

@@ -65,6 +65,8 @@ public:
     // "К забою": back to the newest depth, following it again.
     void follow_newest();
     void set_cursor(std::optional<double> depth);
+    // The well's shows to shade (null: none); the vector must outlive the page.
+    void set_shows(const std::vector<analysis::GasShow>* shows);
     // The cursor's read-out as shown.
     QString cursor_text() const;
 

@@ -84,6 +84,107 @@ double label_step(double pixels_per_metre, double min_pixels) {
     return 10000;
 }
 
+// The shows crossing the view, shaded across every track, each labelled with its class and
+// interval where a line of text has room; the background each show was judged against is
+// held from one show down to the next and drawn dashed over the total-gas track (linear like
+// its curve). Shades go by pixel row, so a whole well's shows cost the rows, not the shows.
+void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis& axis, int rows,
+                const GasLogView& view) {
+    if (view.shows == nullptr || view.shows->empty()) {
+        return;
+    }
+    const double bottom = axis.depth_at(rows);
+    std::vector<const analysis::GasShow*> shown;
+    const analysis::GasShow* above = nullptr;  // its background reaches into the view
+    for (const analysis::GasShow& s : *view.shows) {
+        if (s.top > bottom) {
+            continue;
+        }
+        if (s.bottom >= axis.top) {
+            shown.push_back(&s);
+        } else if (above == nullptr || s.top > above->top) {
+            above = &s;
+        }
+    }
+    std::sort(shown.begin(), shown.end(),
+              [](const auto* a, const auto* b) { return a->top < b->top; });
+
+    // A drilled show over a connection's or a trip's where they meet on a row.
+    const auto rank = [](analysis::ShowClass c) {
+        return c == analysis::ShowClass::drilled ? 3 : c == analysis::ShowClass::trip ? 2 : 1;
+    };
+    std::vector<std::int8_t> row_class(static_cast<std::size_t>(rows), -1);
+    for (const analysis::GasShow* s : shown) {
+        const double y0 = axis.y_of(s->top);
+        // At least a pixel row, so a one-reading show stays visible.
+        const double y1 = std::max(y0 + 1.0, axis.y_of(s->bottom));
+        const int first = std::max(0, static_cast<int>(std::floor(y0)));
+        const int last = std::min(rows, static_cast<int>(std::ceil(y1)));
+        const auto c = static_cast<std::int8_t>(s->show_class);
+        for (int y = first; y < last; ++y) {
+            auto& at = row_class[static_cast<std::size_t>(y)];
+            if (at < 0 || rank(s->show_class) > rank(static_cast<analysis::ShowClass>(at))) {
+                at = c;
+            }
+        }
+    }
+    const QRect across(l.depth.right() + 1, l.depth.top(), rect.right() - l.depth.right(), rows);
+    for (int y = 0; y < rows;) {
+        const std::int8_t c = row_class[static_cast<std::size_t>(y)];
+        int end = y + 1;
+        while (end < rows && row_class[static_cast<std::size_t>(end)] == c) {
+            ++end;
+        }
+        if (c >= 0) {
+            p.fillRect(QRect(across.left(), across.top() + y, across.width(), end - y),
+                       show_colour(static_cast<analysis::ShowClass>(c)));
+        }
+        y = end;
+    }
+
+    // Labels after every shade, so none is painted over.
+    const QFontMetrics fm = p.fontMetrics();
+    p.setPen(Qt::black);
+    const int left = (l.tracks[1].isEmpty() ? across : l.tracks[1]).left() + 3;
+    double free_from = -1e9;
+    for (const analysis::GasShow* s : shown) {
+        const double y = l.depth.top() + std::max(0.0, axis.y_of(s->top));
+        if (y < free_from) {
+            continue;
+        }
+        free_from = y + fm.height();
+        const QString text = QString::fromUtf8(analysis::show_class_text(s->show_class)) + " " +
+                             number_text(s->top, 1) + "-" + number_text(s->bottom, 1);
+        p.drawText(QRectF(left, y, across.right() - left, fm.height()), Qt::AlignLeft, text);
+    }
+
+    const QRect& total = l.tracks[0];
+    if (total.isEmpty() || view.total_full_scale <= 0) {
+        return;
+    }
+    if (above != nullptr) {
+        shown.insert(shown.begin(), above);
+    }
+    const auto x_of = [&](double value) {
+        const double f = std::clamp(value / view.total_full_scale, 0.0, 1.0);
+        return total.left() + f * std::max(1, total.width() - 1);
+    };
+    QPolygonF line;
+    line.reserve(static_cast<int>(2 * shown.size()));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const analysis::GasShow& s = *shown[i];
+        const double next = i + 1 < shown.size() ? shown[i + 1]->top : bottom;
+        const double x = x_of(s.background);
+        const double y0 = l.depth.top() + std::max(-1.0, axis.y_of(s.top));
+        const double y1 = l.depth.top() + std::min(rows + 1.0, axis.y_of(std::max(next, s.top)));
+        line << QPointF(x, y0) << QPointF(x, y1);
+    }
+    if (line.size() > 1) {
+        p.setPen(QPen(QColor(120, 60, 0), pen_width(view, 0.3), Qt::DashLine));
+        p.drawPolyline(line);
+    }
+}
+
 void draw_runs(QPainter& p, const QRect& track, const std::vector<LogRun>& runs, QPen pen) {
     p.setPen(pen);
     const double left = track.left();
@@ -141,6 +242,11 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
         p.drawText(line(h, 0), Qt::AlignCenter, "Сумм. газ, %");
         p.drawText(line(h, 1), Qt::AlignLeft, "0");
         p.drawText(line(h, 1), Qt::AlignRight, number_text(view.total_full_scale, 0));
+        if (view.shows != nullptr && !view.shows->empty()) {
+            p.setPen(QColor(120, 60, 0));
+            p.drawText(line(h, 2), Qt::AlignLeft, "- - фон");
+            p.setPen(Qt::black);
+        }
     }
     if (!l.tracks[1].isEmpty()) {
         const QRect h = l.head_of[2];
@@ -189,6 +295,18 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
 
 QColor gas_colour(std::int32_t bgr) {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+QColor show_colour(analysis::ShowClass c) {
+    switch (c) {
+        case analysis::ShowClass::connection:
+            return {60, 120, 255, 70};
+        case analysis::ShowClass::trip:
+            return {160, 60, 220, 70};
+        case analysis::ShowClass::drilled:
+            break;
+    }
+    return {255, 150, 0, 95};
 }
 
 QString number_text(double value, int decimals) {
@@ -295,6 +413,8 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
                       QPen(colour, w));
         }
     }
+
+    draw_shows(p, l, rect, axis, rows, view);
 
     if (view.cursor) {
         const double y = l.depth.top() + axis.y_of(*view.cursor);

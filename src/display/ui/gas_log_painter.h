@@ -4,7 +4,9 @@
 #include <QRect>
 #include <QString>
 #include <optional>
+#include <vector>
 
+#include "analysis/gas_shows.h"
 #include "display/gas_log_model.h"
 
 class QFontMetrics;
@@ -27,6 +29,9 @@ struct GasLogView {
     double total_full_scale = 10.0;  // % at the right edge of the total-gas track
     GasLogTracks tracks;
     std::optional<double> cursor;  // depth of the cursor line
+    // The well's gas shows: each shaded by its class over its depth interval, with the
+    // background it was judged against as a dashed line in the total-gas track.
+    const std::vector<analysis::GasShow>* shows = nullptr;
 
     DepthAxis axis() const { return DepthAxis::at_scale(top, scale, dots_per_cm); }
 };
@@ -47,6 +52,8 @@ std::optional<double> gas_log_depth_at(const QFontMetrics& fm, const QRect& rect
                                        const GasLogView& view, int y);
 
 QColor gas_colour(std::int32_t bgr);
+// The shade of a show's class (translucent, drawn over the tracks).
+QColor show_colour(analysis::ShowClass c);
 // A depth or number with the system's decimal separator.
 QString number_text(double value, int decimals);
 

@@ -114,6 +114,7 @@ void GasLogDocument::render_page(QPainter& p, int index) const {
     view.drilling_only = options_.drilling_only;
     view.total_full_scale = options_.total_full_scale;
     view.tracks = options_.tracks;
+    view.shows = &options_.shows;
     // The last page ends at the interval's end, not at the paper's.
     const double ppm = dots_per_cm_ * 100.0 / options_.scale;
     const int body = static_cast<int>(std::ceil((to - from) * ppm));
@@ -136,6 +137,7 @@ void GasLogDocument::render_picture(QPainter& p) const {
     view.drilling_only = options_.drilling_only;
     view.total_full_scale = options_.total_full_scale;
     view.tracks = options_.tracks;
+    view.shows = &options_.shows;
     display::ui::paint_gas_log(p, QRect(0, heading_, page_.width(), picture_height() - heading_),
                                model_, log_, view);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "display/gas_log_model.h"
 #include "display/ui/gas_log_painter.h"
@@ -27,6 +28,8 @@ struct GasLogPrintOptions {
     bool drilling_only = true;
     double total_full_scale = 10.0;
     display::ui::GasLogTracks tracks;
+    // Shaded by class with the background line; none when empty.
+    std::vector<analysis::GasShow> shows;
 };
 
 // The log of a depth interval laid out on pages of one paint device: each page has the

@@ -26,12 +26,14 @@ void LasExporter::start() {
     worker_ = std::jthread([this] {
         LasResult result = write_table_file_las(
             job_.table_file, job_.gases, job_.show_ratios, job_.well,
-            library::path_from_utf8(job_.target), [this](int done, int total) {
+            library::path_from_utf8(job_.target),
+            [this](int done, int total) {
                 done_ = done;
                 total_ = total;
                 progress_.post(this, [this] { show_progress(); });
                 return !cancelled_;
-            });
+            },
+            job_.shows ? &*job_.shows : nullptr);
         QMetaObject::invokeMethod(
             this, [this, result] { finish(result); }, Qt::QueuedConnection);
     });

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,8 @@ struct LasJob {
     bool show_ratios = false;
     LasWellInfo well;
     std::string target;
+    // The background and show curves; none when not set.
+    std::optional<LasShows> shows;
 };
 
 // One LAS export. The worker reads the table file through a read-only mapping of its own,

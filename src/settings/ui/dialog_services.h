@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "library/datetime.h"
 #include "settings/ui/network_computers.h"
 #include "widgets/ui/colour_select_form.h"
 
@@ -12,10 +13,16 @@ class Operator;
 }
 
 namespace vetra::settings {
+class LagSettings;
 class RigSettings;
-}
+}  // namespace vetra::settings
 
 namespace vetra::settings::ui {
+
+// Applies a corrected lag (strokes, minutes) to the rows analysed since a moment; returns the
+// journal line that says what changed.
+using ApplyLag =
+    std::function<std::string(library::DayNumber since, double strokes, double minutes)>;
 
 // What the settings dialogs use beyond the settings themselves: the operator's message
 // boxes, the network list, the colour chooser and the help viewer. Tests replace them.
@@ -27,6 +34,9 @@ struct DialogServices {
     std::function<void(const std::string& topic)> show_help;
     // The rig's own formats; the work settings dialog shows its page "WITS" only with them.
     RigSettings* rig = nullptr;
+    // The sample's depth, the lag and the shows: the page "Отставание" only with them.
+    LagSettings* lag = nullptr;
+    ApplyLag apply_lag;
 };
 
 }  // namespace vetra::settings::ui

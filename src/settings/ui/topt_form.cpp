@@ -24,6 +24,7 @@
 #include "library/ui/qt_text.h"
 #include "library/ui/screen_fit.h"
 #include "link/serial_port_list.h"
+#include "settings/ui/lag_page.h"
 #include "settings/ui/totalizer_control.h"
 #include "settings/ui/wits_page.h"
 #include "widgets/ui/colour_select_form.h"
@@ -126,6 +127,11 @@ TOptForm::TOptForm(GlobalSettings& settings, control::VetraSystem& system,
         wits_page_ = new WitsPage(this);
         PageControl1->addTab(scrolling(wits_page_), "WITS");
         wits_page_->fill(*services_.rig);
+    }
+    if (services_.lag) {
+        lag_page_ = new LagPage(services_.op, services_.apply_lag, this);
+        PageControl1->addTab(scrolling(lag_page_), "Отставание");
+        lag_page_->fill(*services_.lag);
     }
     layout->addWidget(PageControl1, 1);
     layout->addWidget(build_buttons());

@@ -36,6 +36,7 @@ class ColourSelector;
 namespace vetra::settings::ui {
 
 class TotalizerControl;
+class LagPage;
 class WitsPage;
 
 // The work settings: work mode, timing program, gas list, display, gas totalizer and ports,
@@ -114,6 +115,7 @@ private:
     QTabWidget* PageControl1 = nullptr;
     QWidget* maker_page_ = nullptr;
     WitsPage* wits_page_ = nullptr;
+    LagPage* lag_page_ = nullptr;
     // "Режим"
     QRadioButton* rbMode[5] = {};
     QComboBox* cbPeriod = nullptr;

@@ -19,6 +19,8 @@
 #include "library/operator.h"
 #include "library/ui/qt_text.h"
 #include "settings/global_settings.h"
+#include "settings/lag_settings.h"
+#include "settings/ui/lag_page.h"
 #include "settings/ui/topt_form.h"
 #include "settings/ui/topt_master_form.h"
 #include "settings/ui/totalizer_control.h"
@@ -414,24 +416,21 @@ void TOptForm::done(int result) {
 }
 
 void TOptForm::accept() {
-    // Nothing is applied while an address on the WITS page cannot work.
-    if (wits_page_ != nullptr) {
-        if (const QString problem = wits_page_->problem(); !problem.isEmpty()) {
-            // Pages sit in scroll areas: the tab is the one holding the page.
-            for (int i = 0; i < PageControl1->count(); ++i) {
-                if (PageControl1->widget(i)->isAncestorOf(wits_page_)) {
-                    PageControl1->setCurrentIndex(i);
-                }
-            }
-            if (services_.op != nullptr) {
-                services_.op->show_message(problem.toStdString(), "Ошибка ввода параметра",
-                                           library::MessageIcon::warning);
-            }
-            return;
+    // Nothing is applied while a field holds what the program cannot use: its page is
+    // brought into view and the message says which field and why.
+    const auto refused = [this](QWidget* page, const QString& problem) {
+        if (problem.isEmpty()) {
+            return false;
         }
-    }
-    if (const QString refusal = number_fields().first_refusal(); !refusal.isEmpty()) {
-        timing_message(refusal);
+        if (page != nullptr) {
+            library::ui::bring_into_view(page);
+        }
+        timing_message(problem);
+        return true;
+    };
+    if ((wits_page_ != nullptr && refused(wits_page_, wits_page_->problem())) ||
+        refused(nullptr, number_fields().first_refusal()) ||
+        (lag_page_ != nullptr && refused(lag_page_, lag_page_->problem()))) {
         return;
     }
     if (gas_windows_refused()) {
@@ -461,6 +460,9 @@ void TOptForm::accept() {
     apply_totalizer();
     if (wits_page_ && services_.rig) {
         wits_page_->apply(*services_.rig);
+    }
+    if (lag_page_ && services_.lag) {
+        lag_page_->apply(*services_.lag);
     }
     const QString port = cbPort->currentText().trimmed();
     if (!port.isEmpty()) {

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QTimer>
 
+#include "storage/ui/depth_columns.h"
+
 namespace vetra::storage::ui {
 namespace {
 
@@ -21,7 +23,20 @@ ResultsTableModel::ResultsTableModel(ResultsTableText& text, QObject* parent)
 
 void ResultsTableModel::reset_counts() {
     rows_ = text_.data_rows();
-    columns_ = text_.column_count();
+    text_columns_ = text_.column_count();
+    columns_ = text_columns_ + (extras_ ? DepthColumns::kCount : 0);
+}
+
+void ResultsTableModel::set_extra_columns(DepthColumns* columns) {
+    if (columns == extras_) {
+        return;
+    }
+    extras_ = columns;
+    if (extras_) {
+        extras_->refresh();
+    }
+    rebuild();
+    Q_EMIT columns_changed();
 }
 
 int ResultsTableModel::rowCount(const QModelIndex& parent) const {
@@ -84,17 +99,24 @@ QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
                 }
                 return {};
             }
+            if (is_extra(column)) {
+                return extras_->text(column - text_columns_, index.row(), row->stamp, row->depth);
+            }
             return q(role == Qt::EditRole ? text_.edit_text(*row, column)
                                           : text_.data_text(*row, column));
         }
         case Qt::BackgroundRole:
+            if (is_extra(column)) {
+                return QColor(240, 240, 240);
+            }
             if (const ValueColumn* v = text_.value_column(column)) {
                 return QColor(v->colour.r, v->colour.g, v->colour.b);
             }
             return {};
         case Qt::TextAlignmentRole:
-            return column == 1 ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                               : int(Qt::AlignRight | Qt::AlignVCenter);
+            return column == 1 || (is_extra(column) && column == text_columns_)
+                       ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                       : int(Qt::AlignRight | Qt::AlignVCenter);
         default:
             return {};
     }
@@ -107,19 +129,22 @@ QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation,
     if (orientation == Qt::Vertical) {
         return section + 1;
     }
+    if (is_extra(section)) {
+        return DepthColumns::header(section - text_columns_);
+    }
     return q(text_.header_text(section));
 }
 
 Qt::ItemFlags ResultsTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (editing_ && index.isValid() && index.column() != 1) {
+    if (editing_ && index.isValid() && index.column() != 1 && !is_extra(index.column())) {
         f |= Qt::ItemIsEditable;
     }
     return f;
 }
 
 bool ResultsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !editing_ || !index.isValid()) {
+    if (role != Qt::EditRole || !editing_ || !index.isValid() || is_extra(index.column())) {
         return false;
     }
     const QString text = value.toString();
@@ -150,6 +175,15 @@ void ResultsTableModel::on_table_changed(TableChange change, int row) {
                 beginInsertRows({}, row, row);
                 rows_ = row + 1;
                 endInsertRows();
+                if (extras_) {
+                    // The row's depth record is written right after the row itself.
+                    QTimer::singleShot(0, this, [this, row] {
+                        if (extras_ && row < rows_) {
+                            extras_->refresh();
+                            Q_EMIT dataChanged(index(row, text_columns_), index(row, columns_ - 1));
+                        }
+                    });
+                }
                 return;
             }
             rebuild();

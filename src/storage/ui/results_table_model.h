@@ -9,6 +9,8 @@
 
 namespace vetra::storage::ui {
 
+class DepthColumns;
+
 // The results table for Qt's views. Holds nothing per row: every cell is read from the mapped
 // file and formatted when the view paints it, so a rebuild after an append or a deletion costs
 // the same at ten rows as at a million. An append tells the view about one new row.
@@ -33,6 +35,9 @@ public:
     using Originals = std::map<std::uint32_t, std::map<int, float>>;
     void set_reprocessed(Originals originals, bool show_originals);
     bool showing_originals() const { return show_originals_; }
+    // The program's own columns after the table's (null: none); `columns` must outlive this.
+    void set_extra_columns(DepthColumns* columns);
+    bool is_extra(int column) const { return extras_ != nullptr && column >= text_columns_; }
 
 Q_SIGNALS:
     // A reset that should select the last row (opened, cleared, rows deleted).
@@ -49,6 +54,8 @@ private:
     bool editing_ = false;
     int rows_ = 0;
     int columns_ = 2;
+    int text_columns_ = 2;
+    DepthColumns* extras_ = nullptr;
     mutable bool check_queued_ = false;
     Originals originals_;
     bool show_originals_ = false;

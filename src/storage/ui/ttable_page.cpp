@@ -14,6 +14,7 @@
 #include "library/utf8_path.h"
 #include "settings/ini_file.h"
 #include "storage/reprocess_trail.h"
+#include "storage/ui/depth_columns.h"
 #include "storage/ui/grid_view.h"
 #include "storage/ui/results_table_model.h"
 #include "storage/ui/tdel_table_form.h"
@@ -63,11 +64,17 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     btnRatios = button("Отношения газов", "btnRatios", this);
     btnRatios->setCheckable(true);
     btnRatios->setToolTip("Показать отношения газов Wh, Bh, Ch, C1/C2 ... C1/C5 и характер флюида");
+    btnDepthColumns = button("Газопоказания", "btnDepthColumns", this);
+    btnDepthColumns->setCheckable(true);
+    btnDepthColumns->setToolTip(
+        "Показать класс газопоказания и глубину долота в момент анализа рядом с колонками "
+        "таблицы");
+    btnDepthColumns->setVisible(false);
     btnLas = button("Экспорт в LAS...", "btnLas", this);
     btnLas->setEnabled(false);
     for (QWidget* w :
-         std::initializer_list<QWidget*>{SpeedButton1, btnRatios, SpeedButton3, btnRedactTable,
-                                         btnCancel, ProgressBar1, lblEditHint}) {
+         std::initializer_list<QWidget*>{SpeedButton1, btnRatios, btnDepthColumns, SpeedButton3,
+                                         btnRedactTable, btnCancel, ProgressBar1, lblEditHint}) {
         buttons->addWidget(w);
     }
     buttons->addStretch(1);
@@ -112,6 +119,7 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
 
     connect(SpeedButton1, &QPushButton::toggled, this, &TTablePage::SpeedButton1Click);
     connect(btnRatios, &QPushButton::clicked, this, &TTablePage::show_ratios);
+    connect(btnDepthColumns, &QPushButton::toggled, this, &TTablePage::show_depth_columns);
     connect(btnRedactTable, &QPushButton::clicked, this, [this] {
         N11->setText(model_->editing() ? kEditOff : kEditOn);
         PopupMenu1->popup(btnRedactTable->mapToGlobal(QPoint(0, btnRedactTable->height())));
@@ -189,11 +197,37 @@ void TTablePage::restore_selection() {
 
 // Widths from the header, the last row and the widest number a column holds (values are at
 // most 100 %): measuring every row would cost the row count.
+void TTablePage::set_depth_sources(const std::filesystem::path& row_depths,
+                                   const std::vector<analysis::GasShow>* shows) {
+    if (!depth_columns_) {
+        depth_columns_ = std::make_unique<DepthColumns>();
+    }
+    depth_columns_->set_sources(row_depths, shows);
+    btnDepthColumns->setVisible(true);
+    if (btnDepthColumns->isChecked()) {
+        model_->rebuild();
+    }
+}
+
+void TTablePage::show_depth_columns(bool on) {
+    if (btnDepthColumns->isChecked() != on) {
+        btnDepthColumns->setChecked(on);  // comes back here through the button
+        return;
+    }
+    model_->set_extra_columns(on && depth_columns_ ? depth_columns_.get() : nullptr);
+    fit_columns();
+}
+
 void TTablePage::fit_columns() {
     const QFontMetrics cells(grTextValues->font());
     const QFontMetrics header(grTextValues->horizontalHeader()->font());
     const auto last = text_.table().row(text_.data_rows() - 1);
-    for (int c = 0; c < model_->columnCount(); ++c) {
+    for (int c = text_.column_count(); c < model_->columnCount(); ++c) {
+        const QString head = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        grTextValues->setColumnWidth(c, std::max(header.horizontalAdvance(head) + 16,
+                                                 cells.horizontalAdvance(" газ после СПО ")));
+    }
+    for (int c = 0; c < text_.column_count(); ++c) {
         const ValueColumn* v = text_.value_column(c);
         const QString widest = c == 0 ? " 00000,0 "
                                : v    ? " 100," + QString(v->decimals, '0') + " "

@@ -1,13 +1,19 @@
 #pragma once
 
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "storage/results_table_text.h"
 #include "storage/ui/treprocess_form.h"
+
+namespace vetra::analysis {
+struct GasShow;
+}
 
 class QAction;
 class QLabel;
@@ -25,6 +31,7 @@ class IniFile;
 
 namespace vetra::storage::ui {
 
+class DepthColumns;
 class ResultsTableModel;
 
 // The "Таблица" page: the results table with its column order, in-place editing, row
@@ -50,6 +57,11 @@ public:
 
     // The gas ratio columns after the values.
     void show_ratios(bool on);
+    // Where the program's own columns come from: the row depths beside the table and the
+    // well's shows (must outlive the page). Their button shows only once they are set.
+    void set_depth_sources(const std::filesystem::path& row_depths,
+                           const std::vector<analysis::GasShow>* shows);
+    void show_depth_columns(bool on);
     void SpeedButton1Click(bool down);
     void N11Click();
     void N8Click();
@@ -69,6 +81,7 @@ public:
     QPushButton* mbExport = nullptr;
     QPushButton* btnRatios = nullptr;
     QPushButton* btnLas = nullptr;
+    QPushButton* btnDepthColumns = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* lblEditHint = nullptr;
     QTableView* grTextValues = nullptr;
@@ -90,6 +103,7 @@ private:
     ResultsTableText& text_;
     library::Operator& operator_;
     ResultsTableModel* model_ = nullptr;
+    std::unique_ptr<DepthColumns> depth_columns_;
     std::pair<int, int> kept_selection_{-1, -1};
     std::unique_ptr<RowRemoval> removal_;
     std::jthread worker_;
