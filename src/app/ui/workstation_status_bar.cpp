@@ -94,7 +94,9 @@ int WorkstationStatusBar::line_height() const {
 // As many lines as the fields need to stay whole beside room for a hint, filled in order:
 // no state is ever cut.
 void WorkstationStatusBar::reflow() {
-    const int mark = show_lamp_->isHidden() ? 0 : show_lamp_->sizeHint().width() + kSpacing;
+    const int mark = show_lamp_ == nullptr || show_lamp_->isHidden()
+                         ? 0
+                         : show_lamp_->sizeHint().width() + kSpacing;
     const int room = std::max(width() - kHintRoom - mark, 1);
     int line = 0;
     int used = 0;

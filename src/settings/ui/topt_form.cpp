@@ -456,7 +456,10 @@ QWidget* TOptForm::build_buttons() {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, [this] {
         if (services_.show_help) {
-            services_.show_help("work_settings");
+            // The depth page has a topic of its own.
+            const bool lag = lag_page_ != nullptr &&
+                             PageControl1->currentWidget()->isAncestorOf(lag_page_);
+            services_.show_help(lag ? "depth_lag" : "work_settings");
         }
     });
     layout->addWidget(cancel);
