@@ -118,9 +118,9 @@ private Q_SLOTS:
     void wizard_ok_applies_the_gases_data() {
         QTest::addColumn<QString>("count");
         QTest::addColumn<int>("rows");
-        QTest::newRow("a count field holding text gives 6") << "шесть" << 6;
-        QTest::newRow("at most 15") << "40" << 15;
-        QTest::newRow("at least 1") << "0" << 1;
+        // Text, 0 or 40 stop at "Далее" with a message (the number field test has them).
+        QTest::newRow("at most 15") << "15" << 15;
+        QTest::newRow("at least 1") << "1" << 1;
         QTest::newRow("comma form") << "3,0" << 3;
     }
     void wizard_ok_applies_the_gases() {
