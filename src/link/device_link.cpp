@@ -9,6 +9,8 @@
 #include <optional>
 #include <thread>
 
+#include "library/stop_pause.h"
+
 namespace vetra::link {
 
 namespace asio = boost::asio;
@@ -35,19 +37,6 @@ struct Completion {
     std::size_t bytes = 0;
 };
 
-// Sleeps in short steps; false when a stop was requested meanwhile.
-bool pause(std::chrono::milliseconds length, const std::stop_token& stop) {
-    const auto end = std::chrono::steady_clock::now() + length;
-    while (!stop.stop_requested()) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= end) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            end - now, std::chrono::milliseconds(10)));
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -110,7 +99,7 @@ struct DeviceLink::Tcp {
             return true;
         }
         socket.reset();
-        if (!pause(kReconnectPause, stop)) {
+        if (!library::pause_unless_stopped(kReconnectPause, stop)) {
             return false;
         }
         socket.emplace(io);
@@ -295,7 +284,7 @@ bool DeviceLink::read_serial(std::uint8_t* buffer, std::size_t n, std::size_t& c
         return true;
     }
     // A vanished adapter often comes back under the same name.
-    if (pause(kSerialErrorPause, stop_)) {
+    if (library::pause_unless_stopped(kSerialErrorPause, stop_)) {
         reopen();
     }
     return false;

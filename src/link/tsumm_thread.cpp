@@ -1,8 +1,9 @@
 #include "link/tsumm_thread.h"
 
+#include <chrono>
 #include <cmath>
-#include <condition_variable>
 
+#include "library/stop_pause.h"
 #include "library/thread_priority.h"
 #include "settings/global_settings.h"
 
@@ -18,13 +19,6 @@ constexpr int kParityNone = 0;
 constexpr int kReadTimeoutMs = 100;
 constexpr float kFullScale = 1.0f / 8192.0f;
 
-// False when a stop was requested.
-bool pause(const std::stop_token& stop, std::chrono::milliseconds length) {
-    std::mutex m;
-    std::condition_variable_any cv;
-    std::unique_lock lock(m);
-    return !cv.wait_for(lock, stop, length, [] { return false; }) && !stop.stop_requested();
-}
 
 }  // namespace
 
@@ -90,7 +84,7 @@ void TSummThread::Execute(std::stop_token stop) {
         if (c.device_type == settings::kModelVelon) {
             // The line of a model changed to 1 is given back, so another program may use it.
             device_.close();
-            pause(stop, 100ms);
+            library::pause_unless_stopped(100ms, stop);
             continue;
         }
         const bool use = settings_.totalizer_use.load();
@@ -103,18 +97,18 @@ void TSummThread::Execute(std::stop_token stop) {
             operator_.beep(kCloseBeepHz, kBeepMs);
         }
         if (!use) {
-            pause(stop, 100ms);
+            library::pause_unless_stopped(100ms, stop);
             continue;
         }
         if (reconnect_.exchange(false)) {
             device_.close();
-            if (!pause(stop, 100ms)) {
+            if (!library::pause_unless_stopped(100ms, stop)) {
                 break;
             }
             open_succeeded_.store(open_link(c.port_name, kReadTimeoutMs));
         }
         if (!open_succeeded_.load()) {
-            pause(stop, 100ms);
+            library::pause_unless_stopped(100ms, stop);
             continue;
         }
         TotalizerSummary summary;
@@ -122,7 +116,7 @@ void TSummThread::Execute(std::stop_token stop) {
             continue;
         }
         take(summary, c.coeff);
-        pause(stop, 40ms);
+        library::pause_unless_stopped(40ms, stop);
     }
     device_.close();
 }
