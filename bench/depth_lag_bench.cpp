@@ -1,13 +1,20 @@
 // What each analysis adds to a cycle when the depth is lagged here: the lag lookup in a
 // week of depth history (by strokes and by time), the rig context of the gas's moment and
-// the show picker's step with its background over the last 10 m.
+// the show picker's step with its background over the last 10 m; and a corrected lag
+// applied to a week of rows.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "analysis/gas_shows.h"
+#include "library/clock.h"
 #include "storage/depth_history.h"
+#include "storage/results_table.h"
+#include "storage/row_depths.h"
 
 namespace {
 
@@ -74,5 +81,42 @@ void BM_ShowPickerStep(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ShowPickerStep);
+
+// "Применить к строкам" over a week of analyses, one in two minutes (5040 rows): each row's
+// depth found again in the history, written into the table and recorded beside it.
+void BM_ApplyLagToAWeekOfRows(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const auto& h = week();
+    const fs::path dir =
+        fs::temp_directory_path() / ("vetra-lag-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    vetra::library::ManualClock clock({2026, 1, 1, 0, 0, 0, 0});
+    {
+        vetra::storage::ResultsTable table(clock);
+        (void)table.open(dir / "data.tim");
+        std::vector<vetra::analysis::GazResult> results(7);
+        for (int i = 0; i < 7 * 720; ++i) {
+            clock.advance(std::chrono::minutes(2));
+            (void)table.append(results, 1000.0f + i * 0.01f);
+            vetra::storage::RowDepth r;
+            r.row = static_cast<std::uint32_t>(i);
+            r.stamp = table.row(i)->stamp;
+            r.injection = kT0 + (120.0 * i + 60) * kS;
+            (void)vetra::storage::append_row_depth(dir / "data_depth.vdr", r);
+        }
+    }
+    vetra::storage::ResultsTable table(clock);
+    (void)table.open(dir / "data.tim");
+    double minutes = 30;
+    for (auto _ : state) {
+        minutes += 1;  // a new lag each time, so every row changes
+        const auto change = vetra::storage::apply_lag(table, h, dir / "data_depth.vdr", 0,
+                                                      {0, minutes, 60});
+        benchmark::DoNotOptimize(change);
+    }
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+BENCHMARK(BM_ApplyLagToAWeekOfRows)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include "storage/ui/treprocess_form.h"
 #include "storage/ui/ttable_page.h"
 #include "support/recording_operator.h"
+#include "support/synthetic_run.h"
 #include "support/temp_dir.h"
 
 using namespace vetra;
@@ -81,50 +82,8 @@ struct Folder {
 
     void cycle(library::LocalTime end, double size) {
         clock.set(end);
-        gases.resetWorkingWindows();
-        calculator.reset();
-        samples.clear();
-        std::vector<std::int64_t> computed_at(static_cast<std::size_t>(gases.count()), -1);
-        const int n = 85 * kRate;
-        for (int i = 0; i < n; ++i) {
-            const double t = static_cast<double>(i) / kRate;
-            double v = 2.3 + 0.01 * std::sin(t * 1.7);
-            for (int g = 0; g < gases.count(); ++g) {
-                const double mid = (gases.gas(g).start + gases.gas(g).end) / 2.0;
-                v += size * (g + 1) * 0.37 * std::exp(-(t - mid) * (t - mid) / 0.8);
-            }
-            samples.push_back({0, v, static_cast<std::int32_t>(t), 0});
-            if (i % 4 == 3 || i + 1 == n) {
-                calculator.process(12.5f, true);
-                for (const auto& r : calculator.results()) {
-                    for (int g = 0; g < gases.count(); ++g) {
-                        auto& at = computed_at[static_cast<std::size_t>(g)];
-                        if (!r.derived && at < 0 && gases.gas(g).name == r.name) {
-                            at = static_cast<std::int64_t>(samples.size());
-                        }
-                    }
-                }
-            }
-        }
-        display::ChromatogramPlot plot;
-        for (const auto& s : samples) {
-            plot.points.push_back(s.value);
-            plot.seconds.push_back(s.seconds);
-        }
-        plot.rebuild_windows(gases, calculator.results(), kRate);
-        storage::RunExtra extra;
-        extra.row_stamp = stamp;
-        extra.rate = kRate;
-        extra.zero_seconds = settings.zero_seconds;
-        extra.window_correction = settings.window_correction;
-        extra.min_gaz_value = settings.min_gaz_value;
-        storage::keep_samples(extra, plot.points, samples, 0.0);
-        for (int g = 0; g < gases.count(); ++g) {
-            const auto& gas = gases.gas(g);
-            extra.gases.push_back({gas.name, gas.code, gas.colour, gas.start, gas.end,
-                                   computed_at[static_cast<std::size_t>(g)]});
-        }
-        storage::write_run_file(-100, true, plot, calculator, dir.dir(), end, nullptr, &extra);
+        test::write_synthetic_run({size}, kRate, settings, gases, calculator, samples, stamp,
+                                  dir.dir(), end);
     }
 
     storage::ui::ReprocessContext context() {
