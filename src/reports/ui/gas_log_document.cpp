@@ -1,5 +1,7 @@
 #include "reports/ui/gas_log_document.h"
 
+#include "reports/ui/svg_picture.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -8,7 +10,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
@@ -182,15 +183,15 @@ bool save_gas_log(GasLogDocument& document, const QString& path, QString& error)
             QPainter measure(&probe);
             document.layout(measure, QSize(1900, 1), kSvgResolution / 2.54);
         }
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setResolution(kSvgResolution);
         const QSize size(document.page_size().width(), document.picture_height());
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(), size));
-        svg.setTitle(document.options().title);
+        const auto svg = svg_picture(&file, size, kSvgResolution, document.options().title);
+        if (!svg) {
+            file.cancelWriting();
+            error = "Эта сборка программы не сохраняет рисунки SVG: выберите PDF";
+            return false;
+        }
         QPainter p;
-        drawn = p.begin(&svg);
+        drawn = p.begin(svg.get());
         if (drawn) {
             p.fillRect(QRect(QPoint(), size), Qt::white);
             document.render_picture(p);

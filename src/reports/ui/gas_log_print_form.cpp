@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "library/operator.h"
+#include "reports/ui/svg_picture.h"
 #include "reports/ui/tpreview_form.h"
 #include "reports/ui/tprint_grid_form.h"
 #include "settings/ini_file.h"
@@ -139,7 +140,7 @@ void TGasLogPreviewForm::SaveClick() {
     QString selected;
     const QString path =
         QFileDialog::getSaveFileName(this, "  Сохранение рисунка", QString(),
-                                     "Документ PDF (*.pdf);;Рисунок SVG (*.svg)", &selected);
+                                     picture_filter(false), &selected);
     if (path.isEmpty()) {
         return;
     }

@@ -8,8 +8,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -17,6 +17,7 @@
 
 #include "library/ui/screen_fit.h"
 #include "reports/ui/help_window.h"
+#include "reports/ui/svg_picture.h"
 
 namespace vetra::reports::ui {
 
@@ -188,17 +189,17 @@ bool TPreviewForm::save_to(const QString& path) {
         printer.setPageLayout(page_);
         return print_document(table_, options_, printer);
     }
-    // The pages one under another, as on screen at 100 %.
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setTitle(options_.title);
-    svg.setResolution(logicalDpiY());
+    // The pages one under another, as on screen at 100 %; a file left half written by a
+    // crash would pass for a picture.
     const QSize page = document_->page_size();
     const QSize size(page.width(), page.height() * document_->page_count());
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const auto svg = svg_picture(&file, size, logicalDpiY(), options_.title);
     QPainter p;
-    if (!p.begin(&svg)) {
+    if (!svg || !p.begin(svg.get())) {
         return false;
     }
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
@@ -210,20 +211,20 @@ bool TPreviewForm::save_to(const QString& path) {
         p.restore();
     }
     document_->set_glyph_runs(true);
-    return p.end();
+    return p.end() && file.commit();
 }
 
 void TPreviewForm::SaveClick() {
     QString selected;
     const QString path =
         QFileDialog::getSaveFileName(this, "  Сохранение рисунка", QString(),
-                                     "Рисунок SVG (*.svg);;Документ PDF (*.pdf)", &selected);
+                                     picture_filter(true), &selected);
     if (path.isEmpty()) {
         return;
     }
     QString target = path;
     if (QFileInfo(target).suffix().isEmpty()) {
-        target += selected.contains("pdf") ? ".pdf" : ".svg";
+        target += selected.contains("svg") ? ".svg" : ".pdf";
     }
     if (!save_to(target)) {
         QMessageBox::critical(this, "  ОШИБКА", "Не удалось сохранить файл \"" + target + "\".");
