@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -243,6 +245,20 @@ private Q_SLOTS:
         QVERIFY2(room.contains(window->frameGeometry()), qPrintable(sizes));
         QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
                  qPrintable(sizes));
+        // A page scrolls sideways only when the window already takes all the width it may.
+        if (auto* pages = window->findChild<QTabWidget*>("PageControl1")) {
+            for (int i = 0; i < pages->count(); ++i) {
+                auto* area = qobject_cast<QScrollArea*>(pages->widget(i));
+                if (area == nullptr || !pages->isTabVisible(i)) {
+                    continue;
+                }
+                pages->setCurrentIndex(i);
+                QCoreApplication::processEvents();
+                QVERIFY2(!area->horizontalScrollBar()->isVisible() ||
+                             window->width() >= room.width() * 9 / 10 - 1,
+                         qPrintable(sizes + ", page " + pages->tabText(i)));
+            }
+        }
     }
 
     // The status line at the laptop's width keeps every state whole: a second line rather
@@ -292,8 +308,10 @@ private Q_SLOTS:
 
 // The offscreen platform plays the laptop: one 1366 x 768 screen, fonts at 144 dpi.
 int main(int argc, char** argv) {
-    QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
+    // Beside the working directory and named relative to it: the platform's parameters are
+    // split at colons, which a Windows path has after its drive letter.
+    QTemporaryDir dir(QDir::currentPath() + "/dialogs-fit-XXXXXX");
+    const QString config = QDir::current().relativeFilePath(dir.filePath("screen.json"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,

@@ -1,9 +1,11 @@
 // The main window on the offscreen platform, started in a program directory of its own.
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "analysis/gas_shows.h"
+#include "analysis/ui/tetal_vis_form.h"
 #include "analysis/ui/tetalon_form.h"
 #include "app/ui/session_end_notifier.h"
 #include "app/ui/tvetra_main_form.h"
@@ -23,11 +26,13 @@
 #include "library/clock.h"
 #include "library/cp1251.h"
 #include "library/file_reporter.h"
+#include "library/ui/screen_fit.h"
 #include "library/number_text.h"
 #include "session_end.h"
 #include "settings/global_settings.h"
 #include "settings/ui/topt_master_form.h"
 #include "storage/totalizer_file.h"
+#include "storage/ui/ttable_page.h"
 #include "support/recording_operator.h"
 #include "support/temp_dir.h"
 
@@ -541,6 +546,55 @@ private Q_SLOTS:
         const std::string ini =
             library::cp1251_to_utf8(test::read_bytes(w.dir / settings::kSettingsFileName));
         QVERIFY(ini.find(placement.toStdString()) != std::string::npos);
+    }
+
+    // New windows open centred on the one they belong to, and again where the operator left
+    // them while that is on a screen; the table's edit mode never changes the main window's
+    // size.
+    void windows_open_over_their_parent_and_a_mode_switch_keeps_the_size() {
+        QWidget parent;
+        parent.setGeometry(300, 200, 400, 300);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QWidget child(&parent, Qt::Window);
+        const QRect centred = library::ui::opening_place(&child, {200, 100});
+        QCOMPARE(centred.size(), QSize(200, 100));
+        QVERIFY((centred.center() - parent.frameGeometry().center()).manhattanLength() <= 2);
+        QCOMPARE(library::ui::opening_place(&child, {200, 100}, {50, 60, 200, 100}),
+                 QRect(50, 60, 200, 100));
+        const QRect room = parent.screen()->availableGeometry();
+        QVERIFY(room.contains(library::ui::opening_place(&child, {}, {5000, -900, 200, 100})));
+
+        // The calibration curves: over the calibration window first, then where left.
+        Workstation w;
+        const std::string ini = (w.dir / "curves.ini").string();
+        QPoint left;
+        {
+            analysis::ui::TEtalVisForm curves(w.system.gases(), {}, 1.0, ini, &parent);
+            const QPoint off = curves.geometry().center() - parent.frameGeometry().center();
+            QVERIFY2(off.manhattanLength() <= 60, qPrintable(QString("%1,%2").arg(curves.x()).arg(curves.y())));
+            curves.move(curves.x() - 30, curves.y() - 20);
+            left = curves.pos();
+        }
+        analysis::ui::TEtalVisForm again(w.system.gases(), {}, 1.0, ini, &parent);
+        QCOMPARE(again.pos(), left);
+
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        auto* table = w.form->findChild<storage::ui::TTablePage*>();
+        QVERIFY(table != nullptr);
+        auto* pages = w.form->findChild<QTabWidget*>("PageControl1");
+        QVERIFY(pages != nullptr);
+        pages->setCurrentWidget(table);
+        QCoreApplication::processEvents();
+        const QSize before = w.form->size();
+        table->N11->trigger();
+        QVERIFY(table->lblEditHint->isVisibleTo(w.form.get()));
+        QCoreApplication::processEvents();
+        QCOMPARE(w.form->size(), before);
+        table->N11->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(w.form->size(), before);
     }
 
     void an_orderly_close_saves_the_settings_and_the_controller_files() {

@@ -75,17 +75,13 @@ TEtalVisForm::TEtalVisForm(const GazList& gases, std::vector<EtalonPoint> points
     layout->addWidget(grid_);
     layout->addLayout(buttons);
 
-    resize(library::ui::within_screen(this, {640, 560}));
+    // Where the operator last put it, else centred on the calibration window; a size kept
+    // on a larger screen or at a smaller font is no larger than this screen.
     settings::IniFile file;
     (void)file.open(settings_path_);
-    const auto placed =
-        settings::load_placement(file, kPlacementSection, {y(), x(), width(), height(), 0});
-    if (placed.width > 0 && placed.height > 0) {
-        // A size kept on a larger screen or at a smaller font is no larger than this screen.
-        setGeometry(library::ui::on_screen(
-            this, QRect(QPoint(placed.left, placed.top),
-                        library::ui::within_screen(this, {placed.width, placed.height}))));
-    }
+    const auto placed = settings::load_placement(file, kPlacementSection, {});
+    setGeometry(library::ui::opening_place(
+        this, {640, 560}, QRect(placed.left, placed.top, placed.width, placed.height)));
     show_gas(0);
 }
 

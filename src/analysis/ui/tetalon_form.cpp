@@ -94,7 +94,8 @@ TEtalonForm::TEtalonForm(control::VetraSystem& system, settings::GlobalSettings&
     layout->addWidget(panels, 1);
     bottom_panel_ = build_bottom_panel();
     layout->addWidget(bottom_panel_);
-    resize(library::ui::within_screen(this, {820, 600}));
+    // Centred on the main window; opened again, where the operator last left it.
+    setGeometry(library::ui::opening_place(this, {820, 600}));
 
     settle_timer_->setSingleShot(true);
     settle_timer_->setInterval(kSettleMs);

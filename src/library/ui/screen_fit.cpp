@@ -52,4 +52,24 @@ QRect on_screen(const QWidget* window, QRect wanted) {
     return placed;
 }
 
+QRect opening_place(const QWidget* window, QSize size, QRect kept) {
+    if (kept.isValid()) {
+        return on_screen(window, QRect(kept.topLeft(), within_screen(window, kept.size())));
+    }
+    const QWidget* parent = window->parentWidget() != nullptr ? window->parentWidget()->window()
+                                                                : nullptr;
+    const QScreen* screen = parent != nullptr && parent->isVisible() ? parent->screen()
+                                                                     : screen_of(window);
+    if (screen == nullptr) {
+        return QRect(window->pos(), size);
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect around = parent != nullptr && parent->isVisible() ? parent->frameGeometry() : area;
+    QRect placed(QPoint(), within_screen(window, size));
+    placed.moveCenter(around.center());
+    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
+    return placed;
+}
+
 }  // namespace vetra::library::ui

@@ -17,4 +17,9 @@ QSize within_screen(const QWidget* window, QSize wanted);
 // gone must not open the window where nobody can reach it.
 QRect on_screen(const QWidget* window, QRect wanted);
 
+// Where a window opens: at `kept` (where the operator last put it) when that is valid and
+// shows on a screen, otherwise at `size` centred on its parent window, or on the screen
+// when it has none, and wholly on that screen.
+QRect opening_place(const QWidget* window, QSize size, QRect kept = {});
+
 }  // namespace vetra::library::ui

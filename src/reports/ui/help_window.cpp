@@ -23,7 +23,7 @@ QString topic_path(const QString& topic) {
 THelpForm::THelpForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("THelpForm");
     setWindowTitle("Справка");
-    resize(library::ui::within_screen(this, {760, 640}));
+    setGeometry(library::ui::opening_place(this, {760, 640}));
     browser_ = new QTextBrowser(this);
     browser_->setObjectName("browser");
     browser_->setSearchPaths({QStringLiteral(":/help")});

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -93,9 +94,21 @@ QWidget* row_of(QWidget* parent, std::initializer_list<QWidget*> widgets) {
 }
 
 // A page scrolls where a large font makes it taller or wider than the screen allows, so
-// the buttons below stay on the screen.
+// the buttons below stay on the screen. Qt caps a scroll area's size hint at 36 by 24
+// lines, which opened the dialog 530 px wide with the timing table behind a scroll bar:
+// this one asks for its whole page (and room for the vertical bar), and the dialog is
+// then capped by the screen.
+class PageScroll : public QScrollArea {
+public:
+    QSize sizeHint() const override {
+        const QSize page = widget() != nullptr ? widget()->sizeHint() : QSize();
+        const int frame = 2 * frameWidth();
+        return page + QSize(frame + verticalScrollBar()->sizeHint().width(), frame);
+    }
+};
+
 QScrollArea* scrolling(QWidget* page) {
-    auto* area = new QScrollArea();
+    auto* area = new PageScroll();
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidget(page);

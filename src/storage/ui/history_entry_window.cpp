@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "library/ui/screen_fit.h"
+
 namespace vetra::storage::ui {
 namespace {
 
@@ -81,8 +83,7 @@ HistoryEntryWindow::HistoryEntryWindow(const display::ChromatogramPlot& entry,
     area_->viewport()->installEventFilter(this);
     layout->addWidget(area_, 1);
 
-    const QRect screen_area = screen()->availableGeometry();
-    resize(screen_area.size() * 0.8);
+    setGeometry(library::ui::opening_place(this, screen()->availableGeometry().size() * 0.8));
 }
 
 display::ui::PlotStyle HistoryEntryWindow::entry_style() const {

@@ -74,13 +74,19 @@ TTablePage::TTablePage(ResultsTableText& text, library::Operator& op, QWidget* p
     btnLas->setEnabled(false);
     for (QWidget* w :
          std::initializer_list<QWidget*>{SpeedButton1, btnRatios, btnDepthColumns, SpeedButton3,
-                                         btnRedactTable, btnCancel, ProgressBar1, lblEditHint}) {
+                                         btnRedactTable, ProgressBar1}) {
         buttons->addWidget(w);
     }
     buttons->addStretch(1);
     buttons->addWidget(btnLas);
     buttons->addWidget(mbExport);
     layout->addLayout(buttons);
+    // The edit mode's own row, taking no room while hidden: switching the mode must never
+    // widen the main window, as it did when these sat beside the buttons.
+    auto* editing = new QHBoxLayout();
+    editing->addWidget(btnCancel);
+    editing->addWidget(lblEditHint, 1);
+    layout->addLayout(editing);
 
     PopupMenu1 = new QMenu(this);
     N11 = PopupMenu1->addAction(kEditOn);
