@@ -221,14 +221,16 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         const QRect room = window->screen()->availableGeometry();
         const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-        const QString sizes = QString("%1: %2x%3 (at least %4x%5) on %6x%7")
+        const QString sizes = QString("%1: %2x%3 at %8,%9 (at least %4x%5) on %6x%7")
                                   .arg(QTest::currentDataTag())
                                   .arg(window->frameGeometry().width())
                                   .arg(window->frameGeometry().height())
                                   .arg(least.width())
                                   .arg(least.height())
                                   .arg(room.width())
-                                  .arg(room.height());
+                                  .arg(room.height())
+                                  .arg(window->frameGeometry().x())
+                                  .arg(window->frameGeometry().y());
         const QString shots = qEnvironmentVariable("VETRA_SHOT_DIR");
         if (!shots.isEmpty()) {
             const QString name =

@@ -532,6 +532,8 @@ private Q_SLOTS:
                                     .arg(w.form->height())
                                     .arg(screen.width())
                                     .arg(screen.height())));
+            // Not past the screen's top or left edge, even where the window needs more.
+            QVERIFY(screen.contains(w.form->geometry().topLeft()));
             return;
         }
         if (QString(QTest::currentDataTag()) == "off screen") {

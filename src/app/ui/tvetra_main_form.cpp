@@ -418,11 +418,13 @@ void TVetraMainForm::load_placement() {
     if (!file.open(system_.settings_path())) {
         return;
     }
-    // A first start (nothing stored) opens at 90 % of the screen, so the plot is usable.
+    // A first start (nothing stored) opens centred at 90 % of the screen, so the plot is
+    // usable; wider where the window needs more, yet never past the screen's edge.
     const QRect screen_area = screen()->availableGeometry();
-    const QRect first = QRect(QPoint(), screen_area.size() * 0.9)
-                            .translated(screen_area.topLeft() + QPoint(screen_area.width() / 20,
-                                                                       screen_area.height() / 20));
+    QRect first(QPoint(), (screen_area.size() * 0.9)
+                              .expandedTo(minimumSizeHint())
+                              .boundedTo(screen_area.size()));
+    first.moveCenter(screen_area.center());
     const settings::WindowPlacement current{first.top(), first.left(), first.width(),
                                             first.height(), 0};
     const settings::WindowPlacement p = settings::load_placement(file, kPlacementSection, current);
