@@ -14,6 +14,8 @@ PACKAGES=(
   # libxlsxwriter and Qt, patch for Qt's security fixes (scripts/windows-deps.sh builds the
   # rest), zip and NSIS for the package and its installer.
   mingw-w64 wine wine64 libz-mingw-w64-dev patch zip nsis
+  # The window's run under Wine looks at the screen and presses keys (tests/e2e/x11_screen.py).
+  python3 libxtst6
 )
 
 missing=()

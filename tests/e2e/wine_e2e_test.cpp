@@ -12,14 +12,19 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/etalon_storage.h"
 #include "analysis/gaz_list.h"
 #include "library/cp1251.h"
+#include "library/clock.h"
 #include "library/number_text.h"
 #include "program_run.h"
+#include "storage/results_table.h"
 #include "support/temp_dir.h"
+
+#include <unistd.h>
 
 namespace vetra::e2e {
 namespace {
@@ -89,6 +94,7 @@ protected:
         }
         env_ = {"WINEPREFIX=" + (sandbox_ / "wine").string(), "WINEDEBUG=-all",
                 "WINEDLLOVERRIDES=mscoree,mshtml="};
+        env_.insert(env_.end(), screen_env_.begin(), screen_env_.end());
         // The Wine server first, apart and persistent, and the prefix made.
         ProgramRun init(sandbox_, "wineboot", "/bin/sh",
                         {"-c", "mkdir -p \"$WINEPREFIX\" && wineserver -p && wine cmd /c exit"},
@@ -104,8 +110,8 @@ protected:
         }
     }
 
-    // The simulator on its pseudo-terminal, which the prefix then calls COM5.
-    void start_instrument(int model) {
+    // The simulator on its pseudo-terminal, which the prefix then calls `port` (COM5).
+    void start_instrument(int model, const std::string& port = "com5") {
         model_ = model;
         sim_ = std::make_unique<ProgramRun>(
             sandbox_, "sim", kSim,
@@ -116,7 +122,7 @@ protected:
                                kStartLimit));
         const std::string out = sim_->out_so_far();
         fs::create_symlink(out.substr(0, out.find('\n')),
-                           sandbox_ / "wine" / "dosdevices" / "com5");
+                           sandbox_ / "wine" / "dosdevices" / port);
     }
 
     // Settings for a short cycle of the model, and a calibration that turns the fed areas
@@ -171,6 +177,9 @@ protected:
     test::TempDir sandbox_;
     fs::path program_ = sandbox_ / "программа";
     std::vector<std::string> env_;
+    // The prefix's desktop takes the display it is made with, so a window's X screen comes
+    // before the prefix.
+    std::vector<std::string> screen_env_;
     std::unique_ptr<ProgramRun> sim_;
     int model_ = 0;
 };
@@ -214,6 +223,165 @@ TEST_F(WineBench, a_start_through_the_remote_control_mailslot_runs_a_cycle) {
     EXPECT_EQ(s.status, 0) << s.err;
     EXPECT_NE(s.err.find("station: sent"), std::string::npos);
     EXPECT_EQ(unix_lines(s.out), result_block(c.out) + kClosingMessage);
+}
+
+// The window as an operator gets it: the installer (VETRA_WINDOWS_SETUP) run silently into a
+// fresh prefix in a Russian locale, on an X screen of its own; F5 ("Запуск") runs a cycle whose
+// concentrations reach the table and the station; an upgrade and an uninstall keep the
+// operator's files. With VETRA_SHOT_DIR set, the screen is kept as pictures along the way.
+class WineWindow : public WineBench {
+protected:
+    void SetUp() override {
+        const char* setup = std::getenv("VETRA_WINDOWS_SETUP");
+        if (setup == nullptr || *setup == '\0') {
+            GTEST_SKIP() << "VETRA_WINDOWS_SETUP is not set";
+        }
+        setup_ = setup;
+        display_ = ":" + std::to_string(40 + ::getpid() % 50);
+        xvfb_ = std::make_unique<ProgramRun>(
+            sandbox_, "xvfb", "/usr/bin/Xvfb",
+            std::vector<std::string>{display_, "-screen", "0", "1366x768x24", "-fbdir",
+                                     sandbox_.dir(), "-nolisten", "tcp"});
+        ASSERT_TRUE(wait_until([&] { return fs::exists(sandbox_ / "Xvfb_screen0"); }, 30s))
+            << xvfb_->err_so_far();
+        screen_env_ = {"DISPLAY=" + display_, "LANG=ru_RU.UTF-8", "LC_ALL=ru_RU.UTF-8"};
+        WineBench::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        // Wine's own fonts have no Cyrillic; Windows has its own.
+        const fs::path fonts = sandbox_ / "wine" / "drive_c" / "windows" / "Fonts";
+        fs::create_directories(fonts);
+        for (const char* font : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf"}) {
+            std::error_code ec;
+            fs::copy_file(fs::path("/usr/share/fonts/truetype/dejavu") / font, fonts / font, ec);
+        }
+    }
+
+    Outcome install() {
+        return ProgramRun(sandbox_, "setup", kWine, {setup_, "/S", "/D=C:\\Vetra"}, env_)
+            .wait(kRunLimit);
+    }
+
+    // The screen helper: pictures of the screen and keys pressed on it.
+    Outcome screen(const std::vector<std::string>& args) {
+        std::vector<std::string> all{VETRA_X11_SCREEN};
+        all.insert(all.end(), args.begin(), args.end());
+        return ProgramRun(sandbox_, "screen", "/usr/bin/python3", all, {"DISPLAY=" + display_})
+            .wait(30s);
+    }
+    void keys(const std::vector<std::string>& names) {
+        std::vector<std::string> args{"key"};
+        args.insert(args.end(), names.begin(), names.end());
+        EXPECT_EQ(screen(args).status, 0);
+    }
+    void shot(const std::string& name) {
+        if (const char* dir = std::getenv("VETRA_SHOT_DIR"); dir != nullptr && *dir != '\0') {
+            EXPECT_EQ(screen({"shot", (sandbox_ / "Xvfb_screen0").string(),
+                              (fs::path(dir) / ("wine-" + name + ".png")).string()})
+                          .status,
+                      0);
+        }
+    }
+
+    std::string setup_;
+    std::string display_;
+    std::unique_ptr<ProgramRun> xvfb_;
+};
+
+TEST_F(WineWindow, the_installed_window_runs_a_cycle_and_the_operators_files_outlive_it) {
+    const fs::path installed = sandbox_ / "wine" / "drive_c" / "Vetra";
+    const Outcome setup = install();
+    ASSERT_EQ(setup.status, 0) << setup.err;
+    for (const char* file : {"vetra.exe", "vetra-console.exe", "vetra-tool.exe", "uninstall.exe",
+                             "platforms/qwindows.dll", "translations/qtbase_ru.qm"}) {
+        EXPECT_TRUE(fs::exists(installed / file)) << file;
+    }
+    // The sample program directory came with a first install.
+    EXPECT_TRUE(fs::exists(installed / "хроматограф.ini"));
+    EXPECT_TRUE(fs::exists(installed / "calibr.ini"));
+
+    program_ = installed;
+    ASSERT_NO_FATAL_FAILURE(start_instrument(0, "com7"));
+    ASSERT_NO_FATAL_FAILURE(set_up_program("[режим_работы]\r\nFirstStart=0\r\n"));
+    auto st = station({});
+    const auto started = std::chrono::steady_clock::now();
+    ProgramRun window(sandbox_, "window", kWine, {"C:\\Vetra\\vetra.exe", "--port", "COM7"},
+                      env_);
+    const std::string framebuffer = (sandbox_ / "Xvfb_screen0").string();
+    ASSERT_TRUE(wait_until([&] { return screen({"drawn", framebuffer}).status == 0; }, 60s))
+        << window.err_so_far();
+    const double mapped =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("window mapped %.1f s after its start\n", mapped);
+    std::this_thread::sleep_for(3s);  // its first paint done
+    shot("started");
+
+    keys({"F5"});
+    ASSERT_TRUE(wait_until(
+        [&] { return st->out_so_far().find("сумм_газ=") != std::string::npos; }, kRunLimit))
+        << window.err_so_far();
+    std::this_thread::sleep_for(2s);
+    shot("after-cycle");
+    // The table the window stored holds the sample's concentrations.
+    library::SystemClock clock;
+    storage::ResultsTable table(clock);
+    ASSERT_TRUE(table.open(installed / "default" / "default" / "data.tim", true));
+    ASSERT_EQ(table.row_count(), 1);
+    const auto row = table.row(0);
+    ASSERT_TRUE(row);
+    const auto list = first_list(unix_lines(st->out_so_far()));
+    const auto gases = analysis::GazList::default_gases();
+    for (std::size_t g = 0; g < gases.size(); ++g) {
+        EXPECT_NEAR(row->values[g], kIntended[g], kTolerance * kIntended[g]) << gases[g].name;
+        const auto at = list.find(gases[g].name + "_абс");
+        ASSERT_NE(at, list.end()) << st->out_so_far();
+        EXPECT_NEAR(at->second, kIntended[g], kTolerance * kIntended[g]) << gases[g].name;
+    }
+
+    // The table page's tab, where it is drawn on this screen (no window manager: the
+    // window opens centred on 1366 x 768).
+    keys({"click:296,103"});
+    std::this_thread::sleep_for(1s);
+    shot("table");
+    keys({"click:486,133"});  // "Распечатать..."
+    std::this_thread::sleep_for(2s);
+    shot("print");
+    keys({"Escape"});
+    std::this_thread::sleep_for(1s);
+    keys({"F11"});  // "Рабочие настройки", a Qt dialog
+    std::this_thread::sleep_for(2s);
+    shot("work-settings");
+    keys({"Escape"});
+    std::this_thread::sleep_for(1s);
+    // Closing asks first, in Qt's own message box.
+    keys({"alt+x"});
+    std::this_thread::sleep_for(2s);
+    shot("close-question");
+    keys({"Tab", "space"});  // "Нет" has the focus, as a question to close should
+    const Outcome closed = window.wait(60s);
+    EXPECT_EQ(closed.status, 0) << closed.err;
+    const Outcome s = st->wait(kRunLimit);
+    EXPECT_EQ(s.status, 0) << s.err;
+    EXPECT_NE(unix_lines(s.out).find(kClosingMessage), std::string::npos) << s.out;
+
+    // An upgrade over it keeps the operator's settings and calibration as they are.
+    const std::string ini = test::read_bytes(installed / "хроматограф.ini");
+    const std::string calibration = test::read_bytes(installed / "calibr.ini");
+    ASSERT_EQ(install().status, 0);
+    EXPECT_EQ(test::read_bytes(installed / "хроматограф.ini"), ini);
+    EXPECT_EQ(test::read_bytes(installed / "calibr.ini"), calibration);
+
+    // Uninstalling takes the program and leaves the operator's files.
+    const Outcome removed = ProgramRun(sandbox_, "uninstall", kWine,
+                                       {"C:\\Vetra\\uninstall.exe", "/S", "_?=C:\\Vetra"}, env_)
+                                .wait(kRunLimit);
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_FALSE(fs::exists(installed / "vetra.exe"));
+    EXPECT_FALSE(fs::exists(installed / "platforms"));
+    EXPECT_EQ(test::read_bytes(installed / "хроматограф.ini"), ini);
+    EXPECT_EQ(test::read_bytes(installed / "calibr.ini"), calibration);
+    EXPECT_TRUE(fs::exists(installed / "события.txt"));
 }
 
 }  // namespace
