@@ -37,7 +37,6 @@ struct Completion {
     std::size_t bytes = 0;
 };
 
-
 }  // namespace
 
 struct DeviceLink::Tcp {

@@ -19,7 +19,6 @@ constexpr int kParityNone = 0;
 constexpr int kReadTimeoutMs = 100;
 constexpr float kFullScale = 1.0f / 8192.0f;
 
-
 }  // namespace
 
 TSummThread::TSummThread(settings::GlobalSettings& settings, library::LockObject& data_lock,
