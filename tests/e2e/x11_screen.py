@@ -27,19 +27,14 @@ def read_xwd(path):
     if bits_per_pixel != 32:
         raise SystemExit("x11_screen: only 32-bit screens (Xvfb -screen 0 WxHx24)")
     start = header_size + 12 * ncolors
+    # Where red, green and blue sit in a pixel: B G R X with the least significant byte first.
+    red_green_blue = (2, 1, 0) if byte_order == 0 else (1, 2, 3)
     rows = []
     for y in range(height):
         line = data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
-        if byte_order == 0:  # least significant byte first: B G R X
-            rgb = bytearray(3 * width)
-            rgb[0::3] = line[2::4]
-            rgb[1::3] = line[1::4]
-            rgb[2::3] = line[0::4]
-        else:
-            rgb = bytearray(3 * width)
-            rgb[0::3] = line[1::4]
-            rgb[1::3] = line[2::4]
-            rgb[2::3] = line[3::4]
+        rgb = bytearray(3 * width)
+        for channel, offset in enumerate(red_green_blue):
+            rgb[channel::3] = line[offset::4]
         rows.append(bytes(rgb))
     return width, height, rows
 

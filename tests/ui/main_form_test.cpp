@@ -574,7 +574,8 @@ private Q_SLOTS:
         {
             analysis::ui::TEtalVisForm curves(w.system.gases(), {}, 1.0, ini, &parent);
             const QPoint off = curves.geometry().center() - parent.frameGeometry().center();
-            QVERIFY2(off.manhattanLength() <= 60, qPrintable(QString("%1,%2").arg(curves.x()).arg(curves.y())));
+            QVERIFY2(off.manhattanLength() <= 60,
+                     qPrintable(QString("%1,%2").arg(curves.x()).arg(curves.y())));
             curves.move(curves.x() - 30, curves.y() - 20);
             left = curves.pos();
         }

@@ -14,6 +14,13 @@ const QScreen* screen_of(const QWidget* window) {
     return screen != nullptr ? screen : QGuiApplication::primaryScreen();
 }
 
+// `placed` moved the least way to lie wholly in `area` (it is no larger than `area`).
+QRect moved_into(QRect placed, const QRect& area) {
+    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
+    return placed;
+}
+
 }  // namespace
 
 QSize within_screen(const QWidget* window, QSize wanted) {
@@ -46,30 +53,28 @@ QRect on_screen(const QWidget* window, QRect wanted) {
         return wanted;
     }
     const QRect area = best->availableGeometry();
-    QRect placed(wanted.topLeft(), wanted.size().boundedTo(area.size()));
-    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
-    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
-    return placed;
+    return moved_into(QRect(wanted.topLeft(), wanted.size().boundedTo(area.size())), area);
 }
 
 QRect opening_place(const QWidget* window, QSize size, QRect kept) {
     if (kept.isValid()) {
         return on_screen(window, QRect(kept.topLeft(), within_screen(window, kept.size())));
     }
+    // Only a parent on the screen has a place to open over.
     const QWidget* parent = window->parentWidget() != nullptr ? window->parentWidget()->window()
                                                                 : nullptr;
-    const QScreen* screen = parent != nullptr && parent->isVisible() ? parent->screen()
-                                                                     : screen_of(window);
+    if (parent != nullptr && !parent->isVisible()) {
+        parent = nullptr;
+    }
+    const QScreen* screen = parent != nullptr ? parent->screen() : screen_of(window);
     if (screen == nullptr) {
         return QRect(window->pos(), size);
     }
     const QRect area = screen->availableGeometry();
-    const QRect around = parent != nullptr && parent->isVisible() ? parent->frameGeometry() : area;
+    const QRect around = parent != nullptr ? parent->frameGeometry() : area;
     QRect placed(QPoint(), within_screen(window, size));
     placed.moveCenter(around.center());
-    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - placed.width()));
-    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - placed.height()));
-    return placed;
+    return moved_into(placed, area);
 }
 
 }  // namespace vetra::library::ui
