@@ -75,17 +75,48 @@ std::string show_journal_line(const GasShow& show) {
     return line + " (" + show_class_text(show.show_class) + ")";
 }
 
+void RunningMedian::insert(double v) {
+    (!high_.empty() && v >= *high_.begin() ? high_ : low_).insert(v);
+    balance();
+}
+
+void RunningMedian::erase(double v) {
+    // Every value of the lower half is at most the least of the upper.
+    auto& half = !high_.empty() && v >= *high_.begin() ? high_ : low_;
+    if (const auto it = half.find(v); it != half.end()) {
+        half.erase(it);
+    }
+    balance();
+}
+
+void RunningMedian::balance() {
+    const std::size_t lower = size() / 2;
+    while (low_.size() > lower) {
+        high_.insert(low_.extract(std::prev(low_.end())));
+    }
+    while (low_.size() < lower) {
+        low_.insert(high_.extract(high_.begin()));
+    }
+}
+
 std::optional<double> ShowPicker::background() const {
     if (window_.size() < kMinReadings) {
         return std::nullopt;
     }
-    scratch_.clear();
-    for (const auto& p : window_) {
-        scratch_.push_back(p.total);
-    }
-    const auto middle = scratch_.begin() + static_cast<std::ptrdiff_t>(scratch_.size() / 2);
-    std::nth_element(scratch_.begin(), middle, scratch_.end());
-    return *middle;
+    return median_.median();
+}
+
+std::optional<double> ShowPicker::background_after(double depth, double total) {
+    GasReading reading;
+    reading.depth = depth;
+    reading.total = total;
+    (void)add(reading);
+    return background();
+}
+
+void ShowPicker::push(const Point& p) {
+    window_.push_back(p);
+    median_.insert(p.total);
 }
 
 std::optional<GasShow> ShowPicker::add(const GasReading& r) {
@@ -132,17 +163,18 @@ std::optional<GasShow> ShowPicker::add(const GasReading& r) {
         closed = close();
         if (too_long) {
             for (const auto& p : open_points_) {
-                window_.push_back(p);
+                push(p);
             }
         }
         open_points_.clear();
     }
     deepest_ = std::max(deepest_, r.depth);
     if (r.depth >= deepest_ - p_.background_metres) {
-        window_.push_back({r.depth, r.total});
+        push({r.depth, r.total});
     }
     while (!window_.empty() && (window_.front().depth < deepest_ - p_.background_metres ||
                                 window_.size() > kMaxWindow)) {
+        median_.erase(window_.front().total);
         window_.pop_front();
     }
     return closed;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <deque>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,22 @@ struct ShowParameters {
     double background_metres = 10;
     double factor = 2;
     double minimum = 0.05;
+
+    bool operator==(const ShowParameters&) const = default;
+};
+
+// The median of values that come and go, each step O(log n): the lower and the upper half,
+// the median the least of the upper (the value at size / 2 in order, as nth_element gives).
+class RunningMedian {
+public:
+    void insert(double v);
+    void erase(double v);  // one of the values inserted
+    std::size_t size() const { return low_.size() + high_.size(); }
+    double median() const { return *high_.begin(); }  // size() > 0
+
+private:
+    void balance();
+    std::multiset<double> low_, high_;
 };
 
 // The journal's line of a show: "Газопоказание 1523,4-1527,0 м: сумм. газ 4,2 % при фоне
@@ -77,6 +94,9 @@ public:
     const std::optional<GasShow>& open_show() const { return open_; }
     // The background now; nothing until a few readings are in.
     std::optional<double> background() const;
+    // Adds a reading of only its depth and total gas (a row read back from the table) and
+    // gives the background after it.
+    std::optional<double> background_after(double depth, double total);
 
     static constexpr std::size_t kMinReadings = 3;
     static constexpr std::size_t kMaxWindow = 4096;
@@ -87,9 +107,11 @@ private:
         double total;
     };
     std::optional<GasShow> close();
+    void push(const Point& p);
 
     ShowParameters p_;
     std::deque<Point> window_;
+    RunningMedian median_;
     double deepest_ = 0;
     std::optional<GasShow> open_;
     std::vector<Point> open_points_;
@@ -97,7 +119,6 @@ private:
     int connection_votes_ = 0;
     int trip_votes_ = 0;
     int readings_ = 0;
-    mutable std::vector<double> scratch_;
 };
 
 }  // namespace vetra::analysis

@@ -38,6 +38,20 @@ std::uint16_t quantise(float fraction) {
         std::lround(std::clamp(fraction, 0.0f, 1.0f) * GasLogModel::kLevels));
 }
 
+std::uint16_t gas_level(double value) {
+    return std::isfinite(value) ? quantise(log_fraction(value, kGasLogMin, kGasLogMax))
+                                : GasLogModel::kAbsent;
+}
+
+// Back from a fraction of the gases' axis to percent; 0 at the axis's floor.
+double gas_value(float fraction) {
+    if (!(fraction > 0.0f)) {
+        return 0.0;
+    }
+    const double lo2 = std::log2(kGasLogMin);
+    return std::exp2(lo2 + fraction * (std::log2(kGasLogMax) - lo2));
+}
+
 std::uint16_t ratio_level(const std::optional<double>& value, bool logarithmic) {
     if (!value || !std::isfinite(*value)) {
         return GasLogModel::kAbsent;
@@ -90,12 +104,16 @@ void GasLogModel::clear() {
     deepest_ = 0.0f;
     first_stamp_ = last_stamp_ = 0;
     generation_ = ~std::uint64_t{0};
+    picker_ = analysis::ShowPicker(parameters_);
+    has_total_ = has_background_ = false;
 }
 
 bool GasLogModel::update(const GasLogRows& rows) {
     const int available = rows.size();
     bool changed = false;
-    if (rows.generation() != generation_ || available < size()) {
+    const analysis::ShowParameters parameters = rows.show_parameters();
+    if (rows.generation() != generation_ || available < size() || !(parameters == parameters_)) {
+        parameters_ = parameters;
         clear();
         generation_ = rows.generation();
         const auto& gases = rows.gases();
@@ -133,9 +151,8 @@ void GasLogModel::add(const GasLogSample& s) {
     double light[5] = {};
     for (std::size_t g = 0; g < gases_.size(); ++g) {
         const float v = s.gases[g];
-        const bool finite = std::isfinite(v);
-        levels_.push_back(finite ? quantise(log_fraction(v, kGasLogMin, kGasLogMax)) : kAbsent);
-        if (finite && slots_[g] >= 0) {
+        levels_.push_back(gas_level(v));
+        if (std::isfinite(v) && slots_[g] >= 0) {
             light[slots_[g]] += v;
         }
     }
@@ -144,6 +161,14 @@ void GasLogModel::add(const GasLogSample& s) {
     levels_.push_back(ratio_level(r.wetness, true));
     levels_.push_back(ratio_level(r.balance, true));
     levels_.push_back(ratio_level(r.character, false));
+    levels_.push_back(gas_level(s.total));
+    std::optional<double> background;
+    if (std::isfinite(s.total)) {
+        has_total_ = true;
+        background = picker_.background_after(depth, s.total);
+    }
+    has_background_ = has_background_ || background.has_value();
+    levels_.push_back(background ? gas_level(*background) : kAbsent);
     zones_.push_back(static_cast<std::uint8_t>(analysis::fluid_zone(r)));
     add_to_blocks(all_blocks_, static_cast<std::size_t>(row), row);
     if (depth > deepest_) {
@@ -309,6 +334,28 @@ std::vector<LogRun> GasLogModel::runs(int curve, const DepthAxis& axis, int rows
         }
     }
     return builder.take();
+}
+
+std::vector<LogRun> GasLogModel::linear_runs(int curve, const DepthAxis& axis, int rows,
+                                             bool drilling_only, double full_scale) const {
+    if (!(full_scale > 0.0)) {
+        return {};
+    }
+    // Monotonic, so each run's lowest and highest stay its ends.
+    const auto linear = [&](float fraction) {
+        return static_cast<float>(std::clamp(gas_value(fraction) / full_scale, 0.0, 1.0));
+    };
+    auto out = runs(curve, axis, rows, drilling_only);
+    for (LogRun& r : out) {
+        r.lo = linear(r.lo);
+        r.hi = linear(r.hi);
+    }
+    return out;
+}
+
+std::optional<double> GasLogModel::background(int row) const {
+    const std::uint16_t l = level(background_curve(), row);
+    return l == kAbsent ? std::nullopt : std::optional<double>(gas_value(l / kLevels));
 }
 
 std::vector<analysis::FluidZone> GasLogModel::zone_rows(const DepthAxis& axis, int rows,

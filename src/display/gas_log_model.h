@@ -3,11 +3,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/gas_ratios.h"
+#include "analysis/gas_shows.h"
 #include "analysis/totalizer_log.h"
 
 namespace vetra::display {
@@ -41,6 +43,7 @@ struct GasLogSample {
     float depth = 0.0f;  // 0: no depth known
     std::uint32_t stamp = 0;
     std::array<float, kMaxLogGases> gases{};  // %, in the order of gases()
+    float total = std::numeric_limits<float>::quiet_NaN();  // the total gas, %; NaN: none
 };
 
 // Where the log's rows come from, in time order. Kept this small so the log does not depend
@@ -56,6 +59,9 @@ public:
     virtual std::uint64_t generation() const = 0;
     // "5.03.2011 14:07" for a row's stamp.
     virtual std::string stamp_text(std::uint32_t stamp) const = 0;
+    // How the background of the total gas is taken (the log reads everything again when
+    // they change).
+    virtual analysis::ShowParameters show_parameters() const { return {}; }
 };
 
 // One pixel row of a decimated curve: the smallest and largest value of consecutive
@@ -91,8 +97,10 @@ inline constexpr double kCharacterMax = 2.0;
 float log_fraction(double value, double lo, double hi);  // 0 for values <= lo
 
 // The gas log's data: per row its depth and each curve quantised to 16 bits along its
-// track's axis (far finer than any pixel), so a million rows take about 27 MB and a paint
-// reads flat arrays. Exact values for the cursor are read back from the source.
+// track's axis (far finer than any pixel), so a million rows take about 34 MB and a paint
+// reads flat arrays. Exact values for the cursor are read back from the source. After the
+// gases and the ratios come the total gas and its background (the show picker's, taken over
+// the rows in their order), both on the gases' axis.
 class GasLogModel {
 public:
     static constexpr std::uint16_t kAbsent = 0xFFFF;
@@ -105,9 +113,16 @@ public:
 
     int size() const { return static_cast<int>(depths_.size()); }
     int gas_count() const { return static_cast<int>(gases_.size()); }
-    int curve_count() const { return gas_count() + 3; }
+    int curve_count() const { return gas_count() + 5; }
     const std::vector<GasLogGas>& gases() const { return gases_; }
     int ratio_curve(RatioCurve r) const { return gas_count() + static_cast<int>(r); }
+    int total_curve() const { return gas_count() + 3; }
+    int background_curve() const { return gas_count() + 4; }
+    // Whether any row has a total gas, and a background.
+    bool has_total() const { return has_total_; }
+    bool has_background() const { return has_background_; }
+    // A row's background, %, to a few parts in ten thousand.
+    std::optional<double> background(int row) const;
 
     float depth(int row) const { return depths_[static_cast<std::size_t>(row)]; }
     // The level 0..kLevels of a curve, or kAbsent.
@@ -132,6 +147,10 @@ public:
 
     // A curve decimated to `rows` pixel rows of `axis`, in time order.
     std::vector<LogRun> runs(int curve, const DepthAxis& axis, int rows, bool drilling_only) const;
+    // The same for a curve on the gases' axis, as fractions of 0..`full_scale` % (the
+    // total-gas track is linear).
+    std::vector<LogRun> linear_runs(int curve, const DepthAxis& axis, int rows, bool drilling_only,
+                                    double full_scale) const;
     // The shaded zones: one per pixel row (the newest row on it), none where no row falls.
     std::vector<analysis::FluidZone> zone_rows(const DepthAxis& axis, int rows,
                                                bool drilling_only) const;
@@ -161,6 +180,10 @@ private:
     std::vector<GasLogGas> gases_;
     std::vector<int> slots_;  // per gas: 0..4 for C1..C5 in the ratios, -1 for none
     std::uint64_t generation_ = ~std::uint64_t{0};
+    analysis::ShowParameters parameters_;
+    analysis::ShowPicker picker_;
+    bool has_total_ = false;
+    bool has_background_ = false;
     std::vector<float> depths_;
     std::vector<std::uint16_t> levels_;
     std::vector<std::uint8_t> zones_;

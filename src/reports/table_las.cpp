@@ -44,11 +44,7 @@ std::vector<float> row_backgrounds(const storage::ResultsTable& table, std::size
         if (!row || total_column >= row->values.size()) {
             continue;
         }
-        analysis::GasReading reading;
-        reading.depth = row->depth;
-        reading.total = row->values[total_column];
-        (void)picker.add(reading);
-        if (const auto b = picker.background()) {
+        if (const auto b = picker.background_after(row->depth, row->values[total_column])) {
             out[static_cast<std::size_t>(i)] = static_cast<float>(*b);
         }
     }

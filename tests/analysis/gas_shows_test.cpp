@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
+#include <random>
 #include <vector>
 
 #include "analysis/gas_shows.h"
@@ -54,6 +57,31 @@ TEST(ShowPicker, a_level_that_stays_up_longer_than_the_window_becomes_the_backgr
     const auto shows = pick(series);
     ASSERT_EQ(shows.size(), 1u);
     EXPECT_NEAR(shows[0].bottom - shows[0].top, 10, 0.5);
+}
+
+// Values coming and going as through the picker's window (first in, first out, the window
+// growing and shrinking, many equal values): the median is always nth_element's.
+TEST(RunningMedian, matches_a_sorted_reference_through_a_sliding_window) {
+    std::mt19937 random(11);
+    RunningMedian median;
+    std::deque<double> window;
+    for (int step = 0; step < 20000; ++step) {
+        const bool grow = window.empty() || random() % 100 < (step % 4000 < 2000 ? 60u : 40u);
+        if (grow) {
+            const double v = static_cast<double>(random() % 50) / 10.0;
+            window.push_back(v);
+            median.insert(v);
+        } else {
+            median.erase(window.front());
+            window.pop_front();
+        }
+        ASSERT_EQ(median.size(), window.size());
+        if (!window.empty()) {
+            std::vector<double> sorted(window.begin(), window.end());
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            ASSERT_EQ(median.median(), sorted[sorted.size() / 2]) << "step " << step;
+        }
+    }
 }
 
 TEST(ShowPicker, journal_line_has_the_operators_format_and_the_class) {

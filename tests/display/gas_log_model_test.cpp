@@ -34,9 +34,12 @@ struct Reference {
 // The exact fraction of a value along its track, computed without the model's levels.
 double exact_fraction(int curve, const GasLogSample& s, const std::vector<GasLogGas>& gases) {
     const int n = static_cast<int>(gases.size());
-    if (curve < n) {
-        const double v = s.gases[static_cast<std::size_t>(curve)];
-        return v <= kGasLogMin ? 0.0 : std::log10(v / kGasLogMin) / 5.0;
+    if (curve < n || curve == n + 3) {
+        const double v = curve < n ? s.gases[static_cast<std::size_t>(curve)] : s.total;
+        if (std::isnan(v)) {
+            return NAN;
+        }
+        return v <= kGasLogMin ? 0.0 : std::min(1.0, std::log10(v / kGasLogMin) / 5.0);
     }
     std::vector<analysis::CodedValue> coded;
     for (int g = 0; g < n; ++g) {
@@ -68,7 +71,8 @@ TEST_P(Decimation, matches_a_brute_force_reference_at_every_scale) {
     // Tops at the start, in the middle (trips above and below) and past the end.
     for (const double top : {1490.0, 1500.0 + 1500.0, 1500.0 + 3700.0}) {
         const DepthAxis axis = DepthAxis::at_scale(top, scale, kScreen);
-        for (int curve = 0; curve < model.curve_count(); ++curve) {
+        // Every curve but the background, whose values come from the show picker.
+        for (int curve = 0; curve < model.background_curve(); ++curve) {
             std::map<int, Reference> expected;
             std::vector<int> order;  // pixel rows in view, as visited in time order
             float deepest = 0;
@@ -172,6 +176,59 @@ TEST(GasLogModel, drilled_rows_cursor_rows_and_changes_of_the_source) {
     EXPECT_TRUE(model.update(well));
     EXPECT_EQ(model.size(), 5);
     EXPECT_EQ(model.drilling_rows(), (std::vector<int>{1, 2, 3, 4}));  // 100.5 is new now
+}
+
+// The background of the total gas along every row: held through a show (not raised by it),
+// the same read row by row as all at once, taken again when its parameters change, and
+// drawn as fractions of the linear total-gas track.
+TEST(GasLogModel, background_follows_every_row_and_its_parameters) {
+    test::SyntheticWell well(0, 0);
+    for (int i = 0; i < 120; ++i) {
+        GasLogSample s;
+        s.depth = static_cast<float>(1000 + 0.5 * i);
+        s.stamp = 1'700'000'000u + static_cast<std::uint32_t>(i) * 60u;
+        s.gases[0] = 1;
+        s.total = i >= 40 && i < 55 ? 4.0f : (i % 2 == 0 ? 0.9f : 1.1f);
+        well.samples_.push_back(s);
+    }
+    GasLogModel whole;
+    whole.update(well);
+    ASSERT_TRUE(whole.has_total());
+    ASSERT_TRUE(whole.has_background());
+    EXPECT_FALSE(whole.background(0));  // too few readings yet
+    for (int row = 10; row < 120; ++row) {
+        ASSERT_TRUE(whole.background(row)) << row;
+        EXPECT_NEAR(*whole.background(row), 1.0, 0.11) << row;
+    }
+
+    GasLogModel by_rows;
+    test::SyntheticWell growing(0, 0);
+    for (const auto& s : well.samples_) {
+        growing.samples_.push_back(s);
+        by_rows.update(growing);
+    }
+    for (int row = 0; row < 120; ++row) {
+        EXPECT_EQ(by_rows.level(by_rows.background_curve(), row),
+                  whole.level(whole.background_curve(), row));
+    }
+
+    // With a factor of 5 the 4 % are no show: the background rises with them.
+    well.parameters_.factor = 5;
+    EXPECT_TRUE(whole.update(well));
+    EXPECT_GT(*whole.background(54), 2.0);
+
+    // On the 0..10 % track the background of 1 % is a tenth of it; no totals, no curve.
+    const DepthAxis axis{1000, 10};
+    const auto runs = whole.linear_runs(whole.background_curve(), axis, 600, true, 10.0);
+    ASSERT_FALSE(runs.empty());
+    EXPECT_NEAR(runs.front().lo, 0.1, 0.012);
+    for (auto& s : well.samples_) {
+        s.total = NAN;
+    }
+    ++well.generation_;
+    whole.update(well);
+    EXPECT_FALSE(whole.has_background());
+    EXPECT_TRUE(whole.linear_runs(whole.total_curve(), axis, 600, true, 10.0).empty());
 }
 
 // The total gas is drawn against the depth each reading was logged at; readings at the

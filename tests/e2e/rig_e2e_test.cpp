@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -123,6 +124,11 @@ public:
                          "--to", std::to_string(to), "--pdf", pdf.string()});
         const Outcome r = tool.wait(60s);
         EXPECT_EQ(r.status, 0) << r.err;
+        if (const char* dir = std::getenv("VETRA_SHOT_DIR"); dir != nullptr && *dir != '\0') {
+            std::error_code error;  // kept to be looked at
+            fs::copy_file(pdf, fs::path(dir) / "rig-gaslog.pdf",
+                          fs::copy_options::overwrite_existing, error);
+        }
         std::string text = test::run_output("pdftotext -layout '" + pdf.string() + "' -");
         std::replace(text.begin(), text.end(), ',', '.');
         return text;

@@ -50,6 +50,10 @@ public:
                        static_cast<float>(c1 * wet * 0.2),
                        static_cast<float>(c1 * wet * 0.08 * u(random)),
                        i % 53 == 0 ? 0.0f : static_cast<float>(c1 * wet * 0.02)};
+            s.total = i % 71 == 0 ? NAN : 0.0f;
+            for (const float g : s.gases) {
+                s.total += g;
+            }
             samples_.push_back(s);
         }
     }
@@ -68,8 +72,11 @@ public:
         return "день " + std::to_string((stamp - 1'700'000'000u) / 86400 + 1);
     }
 
+    analysis::ShowParameters show_parameters() const override { return parameters_; }
+
     std::vector<display::GasLogSample> samples_;
     std::uint64_t generation_ = 1;
+    analysis::ShowParameters parameters_;
 
 private:
     std::vector<display::GasLogGas> gases_;

@@ -1,8 +1,10 @@
 #include "app/ui/gas_log_rows.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "analysis/gaz_list.h"
+#include "settings/lag_settings.h"
 #include "storage/results_table_text.h"
 
 namespace vetra::app::ui {
@@ -25,8 +27,9 @@ std::string gas_log_code(const storage::ColumnEntry& column, const analysis::Gaz
     return drawn_code(code) ? code : std::string{};
 }
 
-TableGasLogRows::TableGasLogRows(storage::ResultsTable& table, const analysis::GazList* gases)
-    : table_(table), gas_list_(gases) {
+TableGasLogRows::TableGasLogRows(storage::ResultsTable& table, const analysis::GazList* gases,
+                                 const settings::LagSettings* lag)
+    : table_(table), gas_list_(gases), lag_(lag) {
     // Appends only add rows; everything else may change rows already read.
     connection_ = table.changed.connect([this](storage::TableChange change, int) {
         if (change != storage::TableChange::appended) {
@@ -42,11 +45,15 @@ void TableGasLogRows::refresh_columns() const {
     columns_version_ = table_.columns_version();
     gases_.clear();
     fields_.clear();
+    total_field_ = -1;
     const auto defaults = analysis::GazList::default_gases();
     const auto& columns = table_.columns();
-    for (std::size_t i = 0; i < columns.size() && gases_.size() < display::kMaxLogGases; ++i) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].key == "сумм_газ" && total_field_ < 0) {
+            total_field_ = static_cast<int>(i);
+        }
         const std::string code = gas_log_code(columns[i], gas_list_);
-        if (code.empty()) {
+        if (code.empty() || gases_.size() == display::kMaxLogGases) {
             continue;
         }
         display::GasLogGas g{columns[i].name, code, 0};
@@ -86,11 +93,20 @@ bool TableGasLogRows::read(int index, display::GasLogSample& out) const {
     for (std::size_t g = 0; g < fields_.size(); ++g) {
         out.gases[g] = row->values[static_cast<std::size_t>(fields_[g])];
     }
+    out.total = total_field_ >= 0 ? row->values[static_cast<std::size_t>(total_field_)]
+                                  : std::numeric_limits<float>::quiet_NaN();
     return true;
 }
 
 std::uint64_t TableGasLogRows::generation() const {
     return (changes_ << 32) ^ table_.columns_version();
+}
+
+analysis::ShowParameters TableGasLogRows::show_parameters() const {
+    if (lag_ == nullptr) {
+        return {};
+    }
+    return {lag_->background_metres, lag_->show_factor, lag_->show_minimum};
 }
 
 std::string TableGasLogRows::stamp_text(std::uint32_t stamp) const {

@@ -9,6 +9,7 @@
 #include "library/utf8_path.h"
 #include "reports/ui/gas_log_document.h"
 #include "settings/global_settings.h"
+#include "settings/lag_settings.h"
 #include "storage/results_table.h"
 #include "storage/show_file.h"
 #include "storage/totalizer_file.h"
@@ -48,7 +49,9 @@ int run_gaslog(const std::string& program_dir, const GaslogCommand& command, int
         (void)storage::load_totalizer_bytes(log, *bytes);
     }
 
-    ui::TableGasLogRows rows(table, &gases);
+    settings::LagSettings lag;
+    lag.load(settings.settings_path);
+    ui::TableGasLogRows rows(table, &gases, &lag);
     display::GasLogModel model;
     model.update(rows);
 

@@ -141,7 +141,8 @@ TVetraMainForm::TVetraMainForm(control::VetraSystem& system, settings::GlobalSet
                              [this] { return system_.gases().count(); }, this),
                          "История");
     gas_log_rows_ =
-        std::make_unique<TableGasLogRows>(system_.results_text().table(), &system_.gases());
+        std::make_unique<TableGasLogRows>(system_.results_text().table(), &system_.gases(),
+                                          &workstation_.lag_settings());
     gas_log_page_ =
         new display::ui::GasLogPage(*gas_log_rows_, &system_.link().totalizer_log(), this);
     gas_log_page_->set_shows(&workstation_.well_depth().shows());

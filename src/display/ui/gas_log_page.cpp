@@ -277,6 +277,12 @@ QString GasLogPage::cursor_text() const {
                          percent_text(v);
             coded.push_back({gas.code, v});
         }
+        if (std::isfinite(s.total)) {
+            parts << "сумм_газ: " + percent_text(s.total);
+        }
+        if (const auto b = model_.background(*row)) {
+            parts << "фон: " + percent_text(*b);
+        }
         const auto r = analysis::gas_ratios(analysis::light_gases(coded));
         const auto ratio = [&](const char* name, const std::optional<double>& v) {
             parts << QString(name) + ": " + (v ? number_text(*v, 2) : QString("-"));

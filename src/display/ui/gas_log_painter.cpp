@@ -18,6 +18,7 @@ const QColor kGrid(205, 205, 205);
 const QColor kWetness(0, 70, 220);
 const QColor kBalance(210, 0, 0);
 const QColor kCharacter(0, 140, 60);
+const QColor kBackground(120, 60, 0);
 
 QColor zone_colour(analysis::FluidZone z) {
     switch (z) {
@@ -85,9 +86,8 @@ double label_step(double pixels_per_metre, double min_pixels) {
 }
 
 // The shows crossing the view, shaded across every track, each labelled with its class and
-// interval where a line of text has room; the background each show was judged against is
-// held from one show down to the next and drawn dashed over the total-gas track (linear like
-// its curve). Shades go by pixel row, so a whole well's shows cost the rows, not the shows.
+// interval where a line of text has room. Shades go by pixel row, so a whole well's shows
+// cost the rows, not the shows.
 void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis& axis, int rows,
                 const GasLogView& view) {
     if (view.shows == nullptr || view.shows->empty()) {
@@ -95,15 +95,9 @@ void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis
     }
     const double bottom = axis.depth_at(rows);
     std::vector<const analysis::GasShow*> shown;
-    const analysis::GasShow* above = nullptr;  // its background reaches into the view
     for (const analysis::GasShow& s : *view.shows) {
-        if (s.top > bottom) {
-            continue;
-        }
-        if (s.bottom >= axis.top) {
+        if (s.top <= bottom && s.bottom >= axis.top) {
             shown.push_back(&s);
-        } else if (above == nullptr || s.top > above->top) {
-            above = &s;
         }
     }
     std::sort(shown.begin(), shown.end(),
@@ -156,32 +150,6 @@ void draw_shows(QPainter& p, const Layout& l, const QRect& rect, const DepthAxis
         const QString text = QString::fromUtf8(analysis::show_class_text(s->show_class)) + " " +
                              number_text(s->top, 1) + "-" + number_text(s->bottom, 1);
         p.drawText(QRectF(left, y, across.right() - left, fm.height()), Qt::AlignLeft, text);
-    }
-
-    const QRect& total = l.tracks[0];
-    if (total.isEmpty() || view.total_full_scale <= 0) {
-        return;
-    }
-    if (above != nullptr) {
-        shown.insert(shown.begin(), above);
-    }
-    const auto x_of = [&](double value) {
-        const double f = std::clamp(value / view.total_full_scale, 0.0, 1.0);
-        return total.left() + f * std::max(1, total.width() - 1);
-    };
-    QPolygonF line;
-    line.reserve(static_cast<int>(2 * shown.size()));
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        const analysis::GasShow& s = *shown[i];
-        const double next = i + 1 < shown.size() ? shown[i + 1]->top : bottom;
-        const double x = x_of(s.background);
-        const double y0 = l.depth.top() + std::max(-1.0, axis.y_of(s.top));
-        const double y1 = l.depth.top() + std::min(rows + 1.0, axis.y_of(std::max(next, s.top)));
-        line << QPointF(x, y0) << QPointF(x, y1);
-    }
-    if (line.size() > 1) {
-        p.setPen(QPen(QColor(120, 60, 0), pen_width(view, 0.3), Qt::DashLine));
-        p.drawPolyline(line);
     }
 }
 
@@ -242,8 +210,8 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
         p.drawText(line(h, 0), Qt::AlignCenter, "Сумм. газ, %");
         p.drawText(line(h, 1), Qt::AlignLeft, "0");
         p.drawText(line(h, 1), Qt::AlignRight, number_text(view.total_full_scale, 0));
-        if (view.shows != nullptr && !view.shows->empty()) {
-            p.setPen(QColor(120, 60, 0));
+        if (model.has_background()) {
+            p.setPen(kBackground);
             p.drawText(line(h, 2), Qt::AlignLeft, "- - фон");
             p.setPen(Qt::black);
         }
@@ -392,9 +360,13 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
     }
 
     const double w = pen_width(view, 0.25);
-    if (!l.tracks[0].isEmpty() && log != nullptr) {
+    if (!l.tracks[0].isEmpty()) {
+        // The totalizer's readings where there are any, else the analyses' total gas.
         draw_runs(p, l.tracks[0],
-                  totalizer_runs(*log, axis, rows, view.drilling_only, view.total_full_scale),
+                  log != nullptr && log->size() > 0
+                      ? totalizer_runs(*log, axis, rows, view.drilling_only, view.total_full_scale)
+                      : model.linear_runs(model.total_curve(), axis, rows, view.drilling_only,
+                                          view.total_full_scale),
                   QPen(Qt::black, w));
     }
     if (!l.tracks[1].isEmpty()) {
@@ -415,6 +387,13 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
     }
 
     draw_shows(p, l, rect, axis, rows, view);
+    if (!l.tracks[0].isEmpty()) {
+        // The background the shows are judged against, from row to row, over their shades.
+        draw_runs(p, l.tracks[0],
+                  model.linear_runs(model.background_curve(), axis, rows, view.drilling_only,
+                                    view.total_full_scale),
+                  QPen(kBackground, pen_width(view, 0.3), Qt::DashLine));
+    }
 
     if (view.cursor) {
         const double y = l.depth.top() + axis.y_of(*view.cursor);

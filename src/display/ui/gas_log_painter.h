@@ -29,8 +29,8 @@ struct GasLogView {
     double total_full_scale = 10.0;  // % at the right edge of the total-gas track
     GasLogTracks tracks;
     std::optional<double> cursor;  // depth of the cursor line
-    // The well's gas shows: each shaded by its class over its depth interval, with the
-    // background it was judged against as a dashed line in the total-gas track.
+    // The well's gas shows, each shaded by its class over its depth interval. The background
+    // line comes from the model, row by row.
     const std::vector<analysis::GasShow>* shows = nullptr;
 
     DepthAxis axis() const { return DepthAxis::at_scale(top, scale, dots_per_cm); }
