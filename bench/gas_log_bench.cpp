@@ -168,7 +168,19 @@ BENCHMARK(paint_page)
     ->Args({0, 0})
     ->Unit(benchmark::kMillisecond);
 
-// The same paint with the well's shows shaded and their background line. Arg 0: scale as
+// The totalizer's background over its full three-day log, taken once as the page opens; later
+// paints take only the records new since.
+void totalizer_background_full_log(benchmark::State& state) {
+    for (auto _ : state) {
+        display::TotalizerBackground background;
+        background.update(well().log, {});
+        benchmark::DoNotOptimize(background.at(0));
+    }
+    state.counters["records"] = static_cast<double>(well().log.size());
+}
+BENCHMARK(totalizer_background_full_log)->Unit(benchmark::kMillisecond);
+
+// The same paint with the well's shows shaded and the totalizer's background line. Arg 0: scale as
 // above, arg 1: shows over the well (the drilled shows every 97 m of the table, the rest
 // connection gas spread evenly, as a stand every 28 m would give them).
 void paint_page_with_shows(benchmark::State& state) {
@@ -201,6 +213,9 @@ void paint_page_with_shows(benchmark::State& state) {
                                     : length * 100.0 / (1000 / view.dots_per_cm);
     view.top = state.range(0) > 0 ? deepest - 1000 / (view.dots_per_cm * 100 / view.scale) : kStart;
     view.shows = &shows;
+    display::TotalizerBackground background;
+    background.update(well().log, {});
+    view.totalizer_background = &background;
     for (auto _ : state) {
         QPainter p(&image);
         display::ui::paint_gas_log(p, image.rect(), model, &well().log, view);

@@ -81,7 +81,14 @@ float log_fraction(double value, double lo, double hi) {
 }
 
 void RunBuilder::add(double y, float value) {
-    const int row = pixel_row(y, rows_);
+    add_at(pixel_row(y, rows_), value);
+}
+
+int RunBuilder::row_of(double y) const {
+    return pixel_row(y, rows_);
+}
+
+void RunBuilder::add_at(int row, float value) {
     if (!runs_.empty() && !gap_ && runs_.back().y == row) {
         LogRun& r = runs_.back();
         r.lo = std::min(r.lo, value);
@@ -416,12 +423,22 @@ std::size_t GasLogModel::memory_bytes() const {
            drilling_blocks_.memory();
 }
 
-std::vector<LogRun> totalizer_runs(const analysis::TotalizerLog& log, const DepthAxis& axis,
-                                   int rows, bool drilling_only, double full_scale) {
-    RunBuilder builder(rows);
+TotalizerCurves totalizer_curves(const analysis::TotalizerLog& log, const DepthAxis& axis, int rows,
+                                 bool drilling_only, double full_scale,
+                                 const TotalizerBackground* background) {
     if (rows <= 0 || !(full_scale > 0.0)) {
         return {};
     }
+    RunBuilder readings(rows);
+    RunBuilder levels(rows);
+    const auto scale = static_cast<float>(1.0 / full_scale);
+    const auto add = [scale](RunBuilder& b, int row, float v) {
+        if (std::isfinite(v)) {
+            b.add_at(row, std::clamp(v * scale, 0.0f, 1.0f));
+        } else {
+            b.gap();
+        }
+    };
     // A reading a second sits at one depth for a while as the bit drills on, so readings
     // at the deepest depth so far count as drilling; only shallower ones are left out.
     float deepest = 0.0f;
@@ -431,14 +448,55 @@ std::vector<LogRun> totalizer_runs(const analysis::TotalizerLog& log, const Dept
             continue;
         }
         deepest = std::max(deepest, d);
-        const float v = log.value(i);
-        if (!std::isfinite(v)) {
-            builder.gap();
-            continue;
+        const int row = readings.row_of(axis.y_of(d));
+        add(readings, row, log.value(i));
+        if (background != nullptr) {
+            add(levels, row, background->at(i));
         }
-        builder.add(axis.y_of(d), static_cast<float>(std::clamp(v / full_scale, 0.0, 1.0)));
     }
-    return builder.take();
+    return {readings.take(), levels.take()};
+}
+
+std::vector<LogRun> totalizer_runs(const analysis::TotalizerLog& log, const DepthAxis& axis,
+                                   int rows, bool drilling_only, double full_scale) {
+    return totalizer_curves(log, axis, rows, drilling_only, full_scale, nullptr).readings;
+}
+
+void TotalizerBackground::update(const analysis::TotalizerLog& log,
+                                 const analysis::ShowParameters& parameters) {
+    // Where the last record taken sits in the log now: the records before it that the
+    // ring dropped are dropped here too.
+    std::size_t taken = 0;
+    bool again = !(parameters == parameters_) || values_.empty();
+    if (!again) {
+        std::size_t j = log.lower_bound(last_time_);
+        while (j + 1 < log.size() && log.time(j + 1) == last_time_) {
+            ++j;
+        }
+        const auto same = [](float a, float b) {
+            return a == b || (std::isnan(a) && std::isnan(b));
+        };
+        again = j >= log.size() || log.time(j) != last_time_ || !same(log.value(j), last_value_) ||
+                j + 1 > values_.size();
+        if (!again) {
+            values_.erase(values_.begin(),
+                          values_.begin() + static_cast<std::ptrdiff_t>(values_.size() - (j + 1)));
+            taken = j + 1;
+        }
+    }
+    if (again) {
+        values_.clear();
+        parameters_ = parameters;
+        picker_ = analysis::ShowPicker(parameters);
+    }
+    for (std::size_t i = taken; i < log.size(); ++i) {
+        const auto b = picker_.background_after(log.depth(i), log.value(i));
+        values_.push_back(b ? static_cast<float>(*b) : std::numeric_limits<float>::quiet_NaN());
+    }
+    if (!log.empty()) {
+        last_time_ = log.time(log.size() - 1);
+        last_value_ = log.value(log.size() - 1);
+    }
 }
 
 std::optional<std::size_t> totalizer_record_at(const analysis::TotalizerLog& log, double depth,

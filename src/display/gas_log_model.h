@@ -42,7 +42,7 @@ struct GasLogGas {
 struct GasLogSample {
     float depth = 0.0f;  // 0: no depth known
     std::uint32_t stamp = 0;
-    std::array<float, kMaxLogGases> gases{};  // %, in the order of gases()
+    std::array<float, kMaxLogGases> gases{};                // %, in the order of gases()
     float total = std::numeric_limits<float>::quiet_NaN();  // the total gas, %; NaN: none
 };
 
@@ -78,6 +78,9 @@ class RunBuilder {
 public:
     explicit RunBuilder(int rows) : rows_(rows) {}
     void add(double y, float value);
+    // The same with the pixel row already found (-1 above the view, `rows` below it).
+    void add_at(int row, float value);
+    int row_of(double y) const;
     void gap() { gap_ = true; }
     std::vector<LogRun> take() { return std::move(runs_); }
 
@@ -202,5 +205,36 @@ std::vector<LogRun> totalizer_runs(const analysis::TotalizerLog& log, const Dept
 // The record nearest to `depth` (the newest of equals), for the cursor.
 std::optional<std::size_t> totalizer_record_at(const analysis::TotalizerLog& log, double depth,
                                                bool drilling_only);
+
+class TotalizerBackground;
+
+// The readings of totalizer_runs and, with `background`, their background, in one pass.
+struct TotalizerCurves {
+    std::vector<LogRun> readings;
+    std::vector<LogRun> background;
+};
+TotalizerCurves totalizer_curves(const analysis::TotalizerLog& log, const DepthAxis& axis, int rows,
+                                 bool drilling_only, double full_scale,
+                                 const TotalizerBackground* background);
+
+// The background of the totalizer's readings, per record, as the show picker takes it over
+// them in time order. Kept up with the log as it grows and drops its oldest, so a paint
+// costs only the records new since the last.
+class TotalizerBackground {
+public:
+    // Takes the log's new records; all again after a reset or with other parameters.
+    void update(const analysis::TotalizerLog& log, const analysis::ShowParameters& parameters);
+    // Record i of the log as last updated; NaN before the picker has a background.
+    float at(std::size_t i) const {
+        return i < values_.size() ? values_[i] : std::numeric_limits<float>::quiet_NaN();
+    }
+
+private:
+    std::vector<float> values_;  // NaN: none yet; a vector, as a paint reads every one
+    library::DayNumber last_time_ = 0;
+    float last_value_ = 0;
+    analysis::ShowParameters parameters_;
+    analysis::ShowPicker picker_;
+};
 
 }  // namespace vetra::display

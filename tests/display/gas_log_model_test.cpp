@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <random>
 
 #include "support/synthetic_well.h"
 
@@ -256,6 +257,51 @@ TEST(TotalizerRuns, follow_the_logged_depth_and_leave_out_the_trip) {
     EXPECT_FLOAT_EQ(all[1].hi, 0.9f);
     EXPECT_EQ(totalizer_record_at(log, 6.0, false), 3u);
     EXPECT_EQ(totalizer_record_at(log, 6.0, true), 2u);
+}
+
+// Kept up in steps of any size while the full ring drops its oldest records, the totalizer's
+// background is, record for record, the picker's over every reading ever logged; other
+// parameters or a reset log take it all again.
+TEST(TotalizerBackground, follows_the_ring_as_it_drops_its_oldest) {
+    analysis::TotalizerLog log;
+    analysis::ShowPicker reference;
+    std::vector<float> expected;
+    TotalizerBackground background;
+    std::mt19937 random(5);
+    const std::size_t total = analysis::kTotalizerLogCapacity + 3000;
+    for (std::size_t i = 0; i < total;) {
+        const std::size_t step = 1 + random() % 4000;
+        for (const std::size_t end = std::min(total, i + step); i < end; ++i) {
+            const float depth = 1000.0f + 0.003f * static_cast<float>(i);
+            const float value = i % 20000 < 300 ? 3.0f : 0.4f + 0.01f * (random() % 10);
+            log.append(46000.0 + static_cast<double>(i) / 86400.0, value, depth);
+            const auto b = reference.background_after(depth, value);
+            expected.push_back(b ? static_cast<float>(*b) : NAN);
+        }
+        background.update(log, {});
+    }
+    ASSERT_EQ(log.size(), analysis::kTotalizerLogCapacity);
+    const std::size_t dropped = total - log.size();
+    for (std::size_t i = 0; i < log.size(); i += 97) {
+        const float b = background.at(i);
+        ASSERT_TRUE(b == expected[dropped + i] ||
+                    (std::isnan(b) && std::isnan(expected[dropped + i])))
+            << i;
+    }
+    const auto curves = totalizer_curves(log, DepthAxis{1700, 1}, 100, true, 10.0, &background);
+    ASSERT_FALSE(curves.background.empty());
+    EXPECT_EQ(curves.background.size(), curves.readings.size());
+
+    // Over half a metre and with a factor of 10 the 3 % are no show: they raise the
+    // background now.
+    background.update(log, {0.5, 10, 0.05});
+    const std::size_t in_show = 20000 * 13 + 299 - dropped;
+    EXPECT_LT(background.at(in_show - 300), 0.6f);
+    EXPECT_GT(background.at(in_show), 2.0f);
+    log.reset(1);
+    log.append(47000.0, 1.0f, 500.0f);
+    background.update(log, {0.5, 10, 0.05});
+    EXPECT_TRUE(std::isnan(background.at(0)));
 }
 
 }  // namespace

@@ -39,6 +39,10 @@ GasLogCanvas::GasLogCanvas(GasLogPage& page) : QWidget(&page), page_(page) {
 }
 
 void GasLogCanvas::paintEvent(QPaintEvent*) {
+    if (page_.log_ != nullptr) {
+        page_.totalizer_background_.update(*page_.log_, page_.rows_.show_parameters());
+        page_.view_.totalizer_background = &page_.totalizer_background_;
+    }
     QPainter p(this);
     paint_gas_log(p, rect(), page_.model_, page_.log_, page_.view_);
 }
@@ -260,8 +264,12 @@ QString GasLogPage::cursor_text() const {
     QStringList parts{"Глубина: " + number_text(*view_.cursor, 1) + " м"};
     if (log_ != nullptr) {
         if (const auto i = totalizer_record_at(*log_, *view_.cursor, view_.drilling_only)) {
-            parts << "Сумм. газ: " + percent_text(log_->value(*i)) + " % (" +
-                         number_text(log_->depth(*i), 1) + " м)";
+            QString text = "Сумм. газ: " + percent_text(log_->value(*i)) + " % (" +
+                           number_text(log_->depth(*i), 1) + " м";
+            if (const float b = totalizer_background_.at(*i); !std::isnan(b)) {
+                text += ", фон " + percent_text(b) + " %";
+            }
+            parts << text + ")";
         }
     }
     GasLogSample s;

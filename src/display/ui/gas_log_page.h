@@ -87,6 +87,7 @@ private:
     const GasLogRows& rows_;
     const analysis::TotalizerLog* log_;
     GasLogModel model_;
+    TotalizerBackground totalizer_background_;
     GasLogView view_;
     bool following_ = true;
     bool updating_ = false;

@@ -196,7 +196,8 @@ void draw_linear_grid(QPainter& p, const QRect& track, int divisions) {
     }
 }
 
-void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const GasLogView& view) {
+void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const GasLogView& view,
+                bool background) {
     const QFontMetrics fm = p.fontMetrics();
     const int lh = fm.height();
     const auto line = [&](const QRect& head, int n) {
@@ -210,7 +211,7 @@ void draw_heads(QPainter& p, const Layout& l, const GasLogModel& model, const Ga
         p.drawText(line(h, 0), Qt::AlignCenter, "Сумм. газ, %");
         p.drawText(line(h, 1), Qt::AlignLeft, "0");
         p.drawText(line(h, 1), Qt::AlignRight, number_text(view.total_full_scale, 0));
-        if (model.has_background()) {
+        if (background) {
             p.setPen(kBackground);
             p.drawText(line(h, 2), Qt::AlignLeft, "- - фон");
             p.setPen(Qt::black);
@@ -305,7 +306,12 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
         return;
     }
     const Layout l = layout(p, rect, view);
-    draw_heads(p, l, model, view);
+    // The totalizer's readings where there are any, else the analyses' total gas; each with
+    // its own background.
+    const bool totalizer = log != nullptr && !log->empty();
+    const TotalizerBackground* totalizer_background =
+        totalizer ? view.totalizer_background : nullptr;
+    draw_heads(p, l, model, view, totalizer_background != nullptr || model.has_background());
     const int rows = l.depth.height();
     if (rows <= 0) {
         return;
@@ -360,14 +366,20 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
     }
 
     const double w = pen_width(view, 0.25);
+    TotalizerCurves total;
     if (!l.tracks[0].isEmpty()) {
-        // The totalizer's readings where there are any, else the analyses' total gas.
-        draw_runs(p, l.tracks[0],
-                  log != nullptr && log->size() > 0
-                      ? totalizer_runs(*log, axis, rows, view.drilling_only, view.total_full_scale)
-                      : model.linear_runs(model.total_curve(), axis, rows, view.drilling_only,
-                                          view.total_full_scale),
-                  QPen(Qt::black, w));
+        if (totalizer) {
+            total = totalizer_curves(*log, axis, rows, view.drilling_only, view.total_full_scale,
+                                     totalizer_background);
+        } else {
+            total.readings = model.linear_runs(model.total_curve(), axis, rows, view.drilling_only,
+                                               view.total_full_scale);
+        }
+        if (totalizer_background == nullptr) {
+            total.background = model.linear_runs(model.background_curve(), axis, rows,
+                                                 view.drilling_only, view.total_full_scale);
+        }
+        draw_runs(p, l.tracks[0], total.readings, QPen(Qt::black, w));
     }
     if (!l.tracks[1].isEmpty()) {
         for (int g = 0; g < model.gas_count(); ++g) {
@@ -388,10 +400,8 @@ void paint_gas_log(QPainter& p, const QRect& rect, const GasLogModel& model,
 
     draw_shows(p, l, rect, axis, rows, view);
     if (!l.tracks[0].isEmpty()) {
-        // The background the shows are judged against, from row to row, over their shades.
-        draw_runs(p, l.tracks[0],
-                  model.linear_runs(model.background_curve(), axis, rows, view.drilling_only,
-                                    view.total_full_scale),
+        // The background from reading to reading, over the shades.
+        draw_runs(p, l.tracks[0], total.background,
                   QPen(kBackground, pen_width(view, 0.3), Qt::DashLine));
     }
 

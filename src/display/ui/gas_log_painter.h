@@ -32,6 +32,8 @@ struct GasLogView {
     // The well's gas shows, each shaded by its class over its depth interval. The background
     // line comes from the model, row by row.
     const std::vector<analysis::GasShow>* shows = nullptr;
+    // The totalizer's own background, drawn with its readings (null: the analyses' is drawn).
+    const TotalizerBackground* totalizer_background = nullptr;
 
     DepthAxis axis() const { return DepthAxis::at_scale(top, scale, dots_per_cm); }
 };

@@ -24,6 +24,9 @@ constexpr int kSvgResolution = 254;  // 100 dots a centimetre
 GasLogDocument::GasLogDocument(const display::GasLogModel& model, const analysis::TotalizerLog* log,
                                const display::GasLogRows& rows, GasLogPrintOptions options)
     : model_(model), log_(log), rows_(rows), options_(std::move(options)) {
+    if (log_ != nullptr) {
+        totalizer_background_.update(*log_, rows_.show_parameters());
+    }
     if (options_.to < options_.from) {
         std::swap(options_.from, options_.to);
     }
@@ -108,14 +111,7 @@ void GasLogDocument::render_page(QPainter& p, int index) const {
     const double to = std::min(options_.to, from + metres_per_page_);
     draw_heading(p, from, to);
     set_fonts(p, false);
-    display::ui::GasLogView view;
-    view.top = from;
-    view.scale = options_.scale;
-    view.dots_per_cm = dots_per_cm_;
-    view.drilling_only = options_.drilling_only;
-    view.total_full_scale = options_.total_full_scale;
-    view.tracks = options_.tracks;
-    view.shows = &options_.shows;
+    const display::ui::GasLogView view = view_from(from);
     // The last page ends at the interval's end, not at the paper's.
     const double ppm = dots_per_cm_ * 100.0 / options_.scale;
     const int body = static_cast<int>(std::ceil((to - from) * ppm));
@@ -131,16 +127,21 @@ int GasLogDocument::picture_height() const {
 void GasLogDocument::render_picture(QPainter& p) const {
     draw_heading(p, options_.from, options_.to);
     set_fonts(p, false);
+    display::ui::paint_gas_log(p, QRect(0, heading_, page_.width(), picture_height() - heading_),
+                               model_, log_, view_from(options_.from));
+}
+
+display::ui::GasLogView GasLogDocument::view_from(double top) const {
     display::ui::GasLogView view;
-    view.top = options_.from;
+    view.top = top;
     view.scale = options_.scale;
     view.dots_per_cm = dots_per_cm_;
     view.drilling_only = options_.drilling_only;
     view.total_full_scale = options_.total_full_scale;
     view.tracks = options_.tracks;
     view.shows = &options_.shows;
-    display::ui::paint_gas_log(p, QRect(0, heading_, page_.width(), picture_height() - heading_),
-                               model_, log_, view);
+    view.totalizer_background = &totalizer_background_;
+    return view;
 }
 
 bool print_gas_log(GasLogDocument& document, QPagedPaintDevice& device,

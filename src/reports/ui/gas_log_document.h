@@ -59,10 +59,12 @@ public:
 private:
     void set_fonts(QPainter& painter, bool heading) const;
     void draw_heading(QPainter& painter, double from, double to) const;
+    display::ui::GasLogView view_from(double top) const;
 
     const display::GasLogModel& model_;
     const analysis::TotalizerLog* log_;
     const display::GasLogRows& rows_;
+    display::TotalizerBackground totalizer_background_;
     GasLogPrintOptions options_;
     QString dates_;
     QSize page_;
