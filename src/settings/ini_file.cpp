@@ -248,6 +248,43 @@ void IniFile::erase_key(std::string_view section, std::string_view key) {
     }
 }
 
+void IniFile::replace_keys(std::string_view section,
+                           const std::function<bool(std::string_view)>& drop,
+                           const std::vector<std::pair<std::string, std::string>>& keys) {
+    auto range = find_section(section);
+    if (!range) {
+        lines_.push_back("[" + library::single_line(trim(section)) + "]");
+        index_sections(lines_.size() - 1);
+        range = Range{lines_.size() - 1, lines_.size()};
+    }
+    std::vector<std::string> body;
+    body.reserve(range->end - range->header - 1 + keys.size());
+    for (std::size_t i = range->header + 1; i < range->end; ++i) {
+        const auto kv = key_value(lines_[i]);
+        if (!kv || !drop(kv->key)) {
+            body.push_back(std::move(lines_[i]));
+        }
+    }
+    // After the section's last non-blank line, so a blank separator stays in place.
+    std::size_t at = body.size();
+    while (at > 0 && trim(body[at - 1]).empty()) {
+        --at;
+    }
+    std::vector<std::string> added;
+    added.reserve(keys.size());
+    for (const auto& [key, value] : keys) {
+        added.push_back(library::single_line(trim(key)) + "=" + library::single_line(value));
+    }
+    body.insert(body.begin() + static_cast<std::ptrdiff_t>(at),
+                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    const auto first = lines_.begin() + static_cast<std::ptrdiff_t>(range->header + 1);
+    lines_.erase(first, lines_.begin() + static_cast<std::ptrdiff_t>(range->end));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(range->header + 1),
+                  std::make_move_iterator(body.begin()), std::make_move_iterator(body.end()));
+    // A key with a control character before a "[" can come back as a header line.
+    index_sections(range->header);
+}
+
 bool IniFile::has_section(std::string_view section) const {
     return find_section(section).has_value();
 }
@@ -259,6 +296,19 @@ std::vector<std::string> IniFile::section_names() const {
         names.emplace_back(*header_name(lines_[header.line]));
     }
     return names;
+}
+
+std::unordered_map<std::string, std::string> IniFile::read_section(
+    std::string_view section) const {
+    std::unordered_map<std::string, std::string> entries;
+    if (const auto range = find_section(section)) {
+        for (std::size_t i = range->header + 1; i < range->end; ++i) {
+            if (const auto kv = key_value(lines_[i])) {
+                entries.try_emplace(library::to_lower(kv->key), unquote(kv->value));
+            }
+        }
+    }
+    return entries;
 }
 
 std::vector<std::string> IniFile::key_names(std::string_view section) const {

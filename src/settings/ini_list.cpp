@@ -44,23 +44,23 @@ void IniList::load(const IniFile& file) {
     }
     const int count = std::clamp(size, 0, kMaxItems);
     resize_list(count);
+    const auto entries = file.read_section(section_);
     for (int i = 0; i < count; ++i) {
-        set_item_text(i, file.read_string(section_, "item" + std::to_string(i + 1), ""));
+        const auto it = entries.find("item" + std::to_string(i + 1));
+        set_item_text(i, it != entries.end() ? it->second : std::string());
     }
     after_load(file);
 }
 
 void IniList::save(IniFile& file) {
-    for (const std::string& key : file.key_names(section_)) {
-        if (owned_key(key)) {
-            file.erase_key(section_, key);
-        }
-    }
     const int count = list_count();
-    file.write_integer(section_, "size", count);
+    std::vector<std::pair<std::string, std::string>> keys;
+    keys.reserve(static_cast<std::size_t>(count) + 1);
+    keys.emplace_back("size", std::to_string(count));
     for (int i = 0; i < count; ++i) {
-        file.write_string(section_, "item" + std::to_string(i + 1), "\"" + item_text(i) + "\"");
+        keys.emplace_back("item" + std::to_string(i + 1), "\"" + item_text(i) + "\"");
     }
+    file.replace_keys(section_, owned_key, keys);
     after_save(file);
 }
 
