@@ -298,8 +298,7 @@ std::vector<std::string> IniFile::section_names() const {
     return names;
 }
 
-std::unordered_map<std::string, std::string> IniFile::read_section(
-    std::string_view section) const {
+std::unordered_map<std::string, std::string> IniFile::read_section(std::string_view section) const {
     std::unordered_map<std::string, std::string> entries;
     if (const auto range = find_section(section)) {
         for (std::size_t i = range->header + 1; i < range->end; ++i) {
